@@ -1,0 +1,74 @@
+// The module's entry points: class object, unload test, class registration and the list of
+// classes. Everything here answers with an HRESULT; nothing throws out of the DLL.
+#include <windows.h>
+#include <objbase.h>
+
+#include <corvane/CorvaneHost.h>
+
+#include "framework/Handles.h"
+#include "provider/ClassRegistration.h"
+#include "provider/ComModule.h"
+#include "provider/ComObject.h"
+#include "provider/PDDocProvider.h"
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
+{
+    if (dwReason == DLL_PROCESS_ATTACH)
+    {
+        DisableThreadLibraryCalls(hInstance);
+    }
+    else if (dwReason == DLL_PROCESS_DETACH)
+    {
+        ComModule::ReleaseCachedDms();
+        CoFreeUnusedLibraries();
+    }
+    return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    if (!IsEqualCLSID(rclsid, CLSID_DocProvider))
+        return CLASS_E_CLASSNOTAVAILABLE;
+    auto* pFactory = new (std::nothrow) CClassFactory<CDocProvider>();
+    if (!pFactory)
+        return E_OUTOFMEMORY;
+    pFactory->AddRef();
+    HRESULT hr = pFactory->QueryInterface(riid, ppv);
+    pFactory->Release();
+    return hr;
+}
+
+STDAPI DllCanUnloadNow()
+{
+    if (ComModule::LockCount() != 0)
+        return S_FALSE;
+    ComModule::ReleaseCachedDms();
+    return S_OK;
+}
+
+STDAPI DllRegisterServer()
+{
+    return RegisterDocProviderClass(ComModule::ModulePath());
+}
+
+STDAPI DllUnregisterServer()
+{
+    return UnregisterDocProviderClass();
+}
+
+// Lists the classes this module registers; the caller frees the array with CoTaskMemFree.
+STDAPI DllGetClassID(CLSID** ppClassIDs, ULONG* pcClassIDs)
+{
+    if (!ppClassIDs || !pcClassIDs)
+        return E_POINTER;
+    auto* pIDs = static_cast<CLSID*>(CoTaskMemAlloc(sizeof(CLSID)));
+    if (!pIDs)
+        return E_OUTOFMEMORY;
+    pIDs[0] = CLSID_DocProvider;
+    *ppClassIDs = pIDs;
+    *pcClassIDs = 1;
+    return S_OK;
+}

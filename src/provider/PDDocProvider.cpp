@@ -1,0 +1,668 @@
+#include "provider/PDDocProvider.h"
+
+#include "framework/ComPtr.h"
+
+#include <corvane/QuendrelResults.h>
+
+#include "framework/Handles.h"
+#include "framework/Logging.h"
+#include "provider/CVComponent.h"
+#include "provider/ResultCodes.h"
+
+using namespace Corvane::Logging;
+
+// Frees the BSTRs of an array element that could not be handed out.
+void FreeStructStrings(CVDOCUMENT& d)
+{
+    for (BSTR* p : {&d.bstrDocID, &d.bstrLocalFile, &d.bstrName, &d.bstrExtension, &d.bstrAppID, &d.bstrTypeID,
+                    &d.bstrAuthorID, &d.bstrTypistID})
+    {
+        SysFreeString(*p);
+        *p = nullptr;
+    }
+}
+
+void FreeStructStrings(CVDOCUMENTVERSION& v)
+{
+    SysFreeString(v.bstrVersion);
+    v.bstrVersion = nullptr;
+    FreeStructStrings(v.cvDocument);
+}
+
+namespace {
+
+const wchar_t kSource[] = L"PDDocProvider";
+
+// Logs a failure caught at a method's boundary under "CDocProvider::<method>".
+void LogBoundary(int nLine, const wchar_t* pszMethod, const CStdStr& strMessage) noexcept
+{
+    try
+    {
+        LogError(kSource, nLine, (CStdStr(L"CDocProvider::") + pszMethod).c_str(), strMessage);
+    }
+    catch (...)
+    {
+    }
+}
+
+// Runs a method's body; a _com_error gives its HRESULT, anything else E_FAIL, both logged.
+template <class F>
+HRESULT Boundary(const wchar_t* pszMethod, F&& body) noexcept
+{
+    try
+    {
+        return body();
+    }
+    catch (const _com_error& e)
+    {
+        LogBoundary(__LINE__, pszMethod, FormatHResult(e.Error()));
+        return e.Error();
+    }
+    catch (...)
+    {
+        LogBoundary(__LINE__, pszMethod, L"Unknown Error");
+        return E_FAIL;
+    }
+}
+
+// An out BSTR receives the result string whatever the operation returned. A missing place
+// for a successful answer is the caller's error.
+HRESULT PutBstr(BSTR* pbstr, const CStdStr& str, HRESULT hr)
+{
+    if (!pbstr)
+        return FAILED(hr) ? hr : E_POINTER;
+    *pbstr = BstrFromStdStr(str);
+    return hr;
+}
+
+// A document record goes back to the host only when the operation succeeded.
+HRESULT PutDocument(CVDOCUMENT* pDoc, const CVDocNonCom& doc, HRESULT hr)
+{
+    if (FAILED(hr))
+        return hr;
+    return doc.ToCom(pDoc);
+}
+
+// Hands a list of records to the host as one CoTaskMemAlloc'ed array of count elements.
+// Nothing is handed out when filling fails; the host never sees a half-filled array.
+template <class Struct, class Record>
+HRESULT PutArray(Struct** ppArray, long lCount, const std::vector<Record>& records)
+{
+    if (!ppArray)
+        return E_POINTER;
+    *ppArray = nullptr;
+    if (lCount == 0)
+        return S_OK;
+    if (lCount < 0 || static_cast<size_t>(lCount) > records.size())
+        return E_UNEXPECTED;
+    CCoTaskMem block(CoTaskMemAlloc(sizeof(Struct) * static_cast<size_t>(lCount)));
+    if (!block)
+        return E_OUTOFMEMORY;
+    auto* pArray = static_cast<Struct*>(block.Get());
+    ZeroMemory(pArray, sizeof(Struct) * static_cast<size_t>(lCount));
+    struct FreeElements
+    {
+        Struct* p;
+        long n;
+        ~FreeElements()
+        {
+            for (long i = 0; p && i < n; ++i)
+                FreeStructStrings(p[i]);
+        }
+    } cleanup{pArray, lCount};
+    for (long i = 0; i < lCount; ++i)
+    {
+        HRESULT hr = records[static_cast<size_t>(i)].ToCom(&pArray[i]);
+        if (FAILED(hr))
+            return hr;
+    }
+    cleanup.p = nullptr;
+    *ppArray = static_cast<Struct*>(block.Detach());
+    return S_OK;
+}
+
+}  // namespace
+
+// The provider methods that reach the logic object: no DMS client, no call.
+#define PROVIDER_METHOD(name, ...)                  \
+    Boundary(name, [&]() -> HRESULT {               \
+        if (!GetValidClient())                      \
+            return E_NO_DMS_CLIENT;                 \
+        __VA_ARGS__                                 \
+    })
+
+const QITableEntry* CDocProvider::GetQITable()
+{
+    static const QITableEntry table[] = {
+        QI_ENTRY(CDocProvider, IDocProvider),
+        QI_ENTRY_IID(CDocProvider, IID_IDispatch, IDocProvider),
+        QI_ENTRY(CDocProvider, ICVComponent),
+        QI_ENTRY(CDocProvider, ICVDiagnostics),
+        QI_ENTRY(CDocProvider, ICVErrorInfo),
+        QI_ENTRY(CDocProvider, ICVQueryInfo),
+        QI_ENTRY(CDocProvider, ICVRegistration),
+        QI_ENTRY_IID(CDocProvider, IID_ICVCustomCommand, ICVCustomCommand2),
+        QI_ENTRY(CDocProvider, ICVCustomCommand2),
+        QI_ENTRY_IID(CDocProvider, IID_ICVDocumentProvider, ICVDocumentProvider7),
+        QI_ENTRY_IID(CDocProvider, IID_ICVDocumentProvider2, ICVDocumentProvider7),
+        QI_ENTRY_IID(CDocProvider, IID_ICVDocumentProvider3, ICVDocumentProvider7),
+        QI_ENTRY_IID(CDocProvider, IID_ICVDocumentProvider4, ICVDocumentProvider7),
+        QI_ENTRY_IID(CDocProvider, IID_ICVDocumentProvider5, ICVDocumentProvider7),
+        QI_ENTRY_IID(CDocProvider, IID_ICVDocumentProvider6, ICVDocumentProvider7),
+        QI_ENTRY(CDocProvider, ICVDocumentProvider7),
+        QI_ENTRY(CDocProvider, ICVHelpDefinition),
+        {nullptr, 0},
+    };
+    return table;
+}
+
+CDocProvider::CDocProvider() : m_pHelper(new CPDDocProviderHelper) {}
+CDocProvider::~CDocProvider() = default;
+
+bool CDocProvider::GetValidClient()
+{
+    CRegKey key;
+    bool bValid = false;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Hummingbird\\Powerdocs", 0, KEY_READ, key.Receive()) ==
+        ERROR_SUCCESS)
+    {
+        // Any type and length will do: a too-small buffer still proves that the value exists.
+        BYTE probe[4];
+        DWORD cb = sizeof(probe);
+        LONG rc = RegQueryValueExW(key.Get(), L"InstallPath", nullptr, nullptr, probe, &cb);
+        bValid = rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA;
+    }
+    m_bValidClient = bValid;
+    LogInfo(kSource, __LINE__, L"CDocProvider::GetValidClient",
+            bValid ? L"Valid Hummingbird client found" : L"Invalid Hummingbird client found");
+    return bValid;
+}
+
+// --- IDispatch -------------------------------------------------------------------------
+
+STDMETHODIMP CDocProvider::GetTypeInfoCount(UINT* pctinfo)
+{
+    if (!pctinfo)
+        return E_POINTER;
+    *pctinfo = 1;
+    return S_OK;
+}
+
+STDMETHODIMP CDocProvider::GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo)
+{
+    if (!ppTInfo)
+        return E_POINTER;
+    *ppTInfo = nullptr;
+    if (iTInfo != 0)
+        return DISP_E_BADINDEX;
+    CTypeLibPtr pTypeLib;
+    HRESULT hr = LoadRegTypeLib(LIBID_QuendrelLib, 1, 0, lcid, &pTypeLib);
+    if (FAILED(hr))
+        return hr;
+    return pTypeLib->GetTypeInfoOfGuid(IID_IDocProvider, ppTInfo);
+}
+
+STDMETHODIMP CDocProvider::GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgDispId)
+{
+    CTypeInfoPtr pTypeInfo;
+    HRESULT hr = GetTypeInfo(0, lcid, &pTypeInfo);
+    if (FAILED(hr))
+        return hr;
+    return DispGetIDsOfNames(pTypeInfo, rgszNames, cNames, rgDispId);
+}
+
+STDMETHODIMP CDocProvider::Invoke(DISPID dispIdMember, REFIID, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
+                                  VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr)
+{
+    CTypeInfoPtr pTypeInfo;
+    HRESULT hr = GetTypeInfo(0, lcid, &pTypeInfo);
+    if (FAILED(hr))
+        return hr;
+    return DispInvoke(static_cast<IDocProvider*>(this), pTypeInfo, dispIdMember, wFlags, pDispParams, pVarResult,
+                      pExcepInfo, puArgErr);
+}
+
+// --- ICVComponent ----------------------------------------------------------------------
+
+STDMETHODIMP CDocProvider::GetName(BSTR* pbstrName)
+{
+    return Boundary(L"GetName", [&] {
+        CStdStr strName;
+        HRESULT hr = m_pHelper->GetName(strName);
+        return PutBstr(pbstrName, strName, hr);
+    });
+}
+
+STDMETHODIMP CDocProvider::GetShortDescription(BSTR* pbstrDescription)
+{
+    return Boundary(L"GetShortDescription", [&] {
+        CStdStr strDescription;
+        HRESULT hr = m_pHelper->GetShortDescription(strDescription);
+        return PutBstr(pbstrDescription, strDescription, hr);
+    });
+}
+
+STDMETHODIMP CDocProvider::GetVersion(long* plMajor, long* plMinor, long* plBuild, long* plRevision)
+{
+    return CCVComponent::GetVersion(plMajor, plMinor, plBuild, plRevision);
+}
+
+// --- ICVDiagnostics --------------------------------------------------------------------
+
+STDMETHODIMP CDocProvider::GetDiagnosticsInfo(BSTR*) { return E_NOTIMPL; }
+
+STDMETHODIMP CDocProvider::ExamineError(HRESULT hrError, GUID guidSource, BSTR* pbstrReport)
+{
+    return CCVDiagnostics::ExamineError(hrError, guidSource, pbstrReport);
+}
+
+STDMETHODIMP CDocProvider::FixError(HRESULT hrError, GUID guidSource, VARIANT_BOOL* pbFixed)
+{
+    return CCVDiagnostics::FixError(hrError, guidSource, pbFixed);
+}
+
+// --- ICVErrorInfo ----------------------------------------------------------------------
+
+STDMETHODIMP CDocProvider::GetErrorDescription(HRESULT hrError, GUID guidSource, BSTR* pbstrDescription)
+{
+    return Boundary(L"GetErrorDescription", [&]() -> HRESULT {
+        if ((hrError & 0x1FFF0000) == 0x001D0000)
+        {
+            if (!IsDescribedComponentCode(hrError))
+            {
+                LogError(kSource, __LINE__, L"CDocProvider::GetErrorDescription",
+                         CStdStr(L"GetErrorDescription() failed"));
+                return S_OK;
+            }
+            if (!pbstrDescription)
+                return E_POINTER;
+            *pbstrDescription = BstrFromStdStr(ComponentErrorText(hrError));
+            return S_OK;
+        }
+        // Codes of other facilities are the component manager's to describe.
+        CCVErrorInfo::GetErrorDescription(hrError, guidSource, pbstrDescription);
+        return S_OK;
+    });
+}
+
+STDMETHODIMP CDocProvider::GetHelpFile(HRESULT hrError, GUID guidSource, BSTR* pbstrHelpFile)
+{
+    return CCVErrorInfo::GetHelpFile(hrError, guidSource, pbstrHelpFile);
+}
+
+STDMETHODIMP CDocProvider::GetHelpContext(HRESULT, GUID, long*) { return E_NOTIMPL; }
+
+STDMETHODIMP CDocProvider::CanDiagnose(HRESULT hrError, GUID guidSource, VARIANT_BOOL* pbCan)
+{
+    return CCVErrorInfo::CanDiagnose(hrError, guidSource, pbCan);
+}
+
+STDMETHODIMP CDocProvider::CanAutofix(HRESULT hrError, GUID guidSource, VARIANT_BOOL* pbCan)
+{
+    return CCVErrorInfo::CanAutofix(hrError, guidSource, pbCan);
+}
+
+// --- ICVQueryInfo ----------------------------------------------------------------------
+
+STDMETHODIMP CDocProvider::GetSystemInfo(BSTR* pbstrInfo)
+{
+    return Boundary(L"GetSystemInfo", [&] {
+        CStdStr strInfo;
+        HRESULT hr = m_pHelper->GetSystemInfo(strInfo);
+        return PutBstr(pbstrInfo, strInfo, hr);
+    });
+}
+
+STDMETHODIMP CDocProvider::GetCVDependencies(long* plCount, CVFILEINFO* pFileInfo)
+{
+    return Boundary(L"GetCVDependencies", [&]() -> HRESULT {
+        CVFileInfoNoCom info;
+        HRESULT hr = m_pHelper->GetCVDependencies(plCount, info);
+        if (FAILED(hr))
+            return hr;
+        hr = info.ToCom(pFileInfo);
+        return FAILED(hr) ? hr : S_OK;
+    });
+}
+
+// --- ICVRegistration -------------------------------------------------------------------
+
+STDMETHODIMP CDocProvider::RegisterDefault()
+{
+    return Boundary(L"RegisterDefault", [&] { return m_pHelper->RegisterDefault(); });
+}
+
+STDMETHODIMP CDocProvider::RegisterWith(BSTR, BSTR, BSTR, long) { return S_OK; }
+STDMETHODIMP CDocProvider::Refresh() { return S_OK; }
+
+STDMETHODIMP CDocProvider::UnRegisterAll()
+{
+    return Boundary(L"UnRegisterAll", [&] { return m_pHelper->UnRegisterAll(); });
+}
+
+// --- ICVCustomCommand2 -----------------------------------------------------------------
+
+STDMETHODIMP CDocProvider::GetCustomCommands(BSTR*) { return E_NOTIMPL; }
+
+STDMETHODIMP CDocProvider::InvokeCustomCommand(long lCommand, long lParentWnd)
+{
+    return Boundary(L"InvokeCustomCommand", [&] { return m_pHelper->InvokeCustomCommand(lCommand, lParentWnd); });
+}
+
+STDMETHODIMP CDocProvider::GetCustomCommandState(long, BSTR, long*) { return E_NOTIMPL; }
+
+// --- ICVDocumentProvider7 --------------------------------------------------------------
+
+STDMETHODIMP CDocProvider::SelectDocument(long lParentWnd, BSTR bstrFilter, BSTR* pbstrDocID)
+{
+    return PROVIDER_METHOD(L"SelectDocument", {
+        CStdStr strDocID;
+        HRESULT hr = m_pHelper->SelectDocument(lParentWnd, StdStrFromBstr(bstrFilter), strDocID);
+        return PutBstr(pbstrDocID, strDocID, hr);
+    });
+}
+
+STDMETHODIMP CDocProvider::OpenDocument(CVDOCUMENT* pDoc)
+{
+    return PROVIDER_METHOD(L"OpenDocument", {
+        CVDocNonCom doc(pDoc);
+        return PutDocument(pDoc, doc, m_pHelper->OpenDocument(doc));
+    });
+}
+
+STDMETHODIMP CDocProvider::GetSaveInfo(long lParentWnd, BSTR bstrFormats, long lSaveOptions, long* plFormatIndex,
+                                       CVDOCUMENT* pDoc)
+{
+    return PROVIDER_METHOD(L"GetSaveInfo", {
+        CVDocNonCom doc(pDoc);
+        HRESULT hr = m_pHelper->GetSaveInfo(lParentWnd, StdStrFromBstr(bstrFormats), lSaveOptions, plFormatIndex, doc);
+        if (hr == S_FALSE)
+            return S_FALSE;  // the user cancelled: the host's record stays as it was
+        return PutDocument(pDoc, doc, hr);
+    });
+}
+
+STDMETHODIMP CDocProvider::CloseDocument(CVDOCUMENT* pDoc, long lFlags)
+{
+    return PROVIDER_METHOD(L"CloseDocument", {
+        CVDocNonCom doc(pDoc);
+        return PutDocument(pDoc, doc, m_pHelper->CloseDocument(doc, lFlags));
+    });
+}
+
+STDMETHODIMP CDocProvider::GetDocument(BSTR bstrDocID, long lMode, CVDOCUMENT* pDoc)
+{
+    return PROVIDER_METHOD(L"GetDocument", {
+        CVDocNonCom doc(pDoc);
+        HRESULT hr = m_pHelper->GetDocument(StdStrFromBstr(bstrDocID), lMode, doc);
+        if (FAILED(hr) && m_pHelper->WorkingOffLine())
+            return S_DMS_OFFLINE;
+        return PutDocument(pDoc, doc, hr);
+    });
+}
+
+STDMETHODIMP CDocProvider::SaveDocument(CVDOCUMENT* pDoc, long lFlags)
+{
+    return PROVIDER_METHOD(L"SaveDocument", {
+        CVDocNonCom doc(pDoc);
+        HRESULT hr;
+        try
+        {
+            hr = m_pHelper->SaveDocument(doc, lFlags);
+        }
+        catch (const _com_error& e)
+        {
+            LogBoundary(__LINE__, L"SaveDocument", FormatHResult(e.Error()));
+            return e.Error();
+        }
+        catch (...)
+        {
+            LogBoundary(__LINE__, L"SaveDocument", L"Caught unknown error");
+            return E_FAIL;
+        }
+        return PutDocument(pDoc, doc, hr);
+    });
+}
+
+STDMETHODIMP CDocProvider::VersionDocument(BSTR* pbstrDocID, BSTR bstrComment)
+{
+    return PROVIDER_METHOD(L"VersionDocument", {
+        CStdStr strDocID = StdStrFromBstr(pbstrDocID);
+        if (pbstrDocID)
+        {
+            SysFreeString(*pbstrDocID);
+            *pbstrDocID = nullptr;
+        }
+        HRESULT hr = m_pHelper->VersionDocument(strDocID, StdStrFromBstr(bstrComment));
+        return PutBstr(pbstrDocID, strDocID, hr);
+    });
+}
+
+STDMETHODIMP CDocProvider::DisplayProfile(BSTR bstrDocID, long lParentWnd)
+{
+    return PROVIDER_METHOD(L"DisplayProfile", { return m_pHelper->DisplayProfile(StdStrFromBstr(bstrDocID), lParentWnd); });
+}
+
+STDMETHODIMP CDocProvider::GetDocIDDescription(BSTR bstrDocID, BSTR* pbstrDescription)
+{
+    return PROVIDER_METHOD(L"GetDocIDDescription", {
+        CStdStr strDescription;
+        HRESULT hr = m_pHelper->GetDocIDDescription(StdStrFromBstr(bstrDocID), strDescription);
+        return PutBstr(pbstrDescription, strDescription, hr);
+    });
+}
+
+STDMETHODIMP CDocProvider::SetCallingApplication(BSTR bstrApplication)
+{
+    return PROVIDER_METHOD(L"SetCallingApplication",
+                           { return m_pHelper->SetCallingApplication(StdStrFromBstr(bstrApplication)); });
+}
+
+STDMETHODIMP CDocProvider::AddHistoryEvent(BSTR bstrDocID, long lEventType, long lParam1, long lParam2,
+                                           BSTR bstrApplication, BSTR bstrComment)
+{
+    return PROVIDER_METHOD(L"AddHistoryEvent", {
+        return m_pHelper->AddHistoryEvent(StdStrFromBstr(bstrDocID), lEventType, lParam1, lParam2,
+                                          StdStrFromBstr(bstrApplication), StdStrFromBstr(bstrComment));
+    });
+}
+
+STDMETHODIMP CDocProvider::SelectDocumentEx(long lParentWnd, BSTR bstrFilter, BSTR bstrDocID, BSTR* pbstrSelectedID)
+{
+    return PROVIDER_METHOD(L"SelectDocumentEx", {
+        CStdStr strSelectedID;
+        HRESULT hr = m_pHelper->SelectDocumentEx(lParentWnd, StdStrFromBstr(bstrFilter), StdStrFromBstr(bstrDocID),
+                                                 strSelectedID);
+        return PutBstr(pbstrSelectedID, strSelectedID, hr);
+    });
+}
+
+STDMETHODIMP CDocProvider::GetLatestVersion(BSTR* pbstrDocID)
+{
+    return PROVIDER_METHOD(L"GetLatestVersion", {
+        // The incoming BSTR stays the host's: it is overwritten, not freed.
+        CStdStr strDocID = StdStrFromBstr(pbstrDocID);
+        HRESULT hr = m_pHelper->GetLatestVersion(strDocID);
+        return PutBstr(pbstrDocID, strDocID, hr);
+    });
+}
+
+STDMETHODIMP CDocProvider::GetRelatedDocuments(BSTR bstrDocID, long* plCount, CVDOCUMENT** ppDocs)
+{
+    return PROVIDER_METHOD(L"GetRelatedDocuments", {
+        try
+        {
+            std::vector<CVDocNonCom> docs;
+            HRESULT hr = m_pHelper->GetRelatedDocuments(StdStrFromBstr(bstrDocID), plCount, docs);
+            if (FAILED(hr))
+                return hr;
+            return PutArray(ppDocs, plCount ? *plCount : 0, docs);
+        }
+        catch (...)
+        {
+            LogBoundary(__LINE__, L"GetRelatedDocuments", L"Caught unknown error");
+            return E_FAIL;
+        }
+    });
+}
+
+STDMETHODIMP CDocProvider::GetVersions(BSTR bstrDocID, long* plCount, CVDOCUMENTVERSION** ppVersions)
+{
+    return PROVIDER_METHOD(L"GetVersions", {
+        try
+        {
+            std::vector<CVDocumentVersionNoCom> versions;
+            HRESULT hr = m_pHelper->GetVersions(StdStrFromBstr(bstrDocID), plCount, versions);
+            if (FAILED(hr))
+                return hr;
+            return PutArray(ppVersions, plCount ? *plCount : 0, versions);
+        }
+        catch (...)
+        {
+            LogBoundary(__LINE__, L"GetVersions", L"Caught unknown error");
+            return E_FAIL;
+        }
+    });
+}
+
+STDMETHODIMP CDocProvider::RelateDocument(CVDOCUMENT* pDoc, BSTR bstrParentID)
+{
+    return PROVIDER_METHOD(L"RelateDocument", {
+        CVDocNonCom doc(pDoc);
+        return PutDocument(pDoc, doc, m_pHelper->RelateDocument(doc, StdStrFromBstr(bstrParentID)));
+    });
+}
+
+STDMETHODIMP CDocProvider::DeleteDocument(BSTR bstrDocID)
+{
+    return PROVIDER_METHOD(L"DeleteDocument", { return m_pHelper->DeleteDocument(StdStrFromBstr(bstrDocID)); });
+}
+
+STDMETHODIMP CDocProvider::TranslateOdmaID(BSTR bstrOdmaID, BSTR* pbstrDocID)
+{
+    return PROVIDER_METHOD(L"TranslateOdmaID", {
+        CStdStr strDocID;
+        HRESULT hr = m_pHelper->TranslateOdmaID(StdStrFromBstr(bstrOdmaID), strDocID);
+        hr = PutBstr(pbstrDocID, strDocID, hr);
+        return m_pHelper->WorkingOffLine() ? S_DMS_OFFLINE : hr;
+    });
+}
+
+STDMETHODIMP CDocProvider::GetDocumentLockStatus(BSTR bstrDocID, long* plStatus, BSTR* pbstrOwner)
+{
+    return PROVIDER_METHOD(L"GetDocumentLockStatus", {
+        CStdStr strOwner;
+        HRESULT hr = m_pHelper->GetDocumentLockStatus(StdStrFromBstr(bstrDocID), plStatus, strOwner);
+        return PutBstr(pbstrOwner, strOwner, hr);
+    });
+}
+
+STDMETHODIMP CDocProvider::LockDocument(BSTR bstrDocID, long lLock)
+{
+    return PROVIDER_METHOD(L"LockDocument", { return m_pHelper->LockDocument(StdStrFromBstr(bstrDocID), lLock); });
+}
+
+STDMETHODIMP CDocProvider::LockDocumentAsOtherUserForTesting(BSTR bstrDocID, BSTR bstrUser, BSTR bstrPassword,
+                                                             long lLock)
+{
+    return PROVIDER_METHOD(L"LockDocumentAsOtherUserForTesting", {
+        return m_pHelper->LockDocumentAsOtherUserForTesting(StdStrFromBstr(bstrDocID), StdStrFromBstr(bstrUser),
+                                                            StdStrFromBstr(bstrPassword), lLock);
+    });
+}
+
+STDMETHODIMP CDocProvider::ImportDocument(CVDOCUMENT* pDoc, short nFlags)
+{
+    return PROVIDER_METHOD(L"ImportDocument", {
+        CVDocNonCom doc(pDoc);
+        return PutDocument(pDoc, doc, m_pHelper->ImportDocument(doc, nFlags));
+    });
+}
+
+STDMETHODIMP CDocProvider::GetCurrentDmsUser(BSTR bstrDocID, BSTR* pbstrUser)
+{
+    return PROVIDER_METHOD(L"GetCurrentDmsUser", {
+        CStdStr strUser;
+        HRESULT hr = m_pHelper->GetCurrentDmsUser(StdStrFromBstr(bstrDocID), strUser);
+        return PutBstr(pbstrUser, strUser, hr);
+    });
+}
+
+STDMETHODIMP CDocProvider::GetCapabilities(BSTR bstrDocID, long lReserved, long* plFlags)
+{
+    return PROVIDER_METHOD(L"GetCapabilities",
+                           { return m_pHelper->GetCapabilities(StdStrFromBstr(bstrDocID), lReserved, plFlags); });
+}
+
+STDMETHODIMP CDocProvider::SaveDocumentEx(CVDOCUMENT*, long, BSTR, long*)
+{
+    return PROVIDER_METHOD(L"SaveDocumentEx", { return E_NOTIMPL; });
+}
+
+STDMETHODIMP CDocProvider::SetHostWindow(long) { return E_NOTIMPL; }
+STDMETHODIMP CDocProvider::SetHostOptions(long) { return E_NOTIMPL; }
+
+STDMETHODIMP CDocProvider::Resolve(CVDOCUMENT*)
+{
+    return PROVIDER_METHOD(L"Resolve", { return E_NOTIMPL; });
+}
+
+STDMETHODIMP CDocProvider::CanResolve(VARIANT_BOOL* pbCanResolve)
+{
+    if (!pbCanResolve)
+        return E_POINTER;
+    *pbCanResolve = VARIANT_TRUE;
+    return S_OK;
+}
+
+STDMETHODIMP CDocProvider::ResetState() { return S_OK; }
+STDMETHODIMP CDocProvider::GetDocumentProperty(BSTR, BSTR, VARIANT*) { return E_NOTIMPL; }
+
+STDMETHODIMP CDocProvider::IsDmsInOfflineMode(BSTR, VARIANT_BOOL* pbOffline)
+{
+    return PROVIDER_METHOD(L"IsDmsInOfflineMode", {
+        if (!pbOffline)
+            return E_POINTER;
+        *pbOffline = m_pHelper->WorkingOffLine() ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    });
+}
+
+STDMETHODIMP CDocProvider::SetDocumentProperty(BSTR, BSTR, VARIANT) { return E_NOTIMPL; }
+
+// --- ICVHelpDefinition -----------------------------------------------------------------
+
+STDMETHODIMP CDocProvider::GetHelpSource(BSTR* pbstrSource)
+{
+    return Boundary(L"GetHelpSource", [&]() -> HRESULT {
+        CStdStr strSource;
+        HRESULT hr = m_pHelper->GetHelpSource(strSource);
+        if (FAILED(hr))
+            return hr;
+        if (!pbstrSource)
+            return E_POINTER;
+        BSTR bstrNew = BstrFromStdStr(strSource);
+        SysFreeString(*pbstrSource);
+        *pbstrSource = bstrNew;
+        return hr;
+    });
+}
+
+STDMETHODIMP CDocProvider::SetHelpSource(BSTR bstrSource)
+{
+    return Boundary(L"SetHelpSource", [&] { return m_pHelper->SetHelpSource(StdStrFromBstr(bstrSource)); });
+}
+
+STDMETHODIMP CDocProvider::GetHelpContext(long* plContext)
+{
+    return Boundary(L"GetHelpContext", [&]() -> HRESULT {
+        if (!plContext)
+            return E_POINTER;
+        return m_pHelper->GetHelpContext(*plContext);
+    });
+}
+
+STDMETHODIMP CDocProvider::SetHelpContext(long lContext)
+{
+    return Boundary(L"SetHelpContext", [&] { return m_pHelper->SetHelpContext(lContext); });
+}

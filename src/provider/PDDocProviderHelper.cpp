@@ -1,0 +1,162 @@
+// Construction and the identity, registration and help operations of CPDDocProviderHelper.
+// Operations of areas that are not built yet answer E_NOTIMPL.
+#include "provider/PDDocProviderHelper.h"
+
+#include "framework/Handles.h"
+#include "framework/Logging.h"
+#include "provider/ComModule.h"
+#include "provider/resource.h"
+
+using namespace Corvane::Logging;
+
+namespace {
+
+const wchar_t kSource[] = L"PDDocProviderHelper";
+
+// Loads an extension library beside this module and calls one of its registration entry
+// points. A missing library or entry point is skipped: the outcome never matters here.
+void CallExtensionEntryPoint(const wchar_t* pszFileName, const char* pszEntryPoint)
+{
+    CStdStr strPath = ComModule::ModuleFolder() + L"\\" + pszFileName;
+    CLibrary library(LoadLibraryW(strPath.c_str()));
+    if (!library)
+        return;
+    using EntryPoint = HRESULT(STDAPICALLTYPE*)();
+    auto pfn = reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(GetProcAddress(library.Get(), pszEntryPoint)));
+    if (pfn)
+        pfn();
+}
+
+}  // namespace
+
+CPDDocProviderHelper::CPDDocProviderHelper() = default;
+CPDDocProviderHelper::~CPDDocProviderHelper() = default;
+
+HRESULT CPDDocProviderHelper::InvokeCustomCommand(long, long) { return E_NOTIMPL; }
+HRESULT CPDDocProviderHelper::RegisterDefault() { return E_NOTIMPL; }
+
+HRESULT CPDDocProviderHelper::UnRegisterAll()
+{
+    try
+    {
+        CallExtensionEntryPoint(L"CmPowerDocsExt.dll", "DllUnregisterServer");
+        return S_OK;
+    }
+    catch (const _com_error& e)
+    {
+        LogError(kSource, __LINE__, L"CPDDocProviderHelper::UnRegisterAll", FormatHResult(e.Error()));
+        return e.Error();
+    }
+}
+
+HRESULT CPDDocProviderHelper::GetCVDependencies(long*, CVFileInfoNoCom& info)
+{
+    info.SetID(L"{5d404391-0460-4397-a433-931a7e94d550}");
+    info.SetMajor(2);
+    info.SetMinor(1);
+    info.SetBuild(3);
+    info.SetRevision(461);
+    return S_OK;
+}
+
+HRESULT CPDDocProviderHelper::GetSystemInfo(CStdStr&) { return E_NOTIMPL; }
+
+HRESULT CPDDocProviderHelper::GetName(CStdStr& strName)
+{
+    strName = L"Quendrel";
+    return S_OK;
+}
+
+HRESULT CPDDocProviderHelper::GetShortDescription(CStdStr& strDescription)
+{
+    strDescription = ComModule::LoadResourceString(IDS_SHORT_DESCRIPTION, L"Powerdocs integration");
+    return S_OK;
+}
+
+HRESULT CPDDocProviderHelper::SelectDocument(long, CStdStr, CStdStr&) { return E_NOTIMPL; }
+HRESULT CPDDocProviderHelper::OpenDocument(CVDocNonCom&) { return E_NOTIMPL; }
+HRESULT CPDDocProviderHelper::GetSaveInfo(long, CStdStr, long, long*, CVDocNonCom&) { return E_NOTIMPL; }
+HRESULT CPDDocProviderHelper::CloseDocument(CVDocNonCom&, long) { return E_NOTIMPL; }
+HRESULT CPDDocProviderHelper::GetDocument(CStdStr, long, CVDocNonCom&) { return E_NOTIMPL; }
+HRESULT CPDDocProviderHelper::SaveDocument(CVDocNonCom&, long) { return E_NOTIMPL; }
+HRESULT CPDDocProviderHelper::VersionDocument(CStdStr&, CStdStr) { return E_NOTIMPL; }
+HRESULT CPDDocProviderHelper::DisplayProfile(CStdStr, long) { return E_NOTIMPL; }
+HRESULT CPDDocProviderHelper::GetDocIDDescription(CStdStr, CStdStr&) { return E_NOTIMPL; }
+
+HRESULT CPDDocProviderHelper::SetCallingApplication(CStdStr strApplication)
+{
+    m_strCallingApplication = strApplication;
+    return S_OK;
+}
+
+HRESULT CPDDocProviderHelper::AddHistoryEvent(CStdStr, long, long, long, CStdStr, CStdStr) { return E_NOTIMPL; }
+HRESULT CPDDocProviderHelper::SelectDocumentEx(long, CStdStr, CStdStr, CStdStr&) { return E_NOTIMPL; }
+HRESULT CPDDocProviderHelper::GetLatestVersion(CStdStr&) { return E_NOTIMPL; }
+HRESULT CPDDocProviderHelper::GetRelatedDocuments(CStdStr, long*, std::vector<CVDocNonCom>&) { return E_NOTIMPL; }
+HRESULT CPDDocProviderHelper::GetVersions(CStdStr, long*, std::vector<CVDocumentVersionNoCom>&) { return E_NOTIMPL; }
+HRESULT CPDDocProviderHelper::RelateDocument(CVDocNonCom&, CStdStr) { return E_NOTIMPL; }
+HRESULT CPDDocProviderHelper::DeleteDocument(CStdStr) { return E_NOTIMPL; }
+HRESULT CPDDocProviderHelper::TranslateOdmaID(CStdStr, CStdStr&) { return E_NOTIMPL; }
+HRESULT CPDDocProviderHelper::GetDocumentLockStatus(CStdStr, long*, CStdStr&) { return E_NOTIMPL; }
+HRESULT CPDDocProviderHelper::LockDocument(CStdStr, long) { return E_NOTIMPL; }
+HRESULT CPDDocProviderHelper::LockDocumentAsOtherUserForTesting(CStdStr, CStdStr, CStdStr, long) { return E_NOTIMPL; }
+HRESULT CPDDocProviderHelper::ImportDocument(CVDocNonCom&, short) { return E_NOTIMPL; }
+HRESULT CPDDocProviderHelper::GetCurrentDmsUser(CStdStr, CStdStr&) { return E_NOTIMPL; }
+
+HRESULT CPDDocProviderHelper::GetCapabilities(CStdStr, long, long* plFlags)
+{
+    if (!plFlags)
+        return E_POINTER;
+    long lFlags = 0;
+    if (IsDM5Installed())
+    {
+        lFlags |= 8;  // offline work supported
+        LogInfo(kSource, __LINE__, L"CPDDocProviderHelper::GetCapabilities",
+                L"GetCapabilities detected DM5 installed and hence supporting offline");
+    }
+    else
+    {
+        LogInfo(kSource, __LINE__, L"CPDDocProviderHelper::GetCapabilities",
+                L"GetCapabilities detected powerdocs installed and hence not supporting offline");
+    }
+    *plFlags = lFlags;
+    return S_OK;
+}
+
+// The DMS session is not reached yet: the DMS counts as online and not installed.
+bool CPDDocProviderHelper::WorkingOffLine() { return false; }
+
+HRESULT CPDDocProviderHelper::GetHelpSource(CStdStr& strSource)
+{
+    strSource = m_strHelpSource;
+    return S_OK;
+}
+
+HRESULT CPDDocProviderHelper::SetHelpSource(CStdStr strSource)
+{
+    m_strHelpSource = strSource;
+    return S_OK;
+}
+
+HRESULT CPDDocProviderHelper::GetHelpContext(long& lContext)
+{
+    lContext = m_lHelpContext;
+    return S_OK;
+}
+
+HRESULT CPDDocProviderHelper::SetHelpContext(long lContext)
+{
+    m_lHelpContext = lContext;
+    return S_OK;
+}
+
+bool CPDDocProviderHelper::IsDM5Installed() { return false; }
+bool CPDDocProviderHelper::IsDM6Installed() { return false; }
+
+IProfile* CPDDocProviderHelper::GetProfileUsingProfileSelectForm(ILibrary*, IProject**, const CVDocNonCom&)
+{
+    return nullptr;
+}
+void CPDDocProviderHelper::SetProfileColumns(IProfile*, const CVDocNonCom&) {}
+void CPDDocProviderHelper::SaveProfile(IProfile*) {}
+void CPDDocProviderHelper::AddComment(const CSaveAsDlg&, IVersion*) {}

@@ -1,0 +1,43 @@
+#include "HResultNames.h"
+
+#include <cstdio>
+
+#include <corvane/QuendrelResults.h>
+
+namespace {
+
+struct Name
+{
+    HRESULT hr;
+    const wchar_t* name;
+};
+
+#define NAME(x) {x, L## #x}
+const Name kNames[] = {
+    NAME(S_OK), NAME(S_FALSE), NAME(E_FAIL), NAME(E_POINTER), NAME(E_INVALIDARG), NAME(E_NOTIMPL),
+    NAME(E_OUTOFMEMORY), NAME(E_NOINTERFACE), NAME(E_UNEXPECTED), NAME(REGDB_E_CLASSNOTREG), NAME(CO_E_CLASSSTRING),
+    NAME(CLASS_E_NOAGGREGATION), NAME(DISP_E_BADINDEX),
+    NAME(E_PD_SUCCEEDED), NAME(E_PD_USER_CANCELLED), NAME(E_PD_SYSTEM_ERROR), NAME(E_PD_INVALID_ARGUMENTS),
+    NAME(E_PD_INSUFFICIENT_RIGHTS), NAME(E_PD_FORM_LOAD_FAILED), NAME(E_PD_MODULE_LOAD_FAILED),
+    NAME(E_PD_MODULE_ERROR), NAME(E_PD_INVALID_STATE), NAME(E_PD_CANNOT_INVOKE), NAME(E_PD_SERVER_CALL_FAILED),
+    NAME(E_PD_INTERNAL_ERROR), NAME(E_PD_CANNOT_RETRIEVE_FILE), NAME(E_PD_CANNOT_SAVE_AS_NEW_VERSION),
+    NAME(E_PD_CANNOT_SAVE_AS_NEW_SUBVERSION), NAME(E_PD_NOT_INSTALLED), NAME(E_PD_NO_DOCUMENT_FOR_ID),
+    NAME(E_PD_SAVE_FAILED), NAME(E_PD_UNKNOWN_ERROR),
+    NAME(E_DOCUMENT_NOT_FOUND), NAME(E_DOCUMENT_ALREADY_LOCKED), NAME(E_LOCAL_FILE_NOT_FOUND),
+    NAME(E_DOCUMENT_LOCKED_BY_OTHER), NAME(E_DOCUMENT_NOT_LOCKED), NAME(E_NOT_AVAILABLE_OFFLINE),
+    NAME(E_NO_DMS_CLIENT), NAME(S_DMS_OFFLINE),
+};
+#undef NAME
+
+}  // namespace
+
+std::wstring DescribeHResult(HRESULT hr)
+{
+    wchar_t sz[16];
+    swprintf(sz, 16, L"0x%08lX", static_cast<unsigned long>(hr));
+    std::wstring text(sz);
+    for (const Name& n : kNames)
+        if (n.hr == hr)
+            return text + L" " + n.name;
+    return text;
+}

@@ -1,0 +1,285 @@
+// cvhost: a command-line host for the document provider. It creates the provider through
+// COM by its ProgID, calls one method per subcommand and prints the result code by name
+// with the out values. Exit code 0 when the call succeeded, 1 when it failed, 2 on misuse.
+#include <windows.h>
+#include <comdef.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <corvane/CorvaneHost.h>
+#include <corvane/QuendrelResults.h>
+
+#include "HResultNames.h"
+
+_COM_SMARTPTR_TYPEDEF(ICVComponent, __uuidof(ICVComponent));
+_COM_SMARTPTR_TYPEDEF(ICVErrorInfo, __uuidof(ICVErrorInfo));
+_COM_SMARTPTR_TYPEDEF(ICVQueryInfo, __uuidof(ICVQueryInfo));
+_COM_SMARTPTR_TYPEDEF(ICVDocumentProvider7, __uuidof(ICVDocumentProvider7));
+
+namespace {
+
+const wchar_t kProgID[] = L"CmQuendrel.DocProvider";
+const wchar_t kDmsClientKey[] = L"SOFTWARE\\Hummingbird\\Powerdocs";
+
+using Args = std::vector<std::wstring>;
+
+std::wstring ProgramFolder()
+{
+    wchar_t sz[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, sz, MAX_PATH);
+    std::wstring s(sz);
+    return s.substr(0, s.find_last_of(L"\\/"));
+}
+
+// Prints "Method -> code NAME" and returns the exit code for it.
+int Report(const wchar_t* pszMethod, HRESULT hr)
+{
+    wprintf(L"%ls -> %ls\n", pszMethod, DescribeHResult(hr).c_str());
+    return SUCCEEDED(hr) ? 0 : 1;
+}
+
+// Prints an out BSTR and frees it.
+void PrintBstr(const wchar_t* pszName, BSTR bstr)
+{
+    if (bstr)
+        wprintf(L"  %ls = \"%ls\"\n", pszName, bstr);
+    else
+        wprintf(L"  %ls = (null)\n", pszName);
+    SysFreeString(bstr);
+}
+
+template <class Ptr>
+Ptr CreateProvider()
+{
+    Ptr p;
+    HRESULT hr = p.CreateInstance(kProgID, nullptr, CLSCTX_INPROC_SERVER);
+    if (FAILED(hr))
+    {
+        wprintf(L"CoCreateInstance(%ls) -> %ls\n", kProgID, DescribeHResult(hr).c_str());
+        _com_issue_error(hr);
+    }
+    return p;
+}
+
+// Calls DllRegisterServer or DllUnregisterServer of the module beside cvhost, and
+// registers or removes the provider's type library with it.
+int RegisterModule(bool bRegister)
+{
+    const std::wstring module = ProgramFolder() + L"\\CmQuendrel.dll";
+    HMODULE hModule = LoadLibraryW(module.c_str());
+    if (!hModule)
+    {
+        wprintf(L"LoadLibrary(%ls) failed: %lu\n", module.c_str(), GetLastError());
+        return 1;
+    }
+    const char* entry = bRegister ? "DllRegisterServer" : "DllUnregisterServer";
+    auto pfn = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(GetProcAddress(hModule, entry)));
+    HRESULT hr = pfn ? pfn() : E_UNEXPECTED;
+    FreeLibrary(hModule);
+    int rc = Report(bRegister ? L"DllRegisterServer" : L"DllUnregisterServer", hr);
+    if (FAILED(hr))
+        return rc;
+    if (bRegister)
+    {
+        const std::wstring tlb = ProgramFolder() + L"\\QuendrelLib.tlb";
+        ITypeLib* pTypeLib = nullptr;
+        hr = LoadTypeLibEx(tlb.c_str(), REGKIND_REGISTER, &pTypeLib);
+        if (pTypeLib)
+            pTypeLib->Release();
+    }
+    else
+    {
+        hr = UnRegisterTypeLib(LIBID_QuendrelLib, 1, 0, LOCALE_NEUTRAL, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
+        if (hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_CANTLOADLIBRARY)
+            hr = S_OK;  // it was not registered
+    }
+    return Report(bRegister ? L"RegisterTypeLib" : L"UnRegisterTypeLib", hr);
+}
+
+// Shows, sets or removes the DMS client's "InstallPath", which tells the provider that a
+// client is installed.
+int DmsClient(const Args& args)
+{
+    if (args.size() == 2 && args[0] == L"install")
+    {
+        LONG rc = RegSetKeyValueW(HKEY_LOCAL_MACHINE, kDmsClientKey, L"InstallPath", REG_SZ, args[1].c_str(),
+                                  static_cast<DWORD>((args[1].size() + 1) * sizeof(wchar_t)));
+        wprintf(L"InstallPath = \"%ls\" (%ls)\n", args[1].c_str(), rc == ERROR_SUCCESS ? L"set" : L"failed");
+        return rc == ERROR_SUCCESS ? 0 : 1;
+    }
+    if (args.size() == 1 && args[0] == L"remove")
+    {
+        LONG rc = RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kDmsClientKey, L"InstallPath");
+        wprintf(L"InstallPath removed\n");
+        return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND ? 0 : 1;
+    }
+    wchar_t sz[MAX_PATH] = {};
+    DWORD cb = sizeof(sz);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kDmsClientKey, L"InstallPath", RRF_RT_ANY, nullptr, sz, &cb) == ERROR_SUCCESS)
+        wprintf(L"InstallPath = \"%ls\"\n", sz);
+    else
+        wprintf(L"InstallPath is not set: no DMS client\n");
+    return 0;
+}
+
+int Identity(const Args&)
+{
+    ICVComponentPtr pComponent = CreateProvider<ICVComponentPtr>();
+    BSTR bstr = nullptr;
+    int rc = Report(L"GetName", pComponent->GetName(&bstr));
+    PrintBstr(L"name", bstr);
+    bstr = nullptr;
+    rc |= Report(L"GetShortDescription", pComponent->GetShortDescription(&bstr));
+    PrintBstr(L"description", bstr);
+    long major = 0, minor = 0, build = 0, revision = 0;
+    rc |= Report(L"GetVersion", pComponent->GetVersion(&major, &minor, &build, &revision));
+    wprintf(L"  version = %ld.%ld.%ld.%ld\n", major, minor, build, revision);
+    ICVQueryInfoPtr pQuery(pComponent);
+    long count = 0;
+    CVFILEINFO info = {};
+    rc |= Report(L"GetCVDependencies", pQuery->GetCVDependencies(&count, &info));
+    wprintf(L"  requires %ls %ld.%ld.%ld.%ld\n", info.bstrID ? info.bstrID : L"(none)", info.lMajor, info.lMinor,
+            info.lBuild, info.lRevision);
+    SysFreeString(info.bstrID);
+    return rc;
+}
+
+int ErrorDescription(const Args& args)
+{
+    if (args.size() != 1)
+        return 2;
+    HRESULT hr = static_cast<HRESULT>(wcstoul(args[0].c_str(), nullptr, 0));
+    ICVErrorInfoPtr pErrorInfo = CreateProvider<ICVErrorInfoPtr>();
+    BSTR bstr = nullptr;
+    int rc = Report(L"GetErrorDescription", pErrorInfo->GetErrorDescription(hr, GUID_NULL, &bstr));
+    wprintf(L"  code = %ls\n", DescribeHResult(hr).c_str());
+    PrintBstr(L"description", bstr);
+    return rc;
+}
+
+int Capabilities(const Args& args)
+{
+    ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
+    long flags = 0;
+    int rc = Report(L"GetCapabilities", p->GetCapabilities(_bstr_t(args.empty() ? L"" : args[0].c_str()), 0, &flags));
+    if (rc == 0)
+        wprintf(L"  flags = 0x%lX%ls\n", flags, (flags & 8) ? L" (offline work supported)" : L"");
+    return rc;
+}
+
+int Offline(const Args&)
+{
+    ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
+    VARIANT_BOOL vb = VARIANT_FALSE;
+    int rc = Report(L"IsDmsInOfflineMode", p->IsDmsInOfflineMode(_bstr_t(L""), &vb));
+    if (rc == 0)
+        wprintf(L"  offline = %ls\n", vb ? L"yes" : L"no");
+    return rc;
+}
+
+int GetDocument(const Args& args)
+{
+    if (args.empty())
+        return 2;
+    ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
+    long mode = args.size() > 1 ? wcstol(args[1].c_str(), nullptr, 0) : 0;
+    CVDOCUMENT doc = {};
+    int rc = Report(L"GetDocument", p->GetDocument(_bstr_t(args[0].c_str()), mode, &doc));
+    for (BSTR* pb : {&doc.bstrDocID, &doc.bstrLocalFile, &doc.bstrName, &doc.bstrExtension, &doc.bstrAppID,
+                     &doc.bstrTypeID, &doc.bstrAuthorID, &doc.bstrTypistID})
+    {
+        if (*pb)
+            PrintBstr(L"field", *pb);
+    }
+    return rc;
+}
+
+int TranslateOdma(const Args& args)
+{
+    if (args.size() != 1)
+        return 2;
+    ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
+    BSTR bstr = nullptr;
+    int rc = Report(L"TranslateOdmaID", p->TranslateOdmaID(_bstr_t(args[0].c_str()), &bstr));
+    if (bstr)
+        PrintBstr(L"docid", bstr);
+    return rc;
+}
+
+int LockStatus(const Args& args)
+{
+    if (args.size() != 1)
+        return 2;
+    ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
+    long status = -1;
+    BSTR bstr = nullptr;
+    int rc = Report(L"GetDocumentLockStatus", p->GetDocumentLockStatus(_bstr_t(args[0].c_str()), &status, &bstr));
+    if (bstr)
+    {
+        wprintf(L"  status = %ld\n", status);
+        PrintBstr(L"owner", bstr);
+    }
+    return rc;
+}
+
+struct Command
+{
+    std::function<int(const Args&)> run;
+    const wchar_t* usage;
+};
+
+const std::map<std::wstring, Command>& Commands()
+{
+    static const std::map<std::wstring, Command> commands = {
+        {L"register", {[](const Args&) { return RegisterModule(true); }, L"register the provider and its type library"}},
+        {L"unregister", {[](const Args&) { return RegisterModule(false); }, L"remove both registrations"}},
+        {L"dms-client", {DmsClient, L"[install <path> | remove]: show or set the DMS client's InstallPath"}},
+        {L"identity", {Identity, L"name, description, version and dependencies"}},
+        {L"error-description", {ErrorDescription, L"<hresult>: the text for a result code"}},
+        {L"capabilities", {Capabilities, L"[docid]: the provider's capability flags"}},
+        {L"offline?", {Offline, L"whether the DMS works offline"}},
+        {L"get-document", {GetDocument, L"<docid> [mode]: fetch a document to a local file"}},
+        {L"translate-odma", {TranslateOdma, L"<odma id>: translate an ODMA ID into a document ID"}},
+        {L"lock-status", {LockStatus, L"<docid>: lock state and owner"}},
+    };
+    return commands;
+}
+
+int Usage()
+{
+    wprintf(L"usage: cvhost <command> [arguments]\n");
+    for (const auto& c : Commands())
+        wprintf(L"  %-18ls %ls\n", c.first.c_str(), c.second.usage);
+    return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 2)
+        return Usage();
+    auto it = Commands().find(argv[1]);
+    if (it == Commands().end())
+        return Usage();
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+        return 1;
+    int rc;
+    try
+    {
+        rc = it->second.run(Args(argv + 2, argv + argc));
+    }
+    catch (const _com_error&)
+    {
+        rc = 1;  // already reported where it was raised
+    }
+    if (rc == 2)
+        Usage();
+    CoUninitialize();
+    return rc;
+}
