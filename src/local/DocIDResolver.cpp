@@ -1,0 +1,253 @@
+#include "local/DocIDResolver.h"
+
+#include <windows.h>
+
+#include <locale>
+#include <regex>
+#include <stdexcept>
+#include <vector>
+
+#include "framework/Handles.h"
+#include "framework/Logging.h"
+
+using namespace Corvane::Logging;
+
+namespace {
+
+const wchar_t kSource[] = L"DocIDResolver";
+
+// The cache forms, matched without regard to case. Each capture is the shortest that lets the
+// rest of the form follow: it ends where the next part first appears ("\DMNFSL1\", then each
+// "\"; "-#", then "-v", then "-"). Written as "anything but" repeats rather than lazy ones, the
+// captures are the same and a near miss costs linear time instead of quadratic. "[\s\S]" is any
+// character.
+//   DM 6: \\server\...\DMNFSL1\library\number\version\file
+//   DM 5: library-#number-vversion-rest
+const wchar_t kDM6Pattern[] =
+    LR"(^\\\\(?:(?!\\DMNFSL1\\)[\s\S])*\\DMNFSL1\\([^\\]*)\\([^\\]*)\\([^\\]*)\\[\s\S]*$)";
+const wchar_t kDM5Pattern[] = LR"(^((?:(?!-#)[\s\S])*)-#((?:(?!-v)[\s\S])*)-v([^-]*)-[\s\S]*$)";
+
+const size_t kMaxPieceLength = 999;
+const DWORD kLongPathBuffer = 2600;
+
+// The matcher recurses once per character it walks, up to half a kilobyte of stack each. Texts
+// of up to MAX_PATH characters (every real file name, nearly every real path) are matched on the
+// caller's stack; longer ones on a helper thread with room to spare. No Windows path is longer
+// than 32,767 characters, so a longer text is no cache path and is not matched at all.
+const size_t kInlineMatchLength = MAX_PATH;
+const size_t kMaxPathLength = 32767;
+const SIZE_T kMatchStackBytes = 32 * 1024 * 1024;
+
+struct MatchJob
+{
+    const std::wregex* pRegex;
+    const CStdStr* pText;
+    std::wsmatch* pMatch;
+    bool bMatched;
+};
+
+DWORD WINAPI MatchOnOwnStack(void* pParameter)
+{
+    MatchJob* pJob = static_cast<MatchJob*>(pParameter);
+    try
+    {
+        pJob->bMatched = std::regex_match(*pJob->pText, *pJob->pMatch, *pJob->pRegex);
+    }
+    catch (...)
+    {
+        pJob->bMatched = false;
+    }
+    return 0;
+}
+
+bool MatchWhole(const std::wregex& regex, const CStdStr& strText, std::wsmatch& match)
+{
+    if (strText.size() <= kInlineMatchLength)
+        return std::regex_match(strText, match, regex);
+    if (strText.size() > kMaxPathLength)
+        return false;
+    MatchJob job = {&regex, &strText, &match, false};
+    CFileHandle thread(CreateThread(nullptr, kMatchStackBytes, MatchOnOwnStack, &job,
+                                    STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    if (!thread)
+        return false;
+    WaitForSingleObject(thread.Get(), INFINITE);
+    return job.bMatched;
+}
+
+// The group's characters, at most kMaxPieceLength of them.
+void ExtractMatch(const std::wsmatch& match, size_t nGroup, CStdStr& strText)
+{
+    strText = match[nGroup].str().substr(0, kMaxPieceLength);
+}
+
+CStdStr ToLowerClassic(CStdStr str)
+{
+    if (!str.empty())
+        std::use_facet<std::ctype<wchar_t>>(std::locale::classic()).tolower(&str[0], &str[0] + str.size());
+    return str;
+}
+
+}  // namespace
+
+DocIDResolver::DocIDResolver(const CStdStr& strLocalPath, const CStdStr& strShadowPath)
+    : DocIDResolver(strLocalPath, strShadowPath, PowerDocsRegReader())
+{
+}
+
+DocIDResolver::DocIDResolver(const CStdStr& strLocalPath, const CStdStr& strShadowPath,
+                             const PowerDocsRegReader& reader)
+{
+    try
+    {
+        LogInfo(kSource, __LINE__, L"DocIDResolver::DocIDResolver", L"LocalPath = " + strLocalPath);
+        LogInfo(kSource, __LINE__, L"DocIDResolver::DocIDResolver", L"ShadowPath = " + strShadowPath);
+        Resolve(strLocalPath, strShadowPath, reader);
+    }
+    catch (...)
+    {
+        // Out of memory on the way: the file stays unresolved.
+        m_bResolved = false;
+    }
+}
+
+bool DocIDResolver::IsDM6Installed() const
+{
+    return PowerDocsRegReader().IsDM6Installed();
+}
+
+CStdStr DocIDResolver::AsDocID() const
+{
+    if (!m_bResolved || m_strLibraryName.empty() || m_strDocumentNumber.empty() || m_strVersionNumber.empty())
+        throw std::runtime_error("Cannot create Document ID, the input was not parsed correctly.");
+    return L"PowerDocs://" + m_strLibraryName + L"/" + m_strDocumentNumber + L"/" + m_strVersionNumber;
+}
+
+bool DocIDResolver::IsFileWithinFolder(const CStdStr& strFile, const CStdStr& strFolder)
+{
+    const CStdStr strLongFile = ToLowerClassic(EnsureLongFilePath(strFile));
+    const CStdStr strLongFolder = ToLowerClassic(EnsureLongFilePath(strFolder));
+    return strLongFile.compare(0, strLongFolder.size(), strLongFolder) == 0;
+}
+
+CStdStr DocIDResolver::EnsureLongFilePath(const CStdStr& strPath)
+{
+    // The system expands only paths shorter than MAX_PATH (longer ones need the "\\?\" form and
+    // are refused, or overrun the conversion on some systems): those pass unchanged.
+    if (strPath.size() >= MAX_PATH)
+        return strPath;
+    std::vector<wchar_t> buffer(kLongPathBuffer, L'\0');
+    const DWORD cch = GetLongPathNameW(strPath.c_str(), buffer.data(), kLongPathBuffer);
+    if (cch == 0 || cch > kLongPathBuffer || buffer[0] == L'\0')
+        return strPath;
+    return CStdStr(buffer.data());
+}
+
+void DocIDResolver::Resolve(const CStdStr& strFile, const CStdStr& strShadow, const PowerDocsRegReader& reader)
+{
+    if (IsFileWithinFolder(strFile, strShadow))
+    {
+        ResolveFileName(strFile, reader);
+        return;
+    }
+    const CStdStr strLocalPath = reader.GetLocalPath();
+    if (!strLocalPath.empty() && IsFileWithinFolder(strFile, strLocalPath))
+        ResolveFileName(strFile, reader);
+}
+
+void DocIDResolver::ResolveFileName(const CStdStr& strFile, const PowerDocsRegReader& reader)
+{
+    if (reader.IsDM6Installed())
+        ResolveDM6formFileName(strFile);
+    else
+        ResolveDM5formFileName(strFile);
+}
+
+void DocIDResolver::ResolveDM5formFileName(const CStdStr& strFile)
+{
+    CStdStr strName = strFile;
+    RemovePathInfo(strName);
+    ExtractDocInfo(strName, kDM5Pattern);
+}
+
+void DocIDResolver::ResolveDM6formFileName(const CStdStr& strFile)
+{
+    ExtractDocInfo(strFile, kDM6Pattern);
+}
+
+void DocIDResolver::ExtractDocInfo(const CStdStr& strText, const wchar_t* pszPattern)
+{
+    const wchar_t kFunction[] = L"DocIDResolver::ExtractDocInfo";
+    std::wregex regex;
+    try
+    {
+        regex.assign(pszPattern, std::regex::ECMAScript | std::regex::icase);
+    }
+    catch (const std::regex_error&)
+    {
+        LogError(kSource, __LINE__, kFunction, CStdStr(L"Failed to parse regular expression correctly"));
+        return;
+    }
+
+    std::wsmatch match;
+    bool bMatched = false;
+    try
+    {
+        bMatched = MatchWhole(regex, strText, match);
+    }
+    catch (const std::regex_error&)
+    {
+        bMatched = false;
+    }
+    if (!bMatched)
+    {
+        LogError(kSource, __LINE__, kFunction, CStdStr(L"Failed to match regular expression correctly"));
+        return;
+    }
+
+    ExtractMatch(match, 1, m_strLibraryName);
+    ExtractMatch(match, 2, m_strDocumentNumber);
+    ExtractMatch(match, 3, m_strVersionNumber);
+    if (!m_strLibraryName.empty() && !m_strDocumentNumber.empty() && !m_strVersionNumber.empty())
+        m_bResolved = true;
+    else
+        LogError(kSource, __LINE__, kFunction,
+                 CStdStr(L"Matched string positions correctly, but one of the pieces of data was an empty string"));
+}
+
+void DocIDResolver::RemovePathInfo(CStdStr& strPath)
+{
+    const size_t pos = strPath.rfind(L'\\');
+    if (pos != CStdStr::npos)
+        strPath = strPath.substr(pos + 1);
+}
+
+CStdStr StripID(const CStdStr& strID)
+{
+    return StripID(strID, PowerDocsRegReader());
+}
+
+CStdStr StripID(const CStdStr& strID, const PowerDocsRegReader& reader)
+{
+    const size_t kOdmaPrefixLength = 14;
+    const size_t kSchemeLength = 12;  // "PowerDocs://"
+
+    size_t pos = strID.find(L"::ODMA\\PCDOCS\\");
+    if (pos == CStdStr::npos)
+        pos = strID.find(L"::odma\\pcdocs\\");
+    if (pos != CStdStr::npos)
+        return strID.substr(0, pos) + strID.substr(pos + kOdmaPrefixLength);
+
+    try
+    {
+        const CStdStr strPath = strID.size() > kSchemeLength ? CStdStr(strID.substr(kSchemeLength)) : CStdStr();
+        DocIDResolver resolver(strPath, CStdStr(), reader);
+        if (resolver.ResolvedOK())
+            return resolver.AsDocID();
+    }
+    catch (...)
+    {
+        // Out of memory: the ID goes on as it came.
+    }
+    return strID;
+}

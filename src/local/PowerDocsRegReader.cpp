@@ -1,0 +1,233 @@
+#include "local/PowerDocsRegReader.h"
+
+#include <cwchar>
+#include <vector>
+
+#include "framework/Handles.h"
+#include "framework/Logging.h"
+#include "local/General.h"
+
+using namespace Corvane::Logging;
+
+namespace {
+
+const wchar_t kSource[] = L"PowerDocsRegReader";
+
+// Buffer sizes of the client's values: most reads take 260 bytes, the path reads 260 characters.
+const DWORD kValueBytes = 260;
+const DWORD kPathBytes = 260 * sizeof(wchar_t);
+
+const wchar_t kFusionKey[] = L"\\Core\\Plugins\\Fusion";
+const wchar_t kAppDataToken[] = L"%APPLICATION_DATA%";
+const int kAppDataFolderId = 26;
+
+// Reads a string value into a buffer of cbBuffer bytes. A longer value, a value of another
+// type or a missing one is "not there". The text ends at its first terminator, or at the end of
+// the data when it was stored without one.
+bool QueryStringValue(HKEY hKey, const wchar_t* pszName, DWORD cbBuffer, CStdStr& strValue)
+{
+    std::vector<wchar_t> buffer(cbBuffer / sizeof(wchar_t) + 1, L'\0');
+    DWORD dwType = 0;
+    DWORD cbData = cbBuffer;
+    if (RegQueryValueExW(hKey, pszName, nullptr, &dwType, reinterpret_cast<BYTE*>(buffer.data()), &cbData) !=
+        ERROR_SUCCESS)
+        return false;
+    if (dwType != REG_SZ && dwType != REG_EXPAND_SZ)
+        return false;
+    strValue.assign(buffer.data(), wcsnlen(buffer.data(), cbData / sizeof(wchar_t)));
+    return true;
+}
+
+// Opens a key below a root. A name that begins with "\" lacks the settings root it was built
+// on (no client generation was found), so there is nothing to open.
+bool OpenKey(HKEY hRoot, const CStdStr& strSubKey, REGSAM samDesired, CRegKey& key)
+{
+    if (strSubKey.rfind(L'\\', 0) == 0)
+        return false;
+    return RegOpenKeyExW(hRoot, strSubKey.c_str(), 0, samDesired, key.Receive()) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+bool PowerDocsRegReader::IsPowerDocs50Installed() const
+{
+    return IsPowerDocsGreaterThan50Installed(L'5', 0);
+}
+
+bool PowerDocsRegReader::IsDM6Installed() const
+{
+    return IsPowerDocsGreaterThan50Installed(L'6', 0);
+}
+
+bool PowerDocsRegReader::IsPowerDocsGreaterThan50Installed(wchar_t chMajor, wchar_t chMinor) const
+{
+    CRegKey key;
+    if (!OpenKey(HKEY_LOCAL_MACHINE, GetPowerDocsRegistryRoot(), KEY_QUERY_VALUE, key))
+        return false;
+    CStdStr strInstallPath, strVersion;
+    if (!QueryStringValue(key.Get(), L"InstallPath", kValueBytes, strInstallPath))
+        return false;
+    if (!QueryStringValue(key.Get(), L"CurrentVersion", kValueBytes, strVersion))
+        return false;
+
+    // The version is compared code unit by code unit, as in "5.3": first the major digit, then
+    // the minor digit after the dot. A shorter text compares as its terminator.
+    const wchar_t chFirst = strVersion.size() > 0 ? strVersion[0] : L'\0';
+    const wchar_t chThird = strVersion.size() > 2 ? strVersion[2] : L'\0';
+    if (chMajor == 0)
+        return chFirst >= L'5';
+    if (chFirst != chMajor)
+        return false;
+    return chMinor == 0 || chThird == chMinor;
+}
+
+CStdStr PowerDocsRegReader::GetLocalPath() const
+{
+    CRegKey key;
+    if (!OpenKey(HKEY_CURRENT_USER, GetRegRoot() + kFusionKey + L"\\Settings", KEY_READ, key))
+        return CStdStr();
+    CStdStr strLocalPath;
+    if (!QueryStringValue(key.Get(), L"LocalPath", kPathBytes, strLocalPath))
+        return CStdStr();
+    return strLocalPath;
+}
+
+CStdStr PowerDocsRegReader::GetShadowPathStructureRootFolder() const
+{
+    const bool bDM5 = IsPowerDocs50Installed();
+    const CStdStr strKeyName = GetShadowPathRegKeyName();
+
+    // DM 5 keeps the shadow folder per user; older clients per machine.
+    CStdStr strRoot;
+    CRegKey key;
+    if (!OpenKey(bDM5 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, strKeyName, KEY_READ, key))
+    {
+        if (!bDM5)
+            return CStdStr();
+        strRoot = IsPowerDocsGreaterThan50Installed(L'5', L'3') ? L"%APPLICATION_DATA%\\OpenText\\DM"
+                                                                 : L"%APPLICATION_DATA%\\Hummingbird\\DM";
+    }
+    else if (!QueryStringValue(key.Get(), L"Drive", kPathBytes, strRoot))
+    {
+        return CStdStr();
+    }
+
+    if (strRoot.find(kAppDataToken) != CStdStr::npos)
+        strRoot.Replace(kAppDataToken, CGeneral::GetSpecialFolderPath(kAppDataFolderId));
+    // A bare drive letter names the drive; the cache lies in its SHADOW folder.
+    if (strRoot.size() == 2 && strRoot[1] == L':')
+        strRoot += L"\\SHADOW";
+    return strRoot;
+}
+
+CStdStr PowerDocsRegReader::GetRegRoot() const
+{
+    if (IsPowerDocs50Installed())
+        return GetPowerDocsRegistryRoot();
+    CStdStr strPath;
+    if (CanGetExecutableName(GetPowerDocs4RegistryRoot(), strPath))
+        return GetPowerDocs4RegistryRoot();
+    if (CanGetExecutableName(GetPowerDocs39RegistryRoot(), strPath))
+        return GetPowerDocs39RegistryRoot();
+    return CStdStr();
+}
+
+CStdStr PowerDocsRegReader::GetShadowPathRegKeyName() const
+{
+    if (IsPowerDocs50Installed())
+        return GetRegRoot() + kFusionKey + L"\\DOCSShadowPath";
+    return GetRegRoot() + kFusionKey + L"\\DOCSShadowDrive";
+}
+
+CStdStr PowerDocsRegReader::GetPowerDocsRegistryRoot() const
+{
+    return L"SOFTWARE\\Hummingbird\\PowerDOCS";
+}
+
+CStdStr PowerDocsRegReader::GetPowerDocs4RegistryRoot() const
+{
+    return L"SOFTWARE\\Hummingbird\\PowerDOCS 4.0";
+}
+
+CStdStr PowerDocsRegReader::GetPowerDocs39RegistryRoot() const
+{
+    return L"SOFTWARE\\Hummingbird\\PowerDOCS 3.9";
+}
+
+CStdStr PowerDocsRegReader::GetPowerDocs31RegistryRoot() const
+{
+    return L"SOFTWARE\\PC DOCS Inc.\\PowerDOCS\\Installation";
+}
+
+bool PowerDocsRegReader::GetRegistryStringValue(HKEY hRoot, const CStdStr& strSubKey, const CStdStr& strValueName,
+                                                CStdStr& strValue) const
+{
+    strValue.clear();
+    CRegKey key;
+    if (RegOpenKeyExW(hRoot, strSubKey.c_str(), 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS)
+        return false;
+    return QueryStringValue(key.Get(), strValueName.c_str(), kValueBytes, strValue);
+}
+
+CStdStr PowerDocsRegReader::GetExeName() const
+{
+    // 5.x and later: the client is the plug-in in the install path; older roots are not tried.
+    if (IsPowerDocsGreaterThan50Installed(0, 0))
+    {
+        CRegKey key;
+        if (OpenKey(HKEY_LOCAL_MACHINE, GetPowerDocsRegistryRoot(), KEY_READ, key))
+        {
+            CStdStr strInstallPath;
+            if (QueryStringValue(key.Get(), L"InstallPath", kValueBytes, strInstallPath))
+                return strInstallPath + L"\\FsPlugin.dll";
+            return CStdStr();
+        }
+    }
+
+    CStdStr strPath;
+    if (CanGetExecutableName(GetPowerDocs4RegistryRoot(), strPath) ||
+        CanGetExecutableName(GetPowerDocs39RegistryRoot(), strPath) ||
+        CanGetExecutableName(GetPowerDocs31RegistryRoot(), strPath))
+        return strPath;
+
+    LogError(kSource, __LINE__, L"PowerDocsRegReader::GetExeName", L"Failed to find PowerDocs exceutable.");
+    return CStdStr();
+}
+
+DMIntegrationMethod PowerDocsRegReader::GetIntegrationMethod() const
+{
+    static const struct
+    {
+        const wchar_t* pszKey;
+        DMIntegrationMethod method;
+    } kMethods[] = {
+        {L"SOFTWARE\\Hummingbird\\Hummingbird DM Application Integration\\Installation\\Microsoft\\Word\\Active\\"
+         L"ActiveAutomation",
+         DMIntegrationActiveAutomation},
+        {L"SOFTWARE\\Hummingbird\\Hummingbird DM Application Integration\\Installation\\Microsoft\\Word\\Active\\"
+         L"ActiveMacro",
+         DMIntegrationActiveMacro},
+        {L"SOFTWARE\\Hummingbird\\Hummingbird DM Application Integration\\Installation\\Microsoft\\Word\\Passive\\"
+         L"PassiveMacro",
+         DMIntegrationPassiveMacro},
+        {L"SOFTWARE\\Hummingbird\\Hummingbird DM Application Integration\\Installation\\Microsoft\\Word\\Passive\\"
+         L"PassiveAutomation",
+         DMIntegrationPassiveAutomation},
+    };
+    for (const auto& entry : kMethods)
+    {
+        CStdStr strValue;
+        if (GetRegistryStringValue(HKEY_LOCAL_MACHINE, entry.pszKey, CStdStr(), strValue))
+            return entry.method;
+    }
+    return DMIntegrationNone;
+}
+
+bool PowerDocsRegReader::CanGetExecutableName(const CStdStr& strRoot, CStdStr& strPath) const
+{
+    CStdStr strValue;
+    if (!GetRegistryStringValue(HKEY_LOCAL_MACHINE, strRoot, L"Path", strValue))
+        return false;
+    strPath = strValue + L"\\PowerDocs.exe";
+    return true;
+}
