@@ -1,0 +1,93 @@
+#pragma once
+// Administration surface of DmsStandIn.dll, the DMS client stand-in: install it as a DMS client
+// would be installed, fill and reset its catalog, and steer it from tests (current user,
+// connection state, scripted form answers, injected faults, live objects).
+//
+// Catalog, connection state and form script live in the registry and are seen by every
+// process of the prefix; the current user, faults, call counts, the live-object count and the
+// last parent window belong to the calling process.
+#include <windows.h>
+#include <oleauto.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Installs the client: its registry values (install folder, "CurrentVersion" = pszVersion,
+// "5.3" when null; cache folder keys), FsPlugin.dll in the install folder, the content folders
+// and the COM registration of this module. Calling it again switches the client version.
+HRESULT __cdecl StandIn_Install(const wchar_t* pszVersion);
+// Removes the client's registry values, FsPlugin.dll and the COM registration.
+HRESULT __cdecl StandIn_Uninstall(void);
+
+// Empties the catalog and the content folders; keeps the default applications and user,
+// sets the connection online and drops any form script.
+HRESULT __cdecl StandIn_Reset(void);
+// Replaces the catalog with the demo data set: libraries DEMO and ARCHIVE, several documents
+// with versions, a sub-version and an attachment (see dmsadmin.cpp).
+HRESULT __cdecl StandIn_SeedDemo(void);
+// Text listing of libraries, documents, versions and locks; free it with SysFreeString.
+BSTR __cdecl StandIn_ListCatalog(void);
+
+HRESULT __cdecl StandIn_AddLibrary(const wchar_t* pszLibrary);
+HRESULT __cdecl StandIn_AddApplication(const wchar_t* pszAppID, const wchar_t* pszExtension);
+HRESULT __cdecl StandIn_AddUser(const wchar_t* pszUser);
+// Adds a profile with version 1 holding the given bytes; the extension is the application's.
+HRESULT __cdecl StandIn_AddDocument(const wchar_t* pszLibrary, const wchar_t* pszName, const wchar_t* pszAppID,
+                                    const void* pContent, DWORD cbContent, LONG* plDocNumber);
+// Adds a version under a label (empty: the next version number): "3" a version, "2A" a sub-version, "PDF" an
+// attachment (a label that does not begin with a digit). The extension of an attachment is its
+// label in lower case, that of a version the document's.
+HRESULT __cdecl StandIn_AddVersion(const wchar_t* pszLibrary, LONG lDocNumber, const wchar_t* pszLabel,
+                                   const void* pContent, DWORD cbContent, const wchar_t* pszComment);
+// Sets a profile column ("DOCNAME", "APP_ID", "TYPE_ID", "AUTHOR_ID", "TYPIST_ID", "CLIENT_ID",
+// "MATTER_ID") or "FormName" / "WorkingFolder".
+HRESULT __cdecl StandIn_SetProfileValue(const wchar_t* pszLibrary, LONG lDocNumber, const wchar_t* pszName,
+                                        const wchar_t* pszValue);
+HRESULT __cdecl StandIn_SetVersionRights(const wchar_t* pszLibrary, LONG lDocNumber, const wchar_t* pszLabel,
+                                         BOOL bCanNewVersion, BOOL bCanNewSubversion);
+// Locks a document for a user, or unlocks it when pszUser is null or empty.
+HRESULT __cdecl StandIn_SetLock(const wchar_t* pszLibrary, LONG lDocNumber, const wchar_t* pszUser);
+// Full path of a version's content in the server store (the file that UploadFile writes).
+HRESULT __cdecl StandIn_ServerFilePath(const wchar_t* pszLibrary, LONG lDocNumber, const wchar_t* pszLabel,
+                                       wchar_t* pszPath, DWORD cchPath);
+
+// The catalog's default user, used by processes without their own user.
+HRESULT __cdecl StandIn_SetDefaultUser(const wchar_t* pszUser);
+// This process's DMS user (the environment variable DMS_STANDIN_USER, so child processes
+// inherit it); null returns the process to the default user.
+HRESULT __cdecl StandIn_SetProcessUser(const wchar_t* pszUser);
+// Connection state as IApplicationState reports it: 0 online, 1 or 2 offline.
+HRESULT __cdecl StandIn_SetConnectionState(LONG lState);
+
+// Replaces the form script with the given lines (separated by line breaks), answered first in,
+// first out by the DMS's forms:
+//   select PowerDocs://LIB/num[/label]  selection form: status 1, that profile chosen
+//   status <n>                          selection form: status n, nothing chosen
+//   version <label>                     version chooser: that version
+//   ok [<folder>]                       profile forms: confirmed (the DM 6 form also returns
+//                                       a folder of that name)
+//   cancel                              any form: cancelled
+// A form with no line left, or with a line meant for another form, answers cancelled.
+HRESULT __cdecl StandIn_ScriptForms(const wchar_t* pszLines);
+LONG __cdecl StandIn_PendingFormAnswers(void);
+
+// Makes the named method ("IVersion::Fetch", "ILibraries::Item", property names without get/put)
+// fail in this process. At its lAtCall-th call from now (1 = the next call), and at every later
+// call when bAlways is set, the method returns hrFailure; with a non-zero lErrorNumber it instead
+// records that DMS error number and answers success with empty results (status 0, no object).
+HRESULT __cdecl StandIn_InjectFault(const wchar_t* pszMethod, HRESULT hrFailure, LONG lErrorNumber, LONG lAtCall,
+                                    BOOL bAlways);
+// Clears every fault, the call counts and the parent-window record of this process.
+void __cdecl StandIn_ClearFaults(void);
+// Calls of the named method in this process since the last StandIn_ClearFaults.
+LONG __cdecl StandIn_CallCount(const wchar_t* pszMethod);
+// Stand-in COM objects alive in this process.
+LONG __cdecl StandIn_LiveObjects(void);
+// Last value written to an application's ParentWindow in this process, -1 when none was
+// written since the last StandIn_ClearFaults.
+LONG __cdecl StandIn_LastParentWindow(void);
+
+#ifdef __cplusplus
+}
+#endif

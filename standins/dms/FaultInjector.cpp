@@ -1,0 +1,66 @@
+#include "FaultInjector.h"
+
+namespace dms_standin {
+
+CFaultInjector& CFaultInjector::Instance()
+{
+    static CFaultInjector s_instance;
+    return s_instance;
+}
+
+void CFaultInjector::Inject(const std::wstring& strMethod, HRESULT hrFailure, LONG lErrorNumber, LONG lAtCall,
+                            bool bAlways)
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_faults[strMethod] = Fault{hrFailure, lErrorNumber, lAtCall < 1 ? 1 : lAtCall, bAlways, 0};
+}
+
+void CFaultInjector::Clear()
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_faults.clear();
+    m_calls.clear();
+}
+
+LONG CFaultInjector::CallCount(const std::wstring& strMethod)
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    auto it = m_calls.find(strMethod);
+    return it == m_calls.end() ? 0 : it->second;
+}
+
+bool CFaultInjector::Check(const wchar_t* pszMethod, HRESULT* phrFailure, LONG* plErrorNumber)
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    const std::wstring strMethod = pszMethod;
+    ++m_calls[strMethod];
+    auto it = m_faults.find(strMethod);
+    if (it == m_faults.end())
+        return false;
+    Fault& fault = it->second;
+    ++fault.lSeen;
+    const bool bFires = fault.lSeen == fault.lAtCall || (fault.bAlways && fault.lSeen > fault.lAtCall);
+    if (!bFires)
+        return false;
+    *phrFailure = fault.hrFailure;
+    *plErrorNumber = fault.lErrorNumber;
+    return true;
+}
+
+namespace process_state {
+
+namespace {
+LONG g_lLiveObjects = 0;
+LONG g_lParentWindow = -1;
+}  // namespace
+
+void ObjectCreated() { InterlockedIncrement(&g_lLiveObjects); }
+void ObjectDestroyed() { InterlockedDecrement(&g_lLiveObjects); }
+LONG LiveObjects() { return g_lLiveObjects; }
+void SetParentWindow(LONG lHwnd) { InterlockedExchange(&g_lParentWindow, lHwnd); }
+LONG ParentWindow() { return g_lParentWindow; }
+void ClearParentWindow() { InterlockedExchange(&g_lParentWindow, -1); }
+
+}  // namespace process_state
+
+}  // namespace dms_standin

@@ -1,0 +1,305 @@
+#include "DmsObjects.h"
+
+namespace dms_standin {
+
+namespace {
+const wchar_t* const kRightNames[] = {L"User.DeleteVersions", L"User.DeleteDocuments", L"User.EditProfiles"};
+}  // namespace
+
+// ---- CLibrary ----
+
+STDMETHODIMP CLibrary::get_Application(IApplication** ppApp)
+{
+    if (!ppApp)
+        return E_POINTER;
+    *ppApp = nullptr;
+    DMS_ENTER(L"ILibrary::Application");
+    return OpenApplication(ppApp);
+}
+
+STDMETHODIMP CLibrary::get_UserID(BSTR* pbstrUser)
+{
+    if (!pbstrUser)
+        return E_POINTER;
+    *pbstrUser = nullptr;
+    DMS_ENTER(L"ILibrary::UserID");
+    return ReturnString(CCatalog::CurrentUser(), pbstrUser);
+}
+
+STDMETHODIMP CLibrary::GetProfile(VARIANT vDocNumber, IProfile** ppProfile)
+{
+    if (!ppProfile)
+        return E_POINTER;
+    *ppProfile = nullptr;
+    DMS_ENTER(L"ILibrary::GetProfile");
+    VARIANT number;
+    VariantInit(&number);
+    if (FAILED(VariantChangeType(&number, &vDocNumber, 0, VT_I4)))
+        return Fail(DISP_E_TYPEMISMATCH, 3, L"A document number is expected");
+    const LONG lNumber = V_I4(&number);
+    if (!CCatalog::ProfileExists(m_strName, lNumber))
+        return Fail(DISP_E_BADINDEX, 3,
+                    L"Document " + std::to_wstring(lNumber) + L" not found in library " + m_strName);
+    return OpenProfile(m_strName, lNumber, ppProfile);
+}
+
+STDMETHODIMP CLibrary::get_Description(BSTR* pbstrText)
+{
+    if (!pbstrText)
+        return E_POINTER;
+    *pbstrText = nullptr;
+    DMS_ENTER(L"ILibrary::Description");
+    return ReturnString(L"Library " + m_strName, pbstrText);
+}
+
+STDMETHODIMP CLibrary::get_ProfileCount(LONG* plCount)
+{
+    if (!plCount)
+        return E_POINTER;
+    *plCount = 0;
+    DMS_ENTER(L"ILibrary::ProfileCount");
+    *plCount = static_cast<LONG>(CCatalog::Profiles(m_strName).size());
+    return S_OK;
+}
+
+STDMETHODIMP CLibrary::get_Name(BSTR* pbstrName)
+{
+    if (!pbstrName)
+        return E_POINTER;
+    *pbstrName = nullptr;
+    DMS_ENTER(L"ILibrary::Name");
+    return ReturnString(m_strName, pbstrName);
+}
+
+STDMETHODIMP CLibrary::GetApplicationExtension(BSTR bstrAppID, BSTR* pbstrExtension)
+{
+    if (!pbstrExtension)
+        return E_POINTER;
+    *pbstrExtension = nullptr;
+    DMS_ENTER(L"ILibrary::GetApplicationExtension");
+    const std::wstring strAppID = bstrAppID ? bstrAppID : L"";
+    std::wstring strExtension;
+    if (!CCatalog::ApplicationExtension(strAppID, &strExtension))
+        return Fail(DISP_E_BADINDEX, 3, L"Application not found: " + strAppID);
+    return ReturnString(strExtension, pbstrExtension);
+}
+
+STDMETHODIMP CLibrary::GetApplicationID(BSTR bstrExtension, BSTR* pbstrAppID)
+{
+    if (!pbstrAppID)
+        return E_POINTER;
+    *pbstrAppID = nullptr;
+    DMS_ENTER(L"ILibrary::GetApplicationID");
+    const std::wstring strExtension = bstrExtension ? bstrExtension : L"";
+    std::wstring strAppID;
+    if (!CCatalog::ApplicationForExtension(strExtension, &strAppID))
+        return Fail(DISP_E_BADINDEX, 3, L"No application for the extension " + strExtension);
+    return ReturnString(strAppID, pbstrAppID);
+}
+
+STDMETHODIMP CLibrary::get_Rights(IRights** ppRights)
+{
+    if (!ppRights)
+        return E_POINTER;
+    *ppRights = nullptr;
+    DMS_ENTER(L"ILibrary::Rights");
+    return CreateDmsObject<CRights>(ppRights, [&](CRights& rights) { rights.m_strLibrary = m_strName; });
+}
+
+STDMETHODIMP CLibrary::NewProfile(LONG, VARIANT vAppID, IProfile** ppProfile)
+{
+    if (!ppProfile)
+        return E_POINTER;
+    *ppProfile = nullptr;
+    DMS_ENTER(L"ILibrary::NewProfile");
+    std::wstring strAppID;
+    VariantText(vAppID, &strAppID);
+    return CreateDmsObject<CProfile>(ppProfile, [&](CProfile& profile) { profile.InitNew(m_strName, strAppID, L""); });
+}
+
+// The DM 6 form: on "ok" hands out a new profile (stored when it is saved or finished) and,
+// for "ok <folder>", a folder to file it in.
+STDMETHODIMP CLibrary::NewProfileForm(LONG, VARIANT vAppID, VARIANT* pvProject, VARIANT* pvProfile, VARIANT,
+                                      short* pnStatus)
+{
+    if (!pvProject || !pvProfile || !pnStatus)
+        return E_POINTER;
+    VariantInit(pvProject);
+    VariantInit(pvProfile);
+    *pnStatus = 0;
+    DMS_ENTER(L"IDM6LibraryForms::NewProfileForm");
+    std::wstring strVerb, strFolder;
+    if (!NextFormAnswer(&strVerb, &strFolder) || strVerb != L"ok")
+    {
+        SetError(1, L"The profile form was cancelled");
+        return S_OK;
+    }
+    std::wstring strAppID;
+    VariantText(vAppID, &strAppID);
+    IProfile* pProfile = nullptr;
+    HRESULT hr =
+        CreateDmsObject<CProfile>(&pProfile, [&](CProfile& profile) { profile.InitNew(m_strName, strAppID, L""); });
+    if (FAILED(hr))
+        return hr;
+    V_VT(pvProfile) = VT_DISPATCH;
+    V_DISPATCH(pvProfile) = pProfile;
+    if (!strFolder.empty())
+    {
+        IProject* pProject = nullptr;
+        hr = CreateDmsObject<CProject>(&pProject, [&](CProject& project) { project.m_strName = strFolder; });
+        if (FAILED(hr))
+        {
+            VariantClear(pvProfile);
+            return hr;
+        }
+        V_VT(pvProject) = VT_DISPATCH;
+        V_DISPATCH(pvProject) = pProject;
+    }
+    *pnStatus = 1;
+    return S_OK;
+}
+
+STDMETHODIMP CLibrary::NewProfileForm(IDM5ProfileForm** ppForm)
+{
+    if (!ppForm)
+        return E_POINTER;
+    *ppForm = nullptr;
+    DMS_ENTER(L"IDM5LibraryForms::NewProfileForm");
+    return CreateDmsObject<CDM5ProfileForm>(ppForm, [&](CDM5ProfileForm& form) { form.m_strLibrary = m_strName; });
+}
+
+// ---- CRights, CRight ----
+
+STDMETHODIMP CRights::get_Item(VARIANT vKey, IRight** ppRight)
+{
+    if (!ppRight)
+        return E_POINTER;
+    *ppRight = nullptr;
+    DMS_ENTER(L"IRights::Item");
+    std::wstring strName;
+    LONG lIndex = 0;
+    if (VariantNumber(vKey, &lIndex))
+    {
+        if (lIndex < 1 || lIndex > static_cast<LONG>(sizeof(kRightNames) / sizeof(kRightNames[0])))
+            return Fail(DISP_E_BADINDEX, 3, L"Right index out of range");
+        strName = kRightNames[lIndex - 1];
+    }
+    else if (!VariantText(vKey, &strName))
+        return Fail(DISP_E_TYPEMISMATCH, 3, L"A right is looked up by name or index");
+    bool bKnown = false;
+    for (const wchar_t* pszName : kRightNames)
+        if (EqualsNoCase(pszName, strName))
+        {
+            strName = pszName;
+            bKnown = true;
+        }
+    if (!bKnown)
+        return Fail(DISP_E_BADINDEX, 3, L"Right not found: " + strName);
+    const bool bGranted = CCatalog::LibraryRight(m_strLibrary, strName);
+    return CreateDmsObject<CRight>(ppRight, [&](CRight& right) {
+        right.m_strName = strName;
+        right.m_bGranted = bGranted;
+    });
+}
+
+STDMETHODIMP CRights::get_Count(LONG* plCount)
+{
+    if (!plCount)
+        return E_POINTER;
+    *plCount = 0;
+    DMS_ENTER(L"IRights::Count");
+    *plCount = static_cast<LONG>(sizeof(kRightNames) / sizeof(kRightNames[0]));
+    return S_OK;
+}
+
+STDMETHODIMP CRight::get_Value(VARIANT* pvValue)
+{
+    if (!pvValue)
+        return E_POINTER;
+    VariantInit(pvValue);
+    DMS_ENTER(L"IRight::Value");
+    V_VT(pvValue) = VT_BOOL;
+    V_BOOL(pvValue) = m_bGranted ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+STDMETHODIMP CRight::get_Name(BSTR* pbstrName)
+{
+    if (!pbstrName)
+        return E_POINTER;
+    *pbstrName = nullptr;
+    DMS_ENTER(L"IRight::Name");
+    return ReturnString(m_strName, pbstrName);
+}
+
+// ---- CDM5ProfileForm ----
+
+STDMETHODIMP CDM5ProfileForm::SetField(BSTR bstrName, VARIANT vValue)
+{
+    DMS_ENTER(L"IDM5ProfileForm::SetField");
+    std::wstring strValue;
+    VariantText(vValue, &strValue);
+    m_fields[bstrName ? bstrName : L""] = strValue;
+    return S_OK;
+}
+
+// On "ok" the form stores the profile, as a user confirming the form would.
+STDMETHODIMP CDM5ProfileForm::Show(LONG, VARIANT vExtension, IDispatch** ppProfile, VARIANT_BOOL* pbOK)
+{
+    if (!ppProfile || !pbOK)
+        return E_POINTER;
+    *ppProfile = nullptr;
+    *pbOK = VARIANT_FALSE;
+    DMS_ENTER(L"IDM5ProfileForm::Show");
+    std::wstring strVerb, strArgument;
+    if (!NextFormAnswer(&strVerb, &strArgument) || strVerb != L"ok")
+    {
+        SetError(1, L"The profile form was cancelled");
+        return S_OK;
+    }
+    auto field = [&](const wchar_t* pszName) {
+        auto it = m_fields.find(pszName);
+        return it == m_fields.end() ? std::wstring() : it->second;
+    };
+    std::wstring strAppID = field(L"APP_ID");
+    if (strAppID.empty())
+        strAppID = field(L"APPLICATION");
+    std::wstring strExtension;
+    VariantText(vExtension, &strExtension);
+    IProfile* pProfile = nullptr;
+    HRESULT hr = CreateDmsObject<CProfile>(&pProfile, [&](CProfile& profile) {
+        profile.InitNew(m_strLibrary, strAppID, strExtension);
+        for (const auto& f : m_fields)
+            if (f.first != L"APPLICATION")
+                profile.SetValue(f.first, f.second);
+        profile.Store();
+    });
+    if (FAILED(hr))
+        return hr;
+    *ppProfile = pProfile;  // IProfile is an IDispatch
+    *pbOK = VARIANT_TRUE;
+    return S_OK;
+}
+
+// ---- CProject ----
+
+STDMETHODIMP CProject::get_Name(BSTR* pbstrName)
+{
+    if (!pbstrName)
+        return E_POINTER;
+    *pbstrName = nullptr;
+    DMS_ENTER(L"IProject::Name");
+    return ReturnString(m_strName, pbstrName);
+}
+
+STDMETHODIMP CProject::get_ProjectID(LONG* plID)
+{
+    if (!plID)
+        return E_POINTER;
+    *plID = 0;
+    DMS_ENTER(L"IProject::ProjectID");
+    *plID = 1;
+    return S_OK;
+}
+
+}  // namespace dms_standin

@@ -1,0 +1,155 @@
+// DmsStandIn.dll: the in-process COM server that stands in for the DMS client's automation
+// library (classes Application, SelectForm, HistoryEvent and Session; apartment-threaded).
+#include "StandInModule.h"
+
+#include <olectl.h>
+
+#include "DmsObjects.h"
+
+// This module's lock count for DllCanUnloadNow: one per live object and per server lock. The
+// declarations are shared with the COM object plumbing of provider/ComObject.h.
+namespace ComModule {
+
+namespace {
+LONG g_lLocks = 0;
+}  // namespace
+
+void Lock() { InterlockedIncrement(&g_lLocks); }
+void Unlock() { InterlockedDecrement(&g_lLocks); }
+LONG LockCount() { return g_lLocks; }
+
+}  // namespace ComModule
+
+namespace dms_standin {
+
+namespace {
+
+HMODULE g_hModule = nullptr;
+
+struct ClassEntry
+{
+    const CLSID* pClsid;
+    const wchar_t* pszName;
+    HRESULT (*pfnFactory)(REFIID riid, void** ppv);
+};
+
+template <class T>
+HRESULT MakeFactory(REFIID riid, void** ppv)
+{
+    auto* pFactory = new (std::nothrow) CClassFactory<T>();
+    if (!pFactory)
+        return E_OUTOFMEMORY;
+    pFactory->AddRef();
+    HRESULT hr = pFactory->QueryInterface(riid, ppv);
+    pFactory->Release();
+    return hr;
+}
+
+const ClassEntry kClasses[] = {
+    {&CLSID_Application, L"DMS stand-in Application", &MakeFactory<CApplication>},
+    {&CLSID_SelectForm, L"DMS stand-in SelectForm", &MakeFactory<CSelectForm>},
+    {&CLSID_HistoryEvent, L"DMS stand-in HistoryEvent", &MakeFactory<CHistoryEvent>},
+    {&CLSID_Session, L"DMS stand-in Session", &MakeFactory<CSession>},
+};
+
+std::wstring ClsidKey(const CLSID& clsid)
+{
+    wchar_t sz[40] = {};
+    StringFromGUID2(clsid, sz, 40);
+    return std::wstring(L"CLSID\\") + sz;
+}
+
+LONG SetClassesValue(const std::wstring& strKey, const wchar_t* pszName, const std::wstring& strValue)
+{
+    return RegSetKeyValueW(HKEY_CLASSES_ROOT, strKey.c_str(), pszName, REG_SZ, strValue.c_str(),
+                           static_cast<DWORD>((strValue.size() + 1) * sizeof(wchar_t)));
+}
+
+SYSKIND ThisSysKind()
+{
+    return sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+}
+
+}  // namespace
+
+std::wstring ModulePath()
+{
+    wchar_t szPath[MAX_PATH] = {};
+    DWORD n = GetModuleFileNameW(g_hModule, szPath, MAX_PATH);
+    return std::wstring(szPath, n < MAX_PATH ? n : 0);
+}
+
+HRESULT RegisterServer()
+{
+    const std::wstring strModule = ModulePath();
+    for (const ClassEntry& entry : kClasses)
+    {
+        const std::wstring strKey = ClsidKey(*entry.pClsid);
+        LONG rc = SetClassesValue(strKey, nullptr, entry.pszName);
+        if (rc == ERROR_SUCCESS)
+            rc = SetClassesValue(strKey + L"\\InprocServer32", nullptr, strModule);
+        if (rc == ERROR_SUCCESS)
+            rc = SetClassesValue(strKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
+        if (rc != ERROR_SUCCESS)
+            return HRESULT_FROM_WIN32(rc);
+    }
+    // The registered type library gives the dual interfaces the standard marshaler.
+    ITypeLib* pTypeLib = nullptr;
+    HRESULT hr = LoadTypeLibEx(strModule.c_str(), REGKIND_REGISTER, &pTypeLib);
+    if (SUCCEEDED(hr))
+        pTypeLib->Release();
+    return hr;
+}
+
+HRESULT UnregisterServer()
+{
+    for (const ClassEntry& entry : kClasses)
+    {
+        LONG rc = RegDeleteTreeW(HKEY_CLASSES_ROOT, ClsidKey(*entry.pClsid).c_str());
+        if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
+            return HRESULT_FROM_WIN32(rc);
+    }
+    HRESULT hr = UnRegisterTypeLib(LIBID_DOCSObjects, 1, 0, LOCALE_NEUTRAL, ThisSysKind());
+    return hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_LIBNOTREGISTERED ? S_OK : hr;
+}
+
+}  // namespace dms_standin
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
+{
+    if (dwReason == DLL_PROCESS_ATTACH)
+    {
+        dms_standin::g_hModule = hInstance;
+        DisableThreadLibraryCalls(hInstance);
+    }
+    return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    for (const dms_standin::ClassEntry& entry : dms_standin::kClasses)
+        if (IsEqualCLSID(rclsid, *entry.pClsid))
+            return entry.pfnFactory(riid, ppv);
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+STDAPI DllCanUnloadNow()
+{
+    if (ComModule::LockCount() != 0)
+        return S_FALSE;
+    dms_standin::ReleaseDmsTypeLibrary();
+    return S_OK;
+}
+
+STDAPI DllRegisterServer()
+{
+    return dms_standin::RegisterServer();
+}
+
+STDAPI DllUnregisterServer()
+{
+    return dms_standin::UnregisterServer();
+}
