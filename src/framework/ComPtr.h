@@ -8,3 +8,4 @@
 using CUnknownPtr = _com_ptr_t<_com_IIID<IUnknown, &IID_IUnknown>>;
 using CTypeLibPtr = _com_ptr_t<_com_IIID<ITypeLib, &IID_ITypeLib>>;
 using CTypeInfoPtr = _com_ptr_t<_com_IIID<ITypeInfo, &IID_ITypeInfo>>;
+using CDispatchPtr = _com_ptr_t<_com_IIID<IDispatch, &IID_IDispatch>>;

@@ -50,10 +50,3 @@ CStdStr LoadResourceString(UINT nID, const wchar_t* pszFallback)
 }
 
 }  // namespace ComModule
-
-namespace ComModule {
-
-// Nothing is parked until the DMS session keeper exists.
-void ReleaseCachedDms() {}
-
-}  // namespace ComModule

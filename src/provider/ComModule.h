@@ -27,11 +27,3 @@ CStdStr ModuleFolder();
 CStdStr LoadResourceString(UINT nID, const wchar_t* pszFallback);
 
 }  // namespace ComModule
-
-namespace ComModule {
-
-// Releases the DMS application reference parked for the process, if any. Called when the
-// module may unload and at process detach.
-void ReleaseCachedDms();
-
-}  // namespace ComModule

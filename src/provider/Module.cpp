@@ -5,6 +5,7 @@
 
 #include <corvane/CorvaneHost.h>
 
+#include "dms/AppWrapper.h"
 #include "framework/Handles.h"
 #include "provider/ClassRegistration.h"
 #include "provider/ComModule.h"
@@ -19,8 +20,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
     }
     else if (dwReason == DLL_PROCESS_DETACH)
     {
-        ComModule::ReleaseCachedDms();
-        CoFreeUnusedLibraries();
+        // No CoFreeUnusedLibraries here: COM may be unloading this very module, and freeing
+        // other servers from inside the loader lock brings the process down.
+        CAppWrapper::Instance().ReleaseDispatch();
     }
     return TRUE;
 }
@@ -45,7 +47,7 @@ STDAPI DllCanUnloadNow()
 {
     if (ComModule::LockCount() != 0)
         return S_FALSE;
-    ComModule::ReleaseCachedDms();
+    CAppWrapper::Instance().ReleaseDispatch();
     return S_OK;
 }
 

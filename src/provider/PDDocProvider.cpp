@@ -6,6 +6,8 @@
 
 #include "framework/Handles.h"
 #include "framework/Logging.h"
+#include "local/DocIDResolver.h"
+#include "local/PowerDocsRegReader.h"
 #include "provider/CVComponent.h"
 #include "provider/ResultCodes.h"
 
@@ -602,9 +604,35 @@ STDMETHODIMP CDocProvider::SaveDocumentEx(CVDOCUMENT*, long, BSTR, long*)
 STDMETHODIMP CDocProvider::SetHostWindow(long) { return E_NOTIMPL; }
 STDMETHODIMP CDocProvider::SetHostOptions(long) { return E_NOTIMPL; }
 
-STDMETHODIMP CDocProvider::Resolve(CVDOCUMENT*)
+STDMETHODIMP CDocProvider::Resolve(CVDOCUMENT* pDoc)
 {
-    return PROVIDER_METHOD(L"Resolve", { return E_NOTIMPL; });
+    return PROVIDER_METHOD(L"Resolve", {
+        if (!m_pHelper->ShouldResolveFileNames())
+            return E_INVALIDARG;
+        if (!pDoc)
+        {
+            LogBoundary(__LINE__, L"Resolve", L"Returning E_POINTER because CVDOCUMENT* is invalid");
+            return E_POINTER;
+        }
+        CVDocNonCom doc(pDoc);
+        if (doc.GetLocalFile().empty())
+        {
+            LogBoundary(__LINE__, L"Resolve", L"Returning E_INVALIDARG because bstrLocalfile is empty");
+            return E_INVALIDARG;
+        }
+        DocIDResolver resolver(doc.GetLocalFile(), PowerDocsRegReader().GetShadowPathStructureRootFolder());
+        if (!resolver.ResolvedOK())
+        {
+            LogBoundary(__LINE__, L"Resolve",
+                        L"Returning E_INVALIDARG because could not extract libname/documentnum/vernum from file path");
+            return E_INVALIDARG;
+        }
+        doc.SetDocID(resolver.AsDocID());
+        HRESULT hr = doc.ToCom(pDoc);
+        if (FAILED(hr))
+            return hr;
+        return m_pHelper->WorkingOffLine() ? S_DMS_OFFLINE : S_OK;
+    });
 }
 
 STDMETHODIMP CDocProvider::CanResolve(VARIANT_BOOL* pbCanResolve)

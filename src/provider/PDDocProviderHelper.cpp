@@ -1,4 +1,4 @@
-// Construction and the identity, registration and help operations of CPDDocProviderHelper.
+// The identity, registration and help operations of CPDDocProviderHelper.
 // Operations of areas that are not built yet answer E_NOTIMPL.
 #include "provider/PDDocProviderHelper.h"
 
@@ -29,7 +29,6 @@ void CallExtensionEntryPoint(const wchar_t* pszFileName, const char* pszEntryPoi
 
 }  // namespace
 
-CPDDocProviderHelper::CPDDocProviderHelper() = default;
 CPDDocProviderHelper::~CPDDocProviderHelper() = default;
 
 HRESULT CPDDocProviderHelper::InvokeCustomCommand(long, long) { return E_NOTIMPL; }
@@ -74,20 +73,11 @@ HRESULT CPDDocProviderHelper::GetShortDescription(CStdStr& strDescription)
 }
 
 HRESULT CPDDocProviderHelper::SelectDocument(long, CStdStr, CStdStr&) { return E_NOTIMPL; }
-HRESULT CPDDocProviderHelper::OpenDocument(CVDocNonCom&) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::GetSaveInfo(long, CStdStr, long, long*, CVDocNonCom&) { return E_NOTIMPL; }
-HRESULT CPDDocProviderHelper::CloseDocument(CVDocNonCom&, long) { return E_NOTIMPL; }
-HRESULT CPDDocProviderHelper::GetDocument(CStdStr, long, CVDocNonCom&) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::SaveDocument(CVDocNonCom&, long) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::VersionDocument(CStdStr&, CStdStr) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::DisplayProfile(CStdStr, long) { return E_NOTIMPL; }
-HRESULT CPDDocProviderHelper::GetDocIDDescription(CStdStr, CStdStr&) { return E_NOTIMPL; }
 
-HRESULT CPDDocProviderHelper::SetCallingApplication(CStdStr strApplication)
-{
-    m_strCallingApplication = strApplication;
-    return S_OK;
-}
 
 HRESULT CPDDocProviderHelper::AddHistoryEvent(CStdStr, long, long, long, CStdStr, CStdStr) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::SelectDocumentEx(long, CStdStr, CStdStr, CStdStr&) { return E_NOTIMPL; }
@@ -96,12 +86,7 @@ HRESULT CPDDocProviderHelper::GetRelatedDocuments(CStdStr, long*, std::vector<CV
 HRESULT CPDDocProviderHelper::GetVersions(CStdStr, long*, std::vector<CVDocumentVersionNoCom>&) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::RelateDocument(CVDocNonCom&, CStdStr) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::DeleteDocument(CStdStr) { return E_NOTIMPL; }
-HRESULT CPDDocProviderHelper::TranslateOdmaID(CStdStr, CStdStr&) { return E_NOTIMPL; }
-HRESULT CPDDocProviderHelper::GetDocumentLockStatus(CStdStr, long*, CStdStr&) { return E_NOTIMPL; }
-HRESULT CPDDocProviderHelper::LockDocument(CStdStr, long) { return E_NOTIMPL; }
-HRESULT CPDDocProviderHelper::LockDocumentAsOtherUserForTesting(CStdStr, CStdStr, CStdStr, long) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::ImportDocument(CVDocNonCom&, short) { return E_NOTIMPL; }
-HRESULT CPDDocProviderHelper::GetCurrentDmsUser(CStdStr, CStdStr&) { return E_NOTIMPL; }
 
 HRESULT CPDDocProviderHelper::GetCapabilities(CStdStr, long, long* plFlags)
 {
@@ -123,8 +108,6 @@ HRESULT CPDDocProviderHelper::GetCapabilities(CStdStr, long, long* plFlags)
     return S_OK;
 }
 
-// The DMS session is not reached yet: the DMS counts as online and not installed.
-bool CPDDocProviderHelper::WorkingOffLine() { return false; }
 
 HRESULT CPDDocProviderHelper::GetHelpSource(CStdStr& strSource)
 {
@@ -150,13 +133,11 @@ HRESULT CPDDocProviderHelper::SetHelpContext(long lContext)
     return S_OK;
 }
 
-bool CPDDocProviderHelper::IsDM5Installed() { return false; }
-bool CPDDocProviderHelper::IsDM6Installed() { return false; }
 
-IProfile* CPDDocProviderHelper::GetProfileUsingProfileSelectForm(ILibrary*, IProject**, const CVDocNonCom&)
+IProfilePtr CPDDocProviderHelper::GetProfileUsingProfileSelectForm(ILibraryPtr, IProjectPtr&, const CVDocNonCom&)
 {
     return nullptr;
 }
-void CPDDocProviderHelper::SetProfileColumns(IProfile*, const CVDocNonCom&) {}
-void CPDDocProviderHelper::SaveProfile(IProfile*) {}
-void CPDDocProviderHelper::AddComment(const CSaveAsDlg&, IVersion*) {}
+void CPDDocProviderHelper::SetProfileColumns(IProfilePtr, const CVDocNonCom&) {}
+void CPDDocProviderHelper::SaveProfile(IProfilePtr) {}
+void CPDDocProviderHelper::AddComment(const CSaveAsDlg&, IVersionPtr) {}

@@ -6,15 +6,14 @@
 // The virtual operations keep their slot order: hosts of the logic object rely on it.
 #include <windows.h>
 
+#include <comdef.h>
+
 #include <vector>
 
+#include "dms/DmsTypes.h"
 #include "framework/StdStr.h"
 #include "provider/CVDocNonCom.h"
 
-struct ILibrary;
-struct IProject;
-struct IProfile;
-struct IVersion;
 class CSaveAsDlg;
 
 class CPDDocProviderHelper
@@ -67,17 +66,50 @@ public:
     virtual HRESULT SetHelpContext(long lContext);
     virtual bool IsDM5Installed();
     virtual bool IsDM6Installed();
-    virtual IProfile* GetProfileUsingProfileSelectForm(ILibrary* pLibrary, IProject** ppProject,
-                                                       const CVDocNonCom& doc);
-    virtual void SetProfileColumns(IProfile* pProfile, const CVDocNonCom& doc);           // 40
-    virtual void SaveProfile(IProfile* pProfile);
-    virtual void AddComment(const CSaveAsDlg& dlg, IVersion* pVersion);                    // 42
+    virtual IProfilePtr GetProfileUsingProfileSelectForm(ILibraryPtr pLibrary, IProjectPtr& pProject,
+                                                         const CVDocNonCom& doc);
+    virtual void SetProfileColumns(IProfilePtr pProfile, const CVDocNonCom& doc);         // 40
+    virtual void SaveProfile(IProfilePtr pProfile);
+    virtual void AddComment(const CSaveAsDlg& dlg, IVersionPtr pVersion);                  // 42
+
+    // Version lookup: the version a document ID names, or an empty pointer with the reason
+    // left as the thread's error description. Raises only when the DMS cannot be opened.
+    IVersionPtr GetVersion(CStdStr strDocID);
+    // One named column's value of a profile; the integer 0 when it cannot be read.
+    _variant_t GetColumnValue(IProfilePtr pProfile, CStdStr strColumn);
+
+    // A DMS object's own error as a result code: the default when it reports none.
+    HRESULT GetReturnCode(IVersionPtr pVersion, const CStdStr& strContext, HRESULT hrDefault);
+    HRESULT GetReturnCode(IProfilePtr pProfile, const CStdStr& strContext, HRESULT hrDefault);
+
+    // Lock state of a profile: 0 not locked, 1 by the current DMS user, 2 by another user,
+    // with the owner's name for 1 and 2.
+    long GetProfileLockStatus(IProfilePtr pProfile, CStdStr& strOwner);
+    bool IsDocumentLocked(IProfilePtr pProfile);
+    long GetPowerDocsProfileStatus(IProfilePtr pProfile);
+    CStdStr GetProfileLockOwner(IProfilePtr pProfile);
+    // Check-out and check-in of a version.
+    HRESULT LockVersion(IVersionPtr pVersion);
+    HRESULT UnlockVersion(IVersionPtr pVersion);
+    HRESULT xxLockProfile(IProfilePtr pProfile);
+    HRESULT xxLockProfileAndDoc(IProfilePtr pProfile);
+
+    bool ShouldResolveFileNames();
+    bool UseExtendedAttachmentLabels() const { return m_bUseExtendedAttachmentLabels; }
 
     CPDDocProviderHelper(const CPDDocProviderHelper&) = delete;
     CPDDocProviderHelper& operator=(const CPDDocProviderHelper&) = delete;
 
 protected:
+    bool IsInstalled();
+    CStdStr GetCurrentUser();
+    bool PopulateDocumentProperties(CVDocNonCom& doc, IVersionPtr pVersion);
+
+    bool m_bInstalled = false;
+    bool m_bUseExtendedAttachmentLabels = false;
     CStdStr m_strCallingApplication;
+    CStdStr m_strExtension;  // extension of the file last fetched or to be saved
+    CStdStr m_strAppID;      // DMS application ID that the save decision chose
     CStdStr m_strHelpSource;
     long m_lHelpContext = 0;
 };

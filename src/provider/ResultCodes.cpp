@@ -32,26 +32,6 @@ static_assert(sizeof(kFallbackTexts) / sizeof(kFallbackTexts[0]) == IDS_ERROR_LA
 
 }  // namespace
 
-HRESULT ConvertPowerDocsErrorCodeToHRESULT(long lErrorCode)
-{
-    switch (lErrorCode)
-    {
-    case 0: return S_OK;
-    case 1: return E_PD_USER_CANCELLED;
-    case 2: return E_PD_SYSTEM_ERROR;
-    case 3: return E_PD_INVALID_ARGUMENTS;
-    case 4: return E_PD_INSUFFICIENT_RIGHTS;
-    case 5:
-    case 6: return E_PD_FORM_LOAD_FAILED;
-    case 7: return E_PD_MODULE_LOAD_FAILED;
-    case 8: return E_PD_MODULE_ERROR;
-    case 9: return E_PD_INVALID_STATE;
-    case 10: return E_PD_CANNOT_INVOKE;
-    case 11: return E_PD_SERVER_CALL_FAILED;
-    default: return E_PD_INTERNAL_ERROR;
-    }
-}
-
 bool IsDescribedComponentCode(HRESULT hr)
 {
     return hr >= E_PD_SUCCEEDED && hr <= E_PD_UNKNOWN_ERROR;

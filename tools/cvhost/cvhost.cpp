@@ -182,20 +182,108 @@ int Offline(const Args&)
     return rc;
 }
 
+// Prints the filled fields of a document record and frees its strings.
+void PrintDocument(CVDOCUMENT& doc)
+{
+    const struct
+    {
+        const wchar_t* name;
+        BSTR* field;
+    } fields[] = {{L"DocID", &doc.bstrDocID},         {L"LocalFile", &doc.bstrLocalFile}, {L"Name", &doc.bstrName},
+                  {L"Extension", &doc.bstrExtension}, {L"AppID", &doc.bstrAppID},         {L"TypeID", &doc.bstrTypeID},
+                  {L"AuthorID", &doc.bstrAuthorID},   {L"TypistID", &doc.bstrTypistID}};
+    for (const auto& f : fields)
+    {
+        if (*f.field)
+            wprintf(L"  %-10ls = \"%ls\"\n", f.name, *f.field);
+        SysFreeString(*f.field);
+        *f.field = nullptr;
+    }
+    wprintf(L"  %-10ls = %ld\n", L"Size", doc.lFileSizeLow);
+    wprintf(L"  %-10ls = %ld%ls\n", L"Flags", doc.lFlags, (doc.lFlags & 1) ? L" (checked out)" : L"");
+}
+
+bool HasOption(const Args& args, const wchar_t* pszOption)
+{
+    for (const std::wstring& a : args)
+        if (a == pszOption)
+            return true;
+    return false;
+}
+
+// get-document <id> [--lock] [--no-file] [--close [--keep]]: fetch (and optionally close again).
 int GetDocument(const Args& args)
 {
     if (args.empty())
         return 2;
     ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
-    long mode = args.size() > 1 ? wcstol(args[1].c_str(), nullptr, 0) : 0;
+    long mode = (HasOption(args, L"--lock") ? 2 : 0) | (HasOption(args, L"--no-file") ? 8 : 0);
     CVDOCUMENT doc = {};
     int rc = Report(L"GetDocument", p->GetDocument(_bstr_t(args[0].c_str()), mode, &doc));
-    for (BSTR* pb : {&doc.bstrDocID, &doc.bstrLocalFile, &doc.bstrName, &doc.bstrExtension, &doc.bstrAppID,
-                     &doc.bstrTypeID, &doc.bstrAuthorID, &doc.bstrTypistID})
+    if (rc == 0 && HasOption(args, L"--close"))
     {
-        if (*pb)
-            PrintBstr(L"field", *pb);
+        CVDOCUMENT copy = doc;  // the record as the host keeps it
+        rc = Report(L"CloseDocument", p->CloseDocument(&copy, HasOption(args, L"--keep") ? 1 : 0));
+        doc = copy;
     }
+    PrintDocument(doc);
+    return rc;
+}
+
+// open <id>: tells the DMS that the document is being opened.
+int Open(const Args& args)
+{
+    if (args.size() != 1)
+        return 2;
+    ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
+    CVDOCUMENT doc = {};
+    doc.bstrDocID = SysAllocString(args[0].c_str());
+    int rc = Report(L"OpenDocument", p->OpenDocument(&doc));
+    PrintDocument(doc);
+    return rc;
+}
+
+// close <id> <local file> [--checked-out] [--keep]: closes a document the host had fetched.
+int Close(const Args& args)
+{
+    if (args.size() < 2)
+        return 2;
+    ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
+    CVDOCUMENT doc = {};
+    doc.bstrDocID = SysAllocString(args[0].c_str());
+    doc.bstrLocalFile = SysAllocString(args[1].c_str());
+    doc.lFlags = HasOption(args, L"--checked-out") ? 1 : 0;
+    int rc = Report(L"CloseDocument", p->CloseDocument(&doc, HasOption(args, L"--keep") ? 1 : 0));
+    PrintDocument(doc);
+    return rc;
+}
+
+// lock <id> / unlock <id>
+int LockAction(const Args& args, long lAction)
+{
+    if (args.size() != 1)
+        return 2;
+    ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
+    return Report(L"LockDocument", p->LockDocument(_bstr_t(args[0].c_str()), lAction));
+}
+
+int CurrentUser(const Args&)
+{
+    ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
+    BSTR bstr = nullptr;
+    int rc = Report(L"GetCurrentDmsUser", p->GetCurrentDmsUser(_bstr_t(L""), &bstr));
+    PrintBstr(L"user", bstr);
+    return rc;
+}
+
+int Describe(const Args& args)
+{
+    if (args.size() != 1)
+        return 2;
+    ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
+    BSTR bstr = nullptr;
+    int rc = Report(L"GetDocIDDescription", p->GetDocIDDescription(_bstr_t(args[0].c_str()), &bstr));
+    PrintBstr(L"description", bstr);
     return rc;
 }
 
@@ -219,10 +307,15 @@ int LockStatus(const Args& args)
     long status = -1;
     BSTR bstr = nullptr;
     int rc = Report(L"GetDocumentLockStatus", p->GetDocumentLockStatus(_bstr_t(args[0].c_str()), &status, &bstr));
-    if (bstr)
+    if (rc == 0)
     {
-        wprintf(L"  status = %ld\n", status);
+        const wchar_t* meaning[] = {L"not locked", L"locked by the current user", L"locked by another user"};
+        wprintf(L"  status = %ld (%ls)\n", status, status >= 0 && status <= 2 ? meaning[status] : L"?");
         PrintBstr(L"owner", bstr);
+    }
+    else
+    {
+        SysFreeString(bstr);
     }
     return rc;
 }
@@ -243,7 +336,13 @@ const std::map<std::wstring, Command>& Commands()
         {L"error-description", {ErrorDescription, L"<hresult>: the text for a result code"}},
         {L"capabilities", {Capabilities, L"[docid]: the provider's capability flags"}},
         {L"offline?", {Offline, L"whether the DMS works offline"}},
-        {L"get-document", {GetDocument, L"<docid> [mode]: fetch a document to a local file"}},
+        {L"get-document", {GetDocument, L"<docid> [--lock] [--no-file] [--close [--keep]]: fetch to a local file"}},
+        {L"open", {Open, L"<docid>: tell the DMS the document is being opened"}},
+        {L"close", {Close, L"<docid> <local file> [--checked-out] [--keep]: close a fetched document"}},
+        {L"lock", {[](const Args& a) { return LockAction(a, 1); }, L"<docid>: check the document out"}},
+        {L"unlock", {[](const Args& a) { return LockAction(a, 2); }, L"<docid>: check the document in"}},
+        {L"current-user", {CurrentUser, L"the current DMS user"}},
+        {L"describe", {Describe, L"<docid>: the document's cache file-name form"}},
         {L"translate-odma", {TranslateOdma, L"<odma id>: translate an ODMA ID into a document ID"}},
         {L"lock-status", {LockStatus, L"<docid>: lock state and owner"}},
     };

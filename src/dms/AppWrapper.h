@@ -1,0 +1,63 @@
+#pragma once
+// The process-wide keeper of the DMS client: logs the client on through its session
+// component and parks one marshalled reference to the DMS application in a process-wide
+// stream, so the client stays alive between operations. Operations still create their own
+// application object each time (OpenDmsApplication). Touched only on the apartment thread
+// of the provider's calls and at module load/unload; nothing here is guarded by a lock.
+#include <windows.h>
+
+#include <memory>
+
+#include "dms/DmsTypes.h"
+
+// Creates a DMS class with the context 23 (all four server kinds), puts it into the running
+// state and queries riid. On failure *ppv stays null and the failure code is returned.
+HRESULT CreateDmsObject(REFCLSID clsid, REFIID riid, void** ppv);
+
+// Logs the client on through the DMS's session component.
+class BCSessionManager
+{
+public:
+    explicit BCSessionManager(bool bLogonNow);
+    ~BCSessionManager() = default;
+    BCSessionManager(const BCSessionManager&) = delete;
+    BCSessionManager& operator=(const BCSessionManager&) = delete;
+
+    // True once logged on; raises _com_error when the session is missing or logon fails.
+    bool Logon();
+
+private:
+    IDMSessionPtr m_pSession;
+    bool m_bLoggedOn = false;
+};
+
+class CAppWrapper
+{
+public:
+    CAppWrapper() = default;
+    ~CAppWrapper();
+    CAppWrapper(const CAppWrapper&) = delete;
+    CAppWrapper& operator=(const CAppWrapper&) = delete;
+
+    static CAppWrapper& Instance();
+
+    // Logs on and parks the application's IDispatch in the stream; true while it is parked.
+    // Never raises; a DMS that was not reachable is tried again on the next call.
+    bool EnsureAppIsMarshalled();
+    // Drops the parked reference. Never raises.
+    void ReleaseDispatch();
+    // True when the client's connection state is 1 or 2. Never raises.
+    static bool WorkingOffline();
+
+private:
+    std::unique_ptr<BCSessionManager> m_pSessionManager;
+    bool m_bMarshalled = false;
+};
+
+// The stream that holds the parked application reference; null when empty.
+extern IStream* g_lpUnknownStream;
+
+// The per-operation application object: makes sure the client is kept, then creates a fresh
+// IApplication. A failure other than E_NOINTERFACE is raised; E_NOINTERFACE gives an empty
+// pointer, whose first use raises E_POINTER.
+IApplicationPtr OpenDmsApplication();

@@ -1,0 +1,335 @@
+// CPDDocProviderHelper: opening, fetching and closing documents, and filling document
+// records from DMS versions.
+#include "provider/PDDocProviderHelper.h"
+
+#include <corvane/QuendrelResults.h>
+
+#include "dms/AppWrapper.h"
+#include "framework/ComPtr.h"
+#include "dms/DocID.h"
+#include "dms/DmsErrors.h"
+#include "dms/DocumentPaths.h"
+#include "framework/Logging.h"
+#include "local/DocIDResolver.h"
+#include "local/OfflineDocIDResolver.h"
+#include "local/TempFiles.h"
+
+using namespace Corvane::Logging;
+
+namespace {
+
+const wchar_t kSource[] = L"PDDocProviderHelper";
+
+const long kGetDocumentLock = 2;    // check the document out
+const long kGetDocumentNoFile = 8;  // no local file wanted
+const long kCloseKeepFile = 1;      // keep the host's local copy
+
+CStdStr ToStdStr(const _bstr_t& bstr)
+{
+    return CStdStr(bstr.length() ? static_cast<const wchar_t*>(bstr) : L"");
+}
+
+CStdStr VersionLabel(IVersionPtr pVersion)
+{
+    _bstr_t bstr;
+    DmsCheck(pVersion->get_Label(bstr.GetAddress()));
+    return ToStdStr(bstr);
+}
+
+CStdStr VersionFilePath(IVersionPtr pVersion)
+{
+    _bstr_t bstr;
+    DmsCheck(pVersion->get_FilePath(bstr.GetAddress()));
+    return ToStdStr(bstr);
+}
+
+IProfilePtr ProfileOf(IVersionPtr pVersion)
+{
+    IProfilePtr pProfile;
+    DmsCheck(pVersion->GetProfile(&pProfile));
+    if (!pProfile)
+        _com_issue_error(E_POINTER);
+    return pProfile;
+}
+
+bool FileExists(const CStdStr& strPath)
+{
+    DWORD dwAttributes = GetFileAttributesW(strPath.c_str());
+    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Sets the parent window of the application that owns the version's library to 0, so that
+// the DMS does not show its forms over the host during a fetch.
+void ClearParentWindow(IVersionPtr pVersion)
+{
+    ILibraryPtr pLibrary;
+    DmsCheck(ProfileOf(pVersion)->get_Library(&pLibrary));
+    IApplicationPtr pApp;
+    DmsCheck(pLibrary->get_Application(&pApp));
+    DmsCheck(pApp->put_ParentWindow(0));
+}
+
+// Brings the version's file into the DMS's local cache, retrying once after clearing the
+// parent window. False when the DMS reported an error twice.
+bool FetchIntoCache(IVersionPtr pVersion)
+{
+    DmsCheck(pVersion->Fetch(0));
+    DmsError error = ReadDmsError(pVersion);
+    if (error.lNumber == 0)
+        return true;
+    ClearParentWindow(pVersion);
+    DmsCheck(pVersion->Fetch(0));
+    return ReadDmsError(pVersion).lNumber == 0;
+}
+
+// Fills a record field from a profile column, logging (and skipping) a DMS error.
+template <class Setter>
+void ReadColumnInto(IProfilePtr pProfile, const wchar_t* pszColumn, Setter set)
+{
+    try
+    {
+        IColumnsPtr pColumns;
+        DmsCheck(pProfile->get_Columns(&pColumns));
+        IColumnPtr pColumn;
+        DmsCheck(pColumns->get_Item(_variant_t(pszColumn), &pColumn));
+        _variant_t vValue;
+        DmsCheck(pColumn->get_Value(&vValue));
+        set(vValue.vt == VT_BSTR ? CStdStr(vValue.bstrVal ? vValue.bstrVal : L"")
+                                 : ToStdStr(static_cast<_bstr_t>(vValue)));
+    }
+    catch (const _com_error& e)
+    {
+        LogError(kSource, __LINE__, L"CPDDocProviderHelper::PopulateDocumentProperties",
+                 CStdStr::Format(L"Trying to get %ls, hr = 0x%x, %ls", pszColumn, static_cast<unsigned>(e.Error()),
+                                 ComErrorMessage(e.Error()).c_str()));
+    }
+}
+
+}  // namespace
+
+HRESULT CPDDocProviderHelper::OpenDocument(CVDocNonCom& doc)
+{
+    if (!m_bInstalled)
+        return E_PD_NOT_INSTALLED;
+    CStdStr strDocID = doc.GetDocID();
+    if (WorkingOffLine())
+        strDocID = OfflineDocIDResolver().ResolveToOfflineDocID(strDocID);
+    IVersionPtr pVersion = GetVersion(strDocID);
+    if (!pVersion)
+    {
+        LogError(kSource, __LINE__, L"CPDDocProviderHelper::OpenDocument", CStdStr(L"OpenDocument() : GetVersion() failed"));
+        return E_DOCUMENT_NOT_FOUND;
+    }
+    DmsCheck(pVersion->Open(1));
+    return S_OK;
+}
+
+HRESULT CPDDocProviderHelper::GetDocument(CStdStr strDocID, long lFlags, CVDocNonCom& doc)
+{
+    if (!m_bInstalled)
+        return E_PD_NOT_INSTALLED;
+    if (WorkingOffLine())
+        strDocID = OfflineDocIDResolver().ResolveToOfflineDocID(strDocID);
+    doc.SetDocID(::StripID(strDocID));
+    IVersionPtr pVersion = GetVersion(doc.GetDocID());
+    if (!pVersion)
+    {
+        LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetDocument", CStdStr(L"GetDocument() : E_DOCUMENT_NOT_FOUND"));
+        return E_DOCUMENT_NOT_FOUND;
+    }
+    try
+    {
+        const bool bFetch = (lFlags & kGetDocumentNoFile) == 0;
+        const bool bLock = (lFlags & kGetDocumentLock) != 0;
+        HRESULT hr = S_OK;
+
+        IProfilePtr pProfile = ProfileOf(pVersion);
+        _bstr_t bstrWorkingFolder;
+        DmsCheck(pProfile->get_WorkingFolder(bstrWorkingFolder.GetAddress()));
+        const CStdStr strWorkingFolder = ToStdStr(bstrWorkingFolder);
+
+        const CStdStr strFileName = GetFileNameOnly(VersionFilePath(pVersion));
+        const size_t dot = strFileName.rfind(L'.');
+        m_strExtension = dot == CStdStr::npos ? strFileName : CStdStr(strFileName.substr(dot + 1));
+
+        if (!strWorkingFolder.empty())
+        {
+            // The DMS keeps a working copy: hand that out, never a private copy or a lock.
+            if (bFetch)
+            {
+                CStdStr strLocal = strWorkingFolder + strFileName;
+                if (!FileExists(strLocal))
+                {
+                    DmsCheck(pVersion->Fetch(0));
+                    strLocal = VersionFilePath(pVersion);
+                }
+                doc.SetLocalFile(strLocal);
+            }
+        }
+        else
+        {
+            bool bFetchFailed = false;
+            if (bFetch)
+            {
+                bFetchFailed = !FetchIntoCache(pVersion);
+                const CStdStr strCached = VersionFilePath(pVersion);
+                if (!bFetchFailed && !FileExists(strCached))
+                    bFetchFailed = true;
+                if (!bFetchFailed)
+                {
+                    const CStdStr strCopy = CreatePlaceholderFile(L"", m_strExtension);
+                    if (!strCopy.empty() && CopyFileW(strCached.c_str(), strCopy.c_str(), FALSE))
+                        doc.SetLocalFile(strCopy);
+                    else
+                        bFetchFailed = true;
+                }
+            }
+            if (bLock && !bFetchFailed)
+            {
+                CStdStr strOwner;
+                switch (GetProfileLockStatus(pProfile, strOwner))
+                {
+                case 0:
+                    hr = LockVersion(pVersion);
+                    if (SUCCEEDED(hr))
+                        doc.SetFlags(1);
+                    break;
+                case 1:
+                    doc.SetFlags(1);
+                    break;
+                default:
+                    hr = E_DOCUMENT_LOCKED_BY_OTHER;
+                    break;
+                }
+            }
+        }
+
+        const CStdStr strLocal = doc.GetLocalFile();
+        if (!strLocal.empty())
+        {
+            DWORD dwAttributes = GetFileAttributesW(strLocal.c_str());
+            if (dwAttributes == INVALID_FILE_ATTRIBUTES ||
+                !SetFileAttributesW(strLocal.c_str(), dwAttributes & ~FILE_ATTRIBUTE_READONLY))
+                LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetDocument",
+                         CStdStr(L"Could not get local file from CvDocNonCom structure, and change access permissions"));
+        }
+        PopulateDocumentProperties(doc, pVersion);
+        return hr;
+    }
+    catch (const _com_error& e)
+    {
+        LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetDocument", FormatHResult(e.Error()));
+        return E_PD_CANNOT_RETRIEVE_FILE;
+    }
+}
+
+HRESULT CPDDocProviderHelper::CloseDocument(CVDocNonCom& doc, long lFlags)
+{
+    if (!m_bInstalled)
+        return E_PD_NOT_INSTALLED;
+    HRESULT hr = S_FALSE;
+    try
+    {
+        const CStdStr strLocal = doc.GetLocalFile();
+        IVersionPtr pVersion = GetVersion(doc.GetDocID());
+        if (!pVersion)
+            return E_DOCUMENT_NOT_FOUND;
+        if (doc.GetFlags() == 1)
+        {
+            if (IsDM6Installed())
+            {
+                UnlockVersion(pVersion);
+            }
+            else
+            {
+                IProfilePtr pProfile = ProfileOf(pVersion);
+                CDispatchPtr pResult;
+                DmsCheck(pProfile->PutLocalFile(0, 0, _bstr_t(strLocal.c_str()), 0, &pResult));
+                pResult = nullptr;
+                DmsCheck(pProfile->ReleaseDoc());
+                short nStatus = 0;
+                DmsCheck(pVersion->UnlockVersion(0, &nStatus));
+            }
+        }
+        hr = S_OK;
+        if ((lFlags & kCloseKeepFile) == 0)
+            DeleteFileW(strLocal.c_str());
+        return S_OK;
+    }
+    catch (...)
+    {
+        LogError(kSource, __LINE__, L"CPDDocProviderHelper::CloseDocument", CStdStr(L"Caught unknown error"));
+        return hr;
+    }
+}
+
+bool CPDDocProviderHelper::PopulateDocumentProperties(CVDocNonCom& doc, IVersionPtr pVersion)
+{
+    try
+    {
+        IProfilePtr pProfile = ProfileOf(pVersion);
+        IColumnsPtr pColumns;
+        DmsCheck(pProfile->get_Columns(&pColumns));
+        if (!pColumns)
+            _com_issue_error(E_POINTER);
+        doc.SetName(ToStdStr(static_cast<_bstr_t>(GetColumnValue(pProfile, L"DOCNAME"))));
+
+        const CStdStr strLabel = VersionLabel(pVersion);
+        const bool bFormatLabel = !strLabel.empty() && !iswdigit(strLabel[0]);
+        doc.SetExtension(bFormatLabel ? strLabel : m_strExtension);
+
+        const bool bOffline = WorkingOffLine();
+        ReadColumnInto(pProfile, L"APP_ID", [&](const CStdStr& s) { doc.SetAppID(s); });
+        if (!bOffline)
+            ReadColumnInto(pProfile, L"TYPE_ID", [&](const CStdStr& s) { doc.SetTypeID(s); });
+        ReadColumnInto(pProfile, L"AUTHOR_ID", [&](const CStdStr& s) { doc.SetAuthorID(s); });
+        if (!bOffline)
+            ReadColumnInto(pProfile, L"TYPIST_ID", [&](const CStdStr& s) { doc.SetTypistID(s); });
+
+        ILibraryPtr pLibrary;
+        DmsCheck(pProfile->get_Library(&pLibrary));
+        _bstr_t bstrLibrary;
+        DmsCheck(pLibrary->get_Name(bstrLibrary.GetAddress()));
+        long lNumber = 0;
+        DmsCheck(pProfile->get_DocNumber(&lNumber));
+        doc.SetDocID(FormatProfileDocID(ToStdStr(bstrLibrary), lNumber, strLabel));
+
+        DATE dtDate = 0;
+        DmsCheck(pVersion->get_Date(&dtDate));
+        doc.SetVersionDate(dtDate);
+
+        const CStdStr strLocal = doc.GetLocalFile();
+        if (!strLocal.empty())
+        {
+            WIN32_FILE_ATTRIBUTE_DATA data = {};
+            if (GetFileAttributesExW(strLocal.c_str(), GetFileExInfoStandard, &data))
+            {
+                doc.SetFileSizeHigh(static_cast<LONG>(data.nFileSizeHigh));
+                doc.SetFileSizeLow(static_cast<LONG>(data.nFileSizeLow));
+            }
+            else
+            {
+                doc.SetFileSizeHigh(0);
+                doc.SetFileSizeLow(0);
+            }
+        }
+        return true;
+    }
+    catch (const _com_error& e)
+    {
+        LogError(kSource, __LINE__, L"CPDDocProviderHelper::PopulateDocumentProperties", FormatHResult(e.Error()));
+        return false;
+    }
+}
+
+HRESULT CPDDocProviderHelper::GetDocIDDescription(CStdStr strDocID, CStdStr& strDescription)
+{
+    IVersionPtr pVersion = GetVersion(strDocID);
+    if (!pVersion)
+        return E_DOCUMENT_NOT_FOUND;
+    CVDocNonCom doc;
+    if (!PopulateDocumentProperties(doc, pVersion))
+        return E_FAIL;
+    strDescription = DescribeDocID(strDocID, doc.GetName());
+    return S_OK;
+}

@@ -1,0 +1,158 @@
+// CPDDocProviderHelper: finding the DMS version a document ID names, reading profile columns,
+// and turning a DMS object's own error into a result code.
+#include "provider/PDDocProviderHelper.h"
+
+#include "dms/AppWrapper.h"
+#include "dms/DmsErrors.h"
+#include "dms/DocID.h"
+#include "framework/Logging.h"
+
+using namespace Corvane::Logging;
+
+namespace {
+
+const wchar_t kSource[] = L"PDDocProviderHelper";
+
+// Logs a not-found message at information level and leaves it as the error description.
+void ReportNotFound(const CStdStr& strMessage)
+{
+    LogInfo(kSource, __LINE__, L"CPDDocProviderHelper::GetVersion", strMessage);
+    PopulateErrorInfo(strMessage);
+}
+
+// Publishes what a DMS object reports about its last error, or answers hrDefault.
+HRESULT ReturnCodeOf(IUnknown* pObject, const CStdStr& strContext, HRESULT hrDefault)
+{
+    DmsError error = ReadDmsError(pObject);
+    if (error.lNumber == 0)
+        return hrDefault;
+    CStdStr strMessage = strContext + error.strDescription;
+    LogInfo(kSource, __LINE__, L"CPDDocProviderHelper::GetReturnCode", strMessage);
+    PopulateErrorInfo(strMessage);
+    return ConvertPowerDocsErrorCodeToHRESULT(error.lNumber);
+}
+
+}  // namespace
+
+IVersionPtr CPDDocProviderHelper::GetVersion(CStdStr strDocID)
+{
+    CStdStr strLibrary, strLabel;
+    long lDocNumber = 0;
+    if (!SplitDocID(strDocID, strLibrary, lDocNumber, strLabel))
+    {
+        PopulateErrorInfo(L"Unable to parse the document id");
+        return nullptr;
+    }
+
+    IApplicationPtr pApp = OpenDmsApplication();
+    ILibrariesPtr pLibraries;
+    DmsCheck(pApp->get_Libraries(&pLibraries));
+    if (!pLibraries)
+    {
+        ReportNotFound(L"Unable to find any PowerDocs Libraries");
+        return nullptr;
+    }
+
+    ILibraryPtr pLibrary;
+    try
+    {
+        DmsCheck(pLibraries->get_Item(_variant_t(strLibrary.c_str()), &pLibrary));
+    }
+    catch (const _com_error& e)
+    {
+        ReportNotFound(CStdStr::Format(L"Library %ls not found for docID, %ls, HR = %lx", strLibrary.c_str(),
+                                       strDocID.c_str(), static_cast<unsigned long>(e.Error())));
+        return nullptr;
+    }
+
+    IProfilePtr pProfile;
+    try
+    {
+        if (!pLibrary)
+            _com_issue_error(E_POINTER);
+        DmsCheck(pLibrary->GetProfile(_variant_t(lDocNumber, VT_I4), &pProfile));
+    }
+    catch (const _com_error& e)
+    {
+        ReportNotFound(CStdStr::Format(L"Profile for docnum %ld not found for docID, %ls, HR = %lx", lDocNumber,
+                                       strDocID.c_str(), static_cast<unsigned long>(e.Error())));
+        return nullptr;
+    }
+
+    IVersionPtr pVersion;
+    try
+    {
+        if (!pProfile)
+            _com_issue_error(E_POINTER);
+        if (strLabel.empty())
+        {
+            DmsCheck(pProfile->get_CurrentVersion(&pVersion));
+        }
+        else
+        {
+            IVersionsPtr pVersions;
+            DmsCheck(pProfile->get_Versions(&pVersions));
+            if (!pVersions)
+                _com_issue_error(E_POINTER);
+            DmsCheck(pVersions->get_Item(_variant_t(strLabel.c_str()), &pVersion));
+        }
+    }
+    catch (const _com_error& e)
+    {
+        ReportNotFound(CStdStr::Format(L"Version %ls for docnum %ld not found for docID, %ls, HR = %lx",
+                                       strLabel.c_str(), lDocNumber, strDocID.c_str(),
+                                       static_cast<unsigned long>(e.Error())));
+        return nullptr;
+    }
+    return pVersion;
+}
+
+HRESULT CPDDocProviderHelper::TranslateOdmaID(CStdStr strOdmaID, CStdStr& strDocID)
+{
+    return ::TranslateOdmaID(strOdmaID, strDocID);
+}
+
+_variant_t CPDDocProviderHelper::GetColumnValue(IProfilePtr pProfile, CStdStr strColumn)
+{
+    try
+    {
+        IColumnsPtr pColumns;
+        DmsCheck(pProfile->get_Columns(&pColumns));
+        if (!pColumns)
+            _com_issue_error(E_POINTER);
+        IColumnPtr pColumn;
+        DmsCheck(pColumns->get_Item(_variant_t(strColumn.c_str()), &pColumn));
+        if (!pColumn)
+            _com_issue_error(E_POINTER);
+        _variant_t vValue;
+        DmsCheck(pColumn->get_Value(&vValue));
+        return vValue;
+    }
+    catch (...)
+    {
+        LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetColumnValue", CStdStr(L"Caught unknown error"));
+        return _variant_t(0L, VT_I4);
+    }
+}
+
+HRESULT CPDDocProviderHelper::GetReturnCode(IVersionPtr pVersion, const CStdStr& strContext, HRESULT hrDefault)
+{
+    if (!pVersion)
+    {
+        LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetReturnCode",
+                 CStdStr(L"PowerDocs GetReturnCode() called with NULL version pointer"));
+        return E_POINTER;
+    }
+    return ReturnCodeOf(pVersion, strContext, hrDefault);
+}
+
+HRESULT CPDDocProviderHelper::GetReturnCode(IProfilePtr pProfile, const CStdStr& strContext, HRESULT hrDefault)
+{
+    if (!pProfile)
+    {
+        LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetReturnCode",
+                 CStdStr(L"PowerDocs GetReturnCode() called with NULL profile pointer"));
+        return E_POINTER;
+    }
+    return ReturnCodeOf(pProfile, strContext, hrDefault);
+}

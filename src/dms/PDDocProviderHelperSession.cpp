@@ -1,0 +1,87 @@
+// CPDDocProviderHelper: construction, the installation and mode tests, and the current user.
+#include "provider/PDDocProviderHelper.h"
+
+#include "dms/AppWrapper.h"
+#include "framework/Logging.h"
+#include "framework/OptionApi.h"
+#include "local/PowerDocsRegReader.h"
+
+using namespace Corvane::Logging;
+
+namespace {
+const wchar_t kSource[] = L"PDDocProviderHelper";
+}
+
+CPDDocProviderHelper::CPDDocProviderHelper()
+{
+    try
+    {
+        m_bInstalled = IsInstalled();
+        m_bUseExtendedAttachmentLabels = Corvane::OptionApi::GetBool(L"UseExtendedAttachmentLabels");
+    }
+    catch (...)
+    {
+        LogError(kSource, __LINE__, L"CPDDocProviderHelper::CPDDocProviderHelper", CStdStr(L"Caught unknown error"));
+    }
+}
+
+bool CPDDocProviderHelper::IsInstalled()
+{
+    PowerDocsRegReader reader;
+    CStdStr strExe = reader.GetExeName();
+    return !strExe.empty() && GetFileAttributesW(strExe.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool CPDDocProviderHelper::IsDM5Installed()
+{
+    PowerDocsRegReader reader;
+    return reader.IsPowerDocs50Installed();
+}
+
+bool CPDDocProviderHelper::IsDM6Installed()
+{
+    PowerDocsRegReader reader;
+    return reader.IsDM6Installed();
+}
+
+bool CPDDocProviderHelper::ShouldResolveFileNames()
+{
+    return Corvane::OptionApi::GetBool(L"DM5ResolveFilenames");
+}
+
+bool CPDDocProviderHelper::WorkingOffLine()
+{
+    return CAppWrapper::WorkingOffline();
+}
+
+HRESULT CPDDocProviderHelper::SetCallingApplication(CStdStr strApplication)
+{
+    m_strCallingApplication = strApplication;
+    return S_OK;
+}
+
+CStdStr CPDDocProviderHelper::GetCurrentUser()
+{
+    IApplicationPtr pApp = OpenDmsApplication();
+    ILibraryPtr pLibrary;
+    DmsCheck(pApp->get_CurrentLibrary(&pLibrary));
+    if (!pLibrary)
+        _com_issue_error(E_POINTER);
+    _bstr_t bstrUser;
+    DmsCheck(pLibrary->get_UserID(bstrUser.GetAddress()));
+    return CStdStr(bstrUser.length() ? static_cast<const wchar_t*>(bstrUser) : L"");
+}
+
+HRESULT CPDDocProviderHelper::GetCurrentDmsUser(CStdStr, CStdStr& strUser)
+{
+    try
+    {
+        strUser = GetCurrentUser();
+        return S_OK;
+    }
+    catch (const _com_error& e)
+    {
+        LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetCurrentDmsUser", FormatHResult(e.Error()));
+        return e.Error();
+    }
+}

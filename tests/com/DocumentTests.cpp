@@ -1,0 +1,485 @@
+// Reaching documents through the provider against the DMS stand-in: version lookup, fetching
+// to a private copy, check-out and check-in, lock state, closing, and the release of every
+// DMS object on every path.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ComTestSupport.h"
+#include "DmsStandInControl.h"
+#include "DmsTypes.h"
+
+namespace {
+
+std::string ReadFileBytes(const std::wstring& strPath)
+{
+    std::ifstream in(strPath.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::wstring ProviderTempFolder()
+{
+    wchar_t sz[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, sz);
+    wchar_t szPid[32];
+    swprintf(szPid, 32, L"cmtemp%x\\", GetCurrentProcessId());
+    return std::wstring(sz) + L"Corvane\\" + szPid;
+}
+
+std::wstring Lower(std::wstring s)
+{
+    for (wchar_t& c : s)
+        c = static_cast<wchar_t>(towlower(c));
+    return s;
+}
+
+// The thread's COM error description, as the provider left it.
+std::wstring LastErrorDescription()
+{
+    IErrorInfo* pInfo = nullptr;
+    if (GetErrorInfo(0, &pInfo) != S_OK || !pInfo)
+        return L"";
+    BSTR bstr = nullptr;
+    pInfo->GetDescription(&bstr);
+    std::wstring text = bstr ? bstr : L"";
+    SysFreeString(bstr);
+    pInfo->Release();
+    return text;
+}
+
+// A host record that owns its strings.
+struct HostDocument
+{
+    CVDOCUMENT doc = {};
+    ~HostDocument() { Clear(); }
+    void Clear()
+    {
+        for (BSTR* p : {&doc.bstrDocID, &doc.bstrLocalFile, &doc.bstrName, &doc.bstrExtension, &doc.bstrAppID,
+                        &doc.bstrTypeID, &doc.bstrAuthorID, &doc.bstrTypistID})
+        {
+            SysFreeString(*p);
+            *p = nullptr;
+        }
+        doc = CVDOCUMENT{};
+    }
+    std::wstring LocalFile() const { return doc.bstrLocalFile ? doc.bstrLocalFile : L""; }
+};
+
+class DocumentTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(S_OK, StandIn_Install(L"5.3"));
+        ASSERT_EQ(S_OK, StandIn_Reset());
+        ASSERT_EQ(S_OK, StandIn_AddLibrary(L"LIB"));
+        ASSERT_EQ(S_OK, StandIn_AddUser(L"alice"));
+        ASSERT_EQ(S_OK, StandIn_AddUser(L"bob"));
+        ASSERT_EQ(S_OK, StandIn_SetProcessUser(L"alice"));
+        StandIn_ClearFaults();
+        m_lDoc = AddDocument(L"Q3 sales plan", "version one");
+        ASSERT_EQ(S_OK, StandIn_AddVersion(L"LIB", m_lDoc, L"2", "version two", 11, L"second"));
+        ASSERT_EQ(S_OK, m_pProvider.CreateInstance(L"CmQuendrel.DocProvider", nullptr, CLSCTX_INPROC_SERVER));
+        // The first DMS call logs the client on; the session lives as long as the module.
+        BSTR bstrUser = nullptr;
+        ASSERT_EQ(S_OK, m_pProvider->GetCurrentDmsUser(_bstr_t(L""), &bstrUser));
+        EXPECT_STREQ(L"alice", bstrUser);
+        SysFreeString(bstrUser);
+        m_lSessionObjects = SettledLiveObjects();
+        ASSERT_EQ(S_OK, m_pProvider.CreateInstance(L"CmQuendrel.DocProvider", nullptr, CLSCTX_INPROC_SERVER));
+    }
+
+    // Stand-in objects alive once the provider is gone and the module let its parked
+    // application go.
+    LONG SettledLiveObjects()
+    {
+        m_pProvider = nullptr;
+        EXPECT_EQ(S_OK, CallDllCanUnloadNow());
+        return StandIn_LiveObjects();
+    }
+
+    void TearDown() override
+    {
+        StandIn_ClearFaults();
+        StandIn_SetConnectionState(0);
+        EXPECT_EQ(m_lSessionObjects, SettledLiveObjects()) << "a DMS object outlived the test";
+        StandIn_SetProcessUser(nullptr);
+    }
+
+    LONG AddDocument(const wchar_t* pszName, const std::string& content)
+    {
+        LONG lNumber = 0;
+        EXPECT_EQ(S_OK, StandIn_AddDocument(L"LIB", pszName, L"MS WORD", content.data(),
+                                            static_cast<DWORD>(content.size()), &lNumber));
+        return lNumber;
+    }
+
+    _bstr_t Id(LONG lNumber, const wchar_t* pszLabel) const
+    {
+        return _bstr_t((L"PowerDocs://LIB/" + std::to_wstring(lNumber) + L"/" + pszLabel).c_str());
+    }
+
+    std::string ServerContent(LONG lNumber, const wchar_t* pszLabel)
+    {
+        wchar_t sz[MAX_PATH] = {};
+        EXPECT_EQ(S_OK, StandIn_ServerFilePath(L"LIB", lNumber, pszLabel, sz, MAX_PATH));
+        return ReadFileBytes(sz);
+    }
+
+    long LockState(LONG lNumber, std::wstring* pOwner = nullptr)
+    {
+        long lState = -1;
+        BSTR bstrOwner = nullptr;
+        EXPECT_EQ(S_OK, m_pProvider->GetDocumentLockStatus(Id(lNumber, L"1"), &lState, &bstrOwner));
+        if (pOwner)
+            *pOwner = bstrOwner ? bstrOwner : L"";
+        SysFreeString(bstrOwner);
+        return lState;
+    }
+
+    ICVDocumentProvider7Ptr m_pProvider;
+    LONG m_lDoc = 0;
+    LONG m_lSessionObjects = 0;
+};
+
+TEST_F(DocumentTest, HandsOutAByteIdenticalPrivateCopyForEverySize)
+{
+    std::mt19937 random(7);
+    std::string big(50u << 20, '\0');
+    for (char& c : big)
+        c = static_cast<char>(random());
+    const std::vector<std::string> contents = {std::string(), std::string(1, 'x'), big};
+    for (const std::string& content : contents)
+    {
+        LONG lNumber = AddDocument(L"Budget", content);
+        HostDocument host;
+        ASSERT_EQ(S_OK, m_pProvider->GetDocument(Id(lNumber, L"1"), 0, &host.doc)) << content.size();
+        const std::wstring local = host.LocalFile();
+        EXPECT_EQ(0u, Lower(local).find(Lower(ProviderTempFolder()))) << "the copy lies in the provider's folder";
+        EXPECT_EQ(L".doc", Lower(local.substr(local.rfind(L'.'))));
+        EXPECT_TRUE(ReadFileBytes(local) == content) << "content of " << content.size() << " bytes";
+        EXPECT_EQ(static_cast<long>(content.size()), host.doc.lFileSizeLow);
+        EXPECT_EQ(0, host.doc.lFlags);
+        EXPECT_STREQ(std::wstring(Id(lNumber, L"1")).c_str(), host.doc.bstrDocID);
+        EXPECT_STREQ(L"Budget", host.doc.bstrName);
+        DeleteFileW(local.c_str());
+    }
+}
+
+TEST_F(DocumentTest, FindsVersionsByLabelAndReportsWhatIsMissing)
+{
+    HostDocument current;
+    ASSERT_EQ(S_OK, m_pProvider->GetDocument(_bstr_t((L"PowerDocs://LIB/" + std::to_wstring(m_lDoc) + L"/").c_str()),
+                                             0, &current.doc));
+    EXPECT_EQ("version two", ReadFileBytes(current.LocalFile())) << "an empty label gives the current version";
+
+    HostDocument first;
+    ASSERT_EQ(S_OK, m_pProvider->GetDocument(Id(m_lDoc, L"1"), 0, &first.doc));
+    EXPECT_EQ("version one", ReadFileBytes(first.LocalFile()));
+
+    struct Missing
+    {
+        std::wstring id;
+        std::wstring description;
+    };
+    const std::wstring doc = std::to_wstring(m_lDoc);
+    const Missing missing[] = {
+        {L"PowerDocs://NOPE/" + doc + L"/1", L"Library NOPE not found for docID, PowerDocs://NOPE/" + doc + L"/1, HR = "},
+        {L"PowerDocs://LIB/999999/1", L"Profile for docnum 999999 not found for docID, PowerDocs://LIB/999999/1, HR = "},
+        {L"PowerDocs://LIB/" + doc + L"/7", L"Version 7 for docnum " + doc + L" not found for docID, PowerDocs://LIB/" + doc + L"/7, HR = "},
+        {L"no separators at all", L"Unable to parse the document id"},
+    };
+    for (const Missing& m : missing)
+    {
+        HostDocument host;
+        EXPECT_EQ(E_DOCUMENT_NOT_FOUND, m_pProvider->GetDocument(_bstr_t(m.id.c_str()), 0, &host.doc)) << m.id;
+        EXPECT_EQ(0u, LastErrorDescription().find(m.description)) << m.id;
+        EXPECT_EQ(nullptr, host.doc.bstrDocID) << "a failed call leaves the record alone";
+    }
+}
+
+TEST_F(DocumentTest, RetriesAFailedFetchOnceWithTheParentWindowCleared)
+{
+    ASSERT_EQ(S_OK, StandIn_InjectFault(L"IVersion::Fetch", S_OK, 11, 1, FALSE));
+    HostDocument host;
+    ASSERT_EQ(S_OK, m_pProvider->GetDocument(Id(m_lDoc, L"1"), 0, &host.doc));
+    EXPECT_EQ("version one", ReadFileBytes(host.LocalFile()));
+    EXPECT_EQ(2, StandIn_CallCount(L"IVersion::Fetch"));
+    EXPECT_EQ(0, StandIn_LastParentWindow());
+
+    // Two failures: no file and no lock, but the record is filled and the call succeeds.
+    StandIn_ClearFaults();
+    ASSERT_EQ(S_OK, StandIn_InjectFault(L"IVersion::Fetch", S_OK, 11, 1, TRUE));
+    HostDocument failed;
+    ASSERT_EQ(S_OK, m_pProvider->GetDocument(Id(m_lDoc, L"1"), 2, &failed.doc));
+    EXPECT_EQ(L"", failed.LocalFile());
+    EXPECT_STREQ(L"Q3 sales plan", failed.doc.bstrName);
+    EXPECT_EQ(0, failed.doc.lFlags);
+    EXPECT_EQ(0, LockState(m_lDoc));
+}
+
+TEST_F(DocumentTest, WorkingCopyFolderIsHandedOutWithoutCopyOrLock)
+{
+    wchar_t szTemp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, szTemp);
+    const std::wstring folder = std::wstring(szTemp) + L"quendrel-working\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    ASSERT_EQ(S_OK, StandIn_SetProfileValue(L"LIB", m_lDoc, L"WorkingFolder", folder.c_str()));
+    // Without a file in the working folder the DMS's own cached file is handed out.
+    HostDocument cached;
+    ASSERT_EQ(S_OK, m_pProvider->GetDocument(Id(m_lDoc, L"1"), 2, &cached.doc));
+    const std::wstring cachedFile = cached.LocalFile();
+    EXPECT_EQ(std::wstring::npos, Lower(cachedFile).find(Lower(ProviderTempFolder())))
+        << "no private copy in the working-copy case";
+    EXPECT_EQ("version one", ReadFileBytes(cachedFile));
+    EXPECT_EQ(0, cached.doc.lFlags);
+    EXPECT_EQ(0, LockState(m_lDoc)) << "no lock in the working-copy case";
+
+    // With the file in the working folder, that file itself is handed out.
+    const std::wstring working = folder + cachedFile.substr(cachedFile.rfind(L'\\') + 1);
+    std::ofstream(working.c_str(), std::ios::binary) << "working copy";
+    HostDocument host;
+    ASSERT_EQ(S_OK, m_pProvider->GetDocument(Id(m_lDoc, L"1"), 0, &host.doc));
+    EXPECT_EQ(Lower(working), Lower(host.LocalFile()));
+    EXPECT_EQ("working copy", ReadFileBytes(host.LocalFile()));
+    DeleteFileW(working.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+TEST_F(DocumentTest, ChecksOutAndInAndMapsTheLockState)
+{
+    // Flags 8|2: no file, but the lock is taken.
+    HostDocument host;
+    ASSERT_EQ(S_OK, m_pProvider->GetDocument(Id(m_lDoc, L"1"), 8 | 2, &host.doc));
+    EXPECT_EQ(L"", host.LocalFile());
+    EXPECT_EQ(1, host.doc.lFlags);
+    std::wstring owner;
+    EXPECT_EQ(1, LockState(m_lDoc, &owner));
+    EXPECT_EQ(L"alice", owner);
+    EXPECT_EQ(E_DOCUMENT_ALREADY_LOCKED, m_pProvider->LockDocument(Id(m_lDoc, L"1"), 1));
+    EXPECT_EQ(S_OK, m_pProvider->LockDocument(Id(m_lDoc, L"1"), 2));
+    EXPECT_EQ(0, LockState(m_lDoc, &owner));
+    EXPECT_EQ(L"", owner);
+    EXPECT_EQ(E_DOCUMENT_NOT_LOCKED, m_pProvider->LockDocument(Id(m_lDoc, L"1"), 2));
+    EXPECT_EQ(S_OK, m_pProvider->LockDocument(Id(m_lDoc, L"1"), 1));
+    EXPECT_EQ(1, LockState(m_lDoc));
+    EXPECT_EQ(S_OK, m_pProvider->LockDocument(Id(m_lDoc, L"1"), 2));
+
+    // Another user's lock: state 2 with that user, and every action refused.
+    ASSERT_EQ(S_OK, StandIn_SetLock(L"LIB", m_lDoc, L"bob"));
+    EXPECT_EQ(2, LockState(m_lDoc, &owner));
+    EXPECT_EQ(L"bob", owner);
+    EXPECT_EQ(E_DOCUMENT_LOCKED_BY_OTHER, m_pProvider->LockDocument(Id(m_lDoc, L"1"), 1));
+    EXPECT_EQ(E_DOCUMENT_LOCKED_BY_OTHER, m_pProvider->LockDocument(Id(m_lDoc, L"1"), 2));
+    HostDocument locked;
+    EXPECT_EQ(E_DOCUMENT_LOCKED_BY_OTHER, m_pProvider->GetDocument(Id(m_lDoc, L"1"), 2, &locked.doc));
+    EXPECT_EQ(E_DOCUMENT_NOT_FOUND, m_pProvider->LockDocument(_bstr_t(L"PowerDocs://LIB/999999/1"), 1));
+    EXPECT_EQ(E_NOTIMPL, m_pProvider->LockDocumentAsOtherUserForTesting(Id(m_lDoc, L"1"), _bstr_t(L"bob"),
+                                                                        _bstr_t(L""), 1));
+}
+
+TEST_F(DocumentTest, ClosesOnBothClientGenerations)
+{
+    for (const wchar_t* version : {L"5.3", L"6.0"})
+    {
+        ASSERT_EQ(S_OK, StandIn_Install(version));
+        StandIn_ClearFaults();
+        HostDocument host;
+        ASSERT_EQ(S_OK, m_pProvider->GetDocument(Id(m_lDoc, L"1"), 2, &host.doc)) << version;
+        ASSERT_EQ(1, host.doc.lFlags);
+        const std::wstring local = host.LocalFile();
+        ASSERT_EQ(S_OK, m_pProvider->CloseDocument(&host.doc, 1)) << version;
+        EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(local.c_str())) << "flags 1 keep the file";
+        EXPECT_EQ(0, LockState(m_lDoc)) << version;
+        const bool bDM6 = version[0] == L'6';
+        EXPECT_EQ(bDM6 ? 0 : 1, StandIn_CallCount(L"IProfile::PutLocalFile")) << version;
+        ASSERT_EQ(S_OK, m_pProvider->CloseDocument(&host.doc, 0));
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(local.c_str())) << "flags 0 delete the file";
+    }
+}
+
+TEST_F(DocumentTest, OfflineFailureIsReportedAsOfflineSuccess)
+{
+    ASSERT_EQ(S_OK, StandIn_SetConnectionState(1));
+    VARIANT_BOOL vbOffline = VARIANT_FALSE;
+    ASSERT_EQ(S_OK, m_pProvider->IsDmsInOfflineMode(_bstr_t(L""), &vbOffline));
+    EXPECT_EQ(VARIANT_TRUE, vbOffline);
+    HostDocument host;
+    EXPECT_EQ(S_DMS_OFFLINE, m_pProvider->GetDocument(_bstr_t(L"PowerDocs://LIB/999999/1"), 0, &host.doc));
+    EXPECT_EQ(nullptr, host.doc.bstrDocID);
+}
+
+TEST_F(DocumentTest, DescribesDocumentsInTheCacheFileNameForm)
+{
+    BSTR bstr = nullptr;
+    ASSERT_EQ(S_OK, m_pProvider->GetDocIDDescription(Id(m_lDoc, L"2"), &bstr));
+    EXPECT_EQ(L"LIB-#" + std::to_wstring(m_lDoc) + L"-v2-Q3_sales_plan", std::wstring(bstr));
+    SysFreeString(bstr);
+    bstr = nullptr;
+    EXPECT_EQ(E_DOCUMENT_NOT_FOUND, m_pProvider->GetDocIDDescription(_bstr_t(L"PowerDocs://LIB/999999/1"), &bstr));
+    SysFreeString(bstr);
+}
+
+// Fetches a version into the DMS's cache directly and answers the cached file's path.
+std::wstring FetchIntoCache(LONG lNumber, const wchar_t* pszLabel)
+{
+    IApplicationPtr pApp;
+    EXPECT_EQ(S_OK, pApp.CreateInstance(CLSID_Application, nullptr, CLSCTX_ALL));
+    ILibrariesPtr pLibraries;
+    DmsCheck(pApp->get_Libraries(&pLibraries));
+    ILibraryPtr pLibrary;
+    DmsCheck(pLibraries->get_Item(_variant_t(L"LIB"), &pLibrary));
+    IProfilePtr pProfile;
+    DmsCheck(pLibrary->GetProfile(_variant_t(lNumber, VT_I4), &pProfile));
+    IVersionsPtr pVersions;
+    DmsCheck(pProfile->get_Versions(&pVersions));
+    IVersionPtr pVersion;
+    DmsCheck(pVersions->get_Item(_variant_t(pszLabel), &pVersion));
+    DmsCheck(pVersion->Fetch(0));
+    _bstr_t bstrPath;
+    DmsCheck(pVersion->get_FilePath(bstrPath.GetAddress()));
+    return static_cast<const wchar_t*>(bstrPath);
+}
+
+TEST_F(DocumentTest, ResolvesCachedFilesAndOdmaIDsToDocumentIDs)
+{
+    testing_support::ScopedRegValue option(HKEY_CURRENT_USER, L"SOFTWARE\\Corvane\\Options", L"DM5ResolveFilenames");
+    option.SetDword(1);
+    auto resolve = [&](const std::wstring& path, std::wstring* pDocID) {
+        HostDocument host;
+        host.doc.bstrLocalFile = SysAllocString(path.c_str());
+        HRESULT hr = m_pProvider->Resolve(&host.doc);
+        if (pDocID)
+            *pDocID = host.doc.bstrDocID ? host.doc.bstrDocID : L"";
+        return hr;
+    };
+    const std::wstring expected = std::wstring(Id(m_lDoc, L"1"));
+    for (const wchar_t* version : {L"5.3", L"6.0"})
+    {
+        ASSERT_EQ(S_OK, StandIn_Install(version));
+        const std::wstring cached = FetchIntoCache(m_lDoc, L"1");
+        std::wstring docID;
+        EXPECT_EQ(S_OK, resolve(cached, &docID)) << cached;
+        EXPECT_EQ(expected, docID) << cached;
+        StandIn_SetConnectionState(2);
+        EXPECT_EQ(S_DMS_OFFLINE, resolve(cached, &docID)) << "a success code while offline";
+        StandIn_SetConnectionState(0);
+    }
+    ASSERT_EQ(S_OK, StandIn_Install(L"5.3"));
+    const std::wstring outside = L"C:\\elsewhere\\LIB-#" + std::to_wstring(m_lDoc) + L"-v1-Q3_sales_plan.doc";
+    EXPECT_EQ(E_INVALIDARG, resolve(outside, nullptr)) << "a file outside the cache folders";
+    EXPECT_EQ(E_INVALIDARG, resolve(L"", nullptr));
+    EXPECT_EQ(E_POINTER, m_pProvider->Resolve(nullptr));
+    option.SetDword(0);
+    EXPECT_EQ(E_INVALIDARG, resolve(FetchIntoCache(m_lDoc, L"1"), nullptr)) << "resolution switched off";
+
+    BSTR bstr = nullptr;
+    EXPECT_EQ(S_OK, m_pProvider->TranslateOdmaID(_bstr_t(L"::ODMA\\PCDOCS\\LIB\\12\\1"), &bstr));
+    EXPECT_STREQ(L"powerdocs://lib/12/1", bstr);
+    SysFreeString(bstr);
+    bstr = nullptr;
+    StandIn_SetConnectionState(1);
+    EXPECT_EQ(S_DMS_OFFLINE, m_pProvider->TranslateOdmaID(_bstr_t(L"no odma prefix"), &bstr));
+    SysFreeString(bstr);
+}
+
+// Every DMS call on the way of an operation may fail: the operation must answer with a code
+// (or its documented outcome) and leave no DMS object alive.
+TEST_F(DocumentTest, SurvivesAFailureAtEveryDmsCall)
+{
+    const wchar_t* methods[] = {
+        L"IApplication::Libraries", L"ILibraries::Item", L"ILibrary::GetProfile", L"IProfile::Versions",
+        L"IVersions::Item", L"IProfile::CurrentVersion", L"IVersion::GetProfile", L"IProfile::WorkingFolder",
+        L"IVersion::FilePath", L"IVersion::Fetch", L"IProfile::Columns", L"IColumns::Item", L"IColumn::Value",
+        L"IProfile::SelectForEdit", L"IVersion::LockVersionForEdit", L"IVersion::UnlockVersion",
+        L"IProfile::ReleaseDoc", L"IProfile::PutLocalFile", L"IVersion::Label", L"IProfile::Library",
+        L"ILibrary::Name", L"IProfile::DocNumber", L"IVersion::Date", L"ILibrary::UserID",
+        L"IApplication::CurrentLibrary", L"IApplicationState::ConnectionState", L"IDMSession::Logon"};
+
+    auto getAndClose = [&]() {
+        HostDocument host;
+        HRESULT hr = m_pProvider->GetDocument(Id(m_lDoc, L"1"), 2, &host.doc);
+        if (SUCCEEDED(hr))
+        {
+            host.doc.lFlags = 1;  // release the way a host that checked it out would
+            m_pProvider->CloseDocument(&host.doc, 0);
+        }
+        return hr;
+    };
+    auto lockAndUnlock = [&]() {
+        HRESULT hr = m_pProvider->LockDocument(Id(m_lDoc, L"1"), 1);
+        m_pProvider->LockDocument(Id(m_lDoc, L"1"), 2);
+        return hr;
+    };
+    const std::vector<std::function<HRESULT()>> operations = {getAndClose, lockAndUnlock};
+
+    int injected = 0;
+    for (const auto& operation : operations)
+    {
+        StandIn_ClearFaults();
+        operation();
+        std::vector<std::pair<std::wstring, LONG>> calls;
+        for (const wchar_t* method : methods)
+            if (LONG n = StandIn_CallCount(method))
+                calls.emplace_back(method, n);
+        ASSERT_FALSE(calls.empty());
+        for (const auto& call : calls)
+        {
+            for (LONG at = 1; at <= call.second; ++at)
+            {
+                StandIn_ClearFaults();
+                StandIn_SetLock(L"LIB", m_lDoc, nullptr);
+                ASSERT_EQ(S_OK, StandIn_InjectFault(call.first.c_str(), E_FAIL, 0, at, FALSE));
+                operation();
+                ++injected;
+                StandIn_ClearFaults();
+                // Everything the operation created is gone once the parked application goes.
+                ASSERT_EQ(m_lSessionObjects, SettledLiveObjects())
+                    << std::string(call.first.begin(), call.first.end()) << " at " << at;
+                ASSERT_EQ(S_OK, m_pProvider.CreateInstance(L"CmQuendrel.DocProvider", nullptr, CLSCTX_INPROC_SERVER));
+            }
+        }
+    }
+    EXPECT_GT(injected, 20);
+}
+
+// Two processes as two DMS users: exactly one gets the lock; the other sees its owner.
+TEST_F(DocumentTest, TwoUsersInTwoProcessesContendForOneLock)
+{
+    const std::wstring cvhost = testing_support::ProgramFolder() + L"\\cvhost.exe";
+    const std::wstring id = std::wstring(Id(m_lDoc, L"1"));
+    std::vector<PROCESS_INFORMATION> children;
+    for (const wchar_t* user : {L"alice", L"bob"})
+    {
+        SetEnvironmentVariableW(L"DMS_STANDIN_USER", user);
+        std::wstring cmd = L"\"" + cvhost + L"\" lock " + id;
+        STARTUPINFOW si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+        children.push_back(pi);
+    }
+    StandIn_SetProcessUser(L"alice");
+    int winners = 0;
+    for (PROCESS_INFORMATION& pi : children)
+    {
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pi.hProcess, 60000));
+        DWORD exitCode = 99;
+        GetExitCodeProcess(pi.hProcess, &exitCode);
+        winners += exitCode == 0 ? 1 : 0;
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    EXPECT_EQ(1, winners);
+    std::wstring owner;
+    const long state = LockState(m_lDoc, &owner);
+    EXPECT_TRUE((state == 1 && owner == L"alice") || (state == 2 && owner == L"bob")) << state;
+    StandIn_SetLock(L"LIB", m_lDoc, nullptr);
+}
+
+}  // namespace
