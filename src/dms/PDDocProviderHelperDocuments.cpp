@@ -7,6 +7,7 @@
 #include "dms/AppWrapper.h"
 #include "framework/ComPtr.h"
 #include "dms/DocID.h"
+#include "dms/DmsColumns.h"
 #include "dms/DmsErrors.h"
 #include "dms/DocumentPaths.h"
 #include "framework/Logging.h"
@@ -84,18 +85,11 @@ bool FetchIntoCache(IVersionPtr pVersion)
 
 // Fills a record field from a profile column, logging (and skipping) a DMS error.
 template <class Setter>
-void ReadColumnInto(IProfilePtr pProfile, const wchar_t* pszColumn, Setter set)
+void ReadColumnInto(IColumnsPtr pColumns, const wchar_t* pszColumn, Setter set)
 {
     try
     {
-        IColumnsPtr pColumns;
-        DmsCheck(pProfile->get_Columns(&pColumns));
-        IColumnPtr pColumn;
-        DmsCheck(pColumns->get_Item(_variant_t(pszColumn), &pColumn));
-        _variant_t vValue;
-        DmsCheck(pColumn->get_Value(&vValue));
-        set(vValue.vt == VT_BSTR ? CStdStr(vValue.bstrVal ? vValue.bstrVal : L"")
-                                 : ToStdStr(static_cast<_bstr_t>(vValue)));
+        set(ToStdStr(static_cast<_bstr_t>(ReadColumn(pColumns, pszColumn))));
     }
     catch (const _com_error& e)
     {
@@ -128,7 +122,8 @@ HRESULT CPDDocProviderHelper::GetDocument(CStdStr strDocID, long lFlags, CVDocNo
 {
     if (!m_bInstalled)
         return E_PD_NOT_INSTALLED;
-    if (WorkingOffLine())
+    const bool bOffline = WorkingOffLine();
+    if (bOffline)
         strDocID = OfflineDocIDResolver().ResolveToOfflineDocID(strDocID);
     doc.SetDocID(::StripID(strDocID));
     IVersionPtr pVersion = GetVersion(doc.GetDocID());
@@ -213,7 +208,7 @@ HRESULT CPDDocProviderHelper::GetDocument(CStdStr strDocID, long lFlags, CVDocNo
                 LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetDocument",
                          CStdStr(L"Could not get local file from CvDocNonCom structure, and change access permissions"));
         }
-        PopulateDocumentProperties(doc, pVersion);
+        PopulateDocumentProperties(doc, pVersion, bOffline ? 1 : 0);
         return hr;
     }
     catch (const _com_error& e)
@@ -263,28 +258,35 @@ HRESULT CPDDocProviderHelper::CloseDocument(CVDocNonCom& doc, long lFlags)
     }
 }
 
-bool CPDDocProviderHelper::PopulateDocumentProperties(CVDocNonCom& doc, IVersionPtr pVersion)
+bool CPDDocProviderHelper::PopulateDocumentProperties(CVDocNonCom& doc, IVersionPtr pVersion, int nOffline)
 {
     try
     {
         IProfilePtr pProfile = ProfileOf(pVersion);
-        IColumnsPtr pColumns;
-        DmsCheck(pProfile->get_Columns(&pColumns));
-        if (!pColumns)
-            _com_issue_error(E_POINTER);
-        doc.SetName(ToStdStr(static_cast<_bstr_t>(GetColumnValue(pProfile, L"DOCNAME"))));
+        IColumnsPtr pColumns = ColumnsOf(pProfile);
+        _variant_t vName;
+        try
+        {
+            vName = ReadColumn(pColumns, L"DOCNAME");
+        }
+        catch (const _com_error&)
+        {
+            LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetColumnValue", CStdStr(L"Caught unknown error"));
+            vName = _variant_t(0L, VT_I4);
+        }
+        doc.SetName(ToStdStr(static_cast<_bstr_t>(vName)));
 
         const CStdStr strLabel = VersionLabel(pVersion);
         const bool bFormatLabel = !strLabel.empty() && !iswdigit(strLabel[0]);
         doc.SetExtension(bFormatLabel ? strLabel : m_strExtension);
 
-        const bool bOffline = WorkingOffLine();
-        ReadColumnInto(pProfile, L"APP_ID", [&](const CStdStr& s) { doc.SetAppID(s); });
+        const bool bOffline = nOffline < 0 ? WorkingOffLine() : nOffline != 0;
+        ReadColumnInto(pColumns, L"APP_ID", [&](const CStdStr& s) { doc.SetAppID(s); });
         if (!bOffline)
-            ReadColumnInto(pProfile, L"TYPE_ID", [&](const CStdStr& s) { doc.SetTypeID(s); });
-        ReadColumnInto(pProfile, L"AUTHOR_ID", [&](const CStdStr& s) { doc.SetAuthorID(s); });
+            ReadColumnInto(pColumns, L"TYPE_ID", [&](const CStdStr& s) { doc.SetTypeID(s); });
+        ReadColumnInto(pColumns, L"AUTHOR_ID", [&](const CStdStr& s) { doc.SetAuthorID(s); });
         if (!bOffline)
-            ReadColumnInto(pProfile, L"TYPIST_ID", [&](const CStdStr& s) { doc.SetTypistID(s); });
+            ReadColumnInto(pColumns, L"TYPIST_ID", [&](const CStdStr& s) { doc.SetTypistID(s); });
 
         ILibraryPtr pLibrary;
         DmsCheck(pProfile->get_Library(&pLibrary));

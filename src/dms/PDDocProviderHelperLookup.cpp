@@ -3,6 +3,7 @@
 #include "provider/PDDocProviderHelper.h"
 
 #include "dms/AppWrapper.h"
+#include "dms/DmsColumns.h"
 #include "dms/DmsErrors.h"
 #include "dms/DocID.h"
 #include "framework/Logging.h"
@@ -116,17 +117,7 @@ _variant_t CPDDocProviderHelper::GetColumnValue(IProfilePtr pProfile, CStdStr st
 {
     try
     {
-        IColumnsPtr pColumns;
-        DmsCheck(pProfile->get_Columns(&pColumns));
-        if (!pColumns)
-            _com_issue_error(E_POINTER);
-        IColumnPtr pColumn;
-        DmsCheck(pColumns->get_Item(_variant_t(strColumn.c_str()), &pColumn));
-        if (!pColumn)
-            _com_issue_error(E_POINTER);
-        _variant_t vValue;
-        DmsCheck(pColumn->get_Value(&vValue));
-        return vValue;
+        return ReadColumn(ColumnsOf(pProfile), strColumn.c_str());
     }
     catch (...)
     {

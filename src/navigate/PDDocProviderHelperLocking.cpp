@@ -3,6 +3,7 @@
 
 #include <corvane/QuendrelResults.h>
 
+#include "dms/DmsColumns.h"
 #include "framework/Logging.h"
 
 using namespace Corvane::Logging;
@@ -15,18 +16,6 @@ const wchar_t kSource[] = L"PDDocProviderHelper";
 const wchar_t kCheckLocked[] = L"%CheckLocked";
 const wchar_t kLockInfo[] = L"%GetProfileLockInfo";
 const LONG kOwnerIndex = 4;
-
-// A column of a profile, looked up by name; raises when the profile or column is missing.
-IColumnPtr GetColumn(IProfilePtr pProfile, const wchar_t* pszName)
-{
-    IColumnsPtr pColumns;
-    DmsCheck(pProfile->get_Columns(&pColumns));
-    IColumnPtr pColumn;
-    DmsCheck(pColumns->get_Item(_variant_t(pszName), &pColumn));
-    if (!pColumn)
-        _com_issue_error(E_POINTER);
-    return pColumn;
-}
 
 // Reads the owner out of the lock-info array (element 4 of a one-dimensional BSTR array).
 CStdStr OwnerFromLockInfo(const VARIANT& vInfo)
@@ -78,8 +67,7 @@ long CPDDocProviderHelper::GetPowerDocsProfileStatus(IProfilePtr pProfile)
 {
     try
     {
-        _variant_t vValue;
-        DmsCheck(GetColumn(pProfile, kCheckLocked)->get_Value(&vValue));
+        _variant_t vValue = ReadColumn(ColumnsOf(pProfile), kCheckLocked);
         if (vValue.vt != VT_I4)
             vValue.ChangeType(VT_I4);
         return vValue.lVal;
@@ -96,7 +84,7 @@ CStdStr CPDDocProviderHelper::GetProfileLockOwner(IProfilePtr pProfile)
     _variant_t vInfo;
     try
     {
-        DmsCheck(GetColumn(pProfile, kLockInfo)->get_Value(&vInfo));
+        vInfo = ReadColumn(ColumnsOf(pProfile), kLockInfo);
     }
     catch (const _com_error& e)
     {

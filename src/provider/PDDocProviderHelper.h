@@ -103,7 +103,9 @@ public:
 protected:
     bool IsInstalled();
     CStdStr GetCurrentUser();
-    bool PopulateDocumentProperties(CVDocNonCom& doc, IVersionPtr pVersion);
+    // Fills a record from a version. nOffline: 1 or 0 when the caller already knows whether
+    // the DMS works offline, -1 to ask.
+    bool PopulateDocumentProperties(CVDocNonCom& doc, IVersionPtr pVersion, int nOffline = -1);
 
     bool m_bInstalled = false;
     bool m_bUseExtendedAttachmentLabels = false;

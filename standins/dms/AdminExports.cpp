@@ -358,6 +358,18 @@ LONG __cdecl StandIn_CallCount(const wchar_t* pszMethod)
     }
 }
 
+LONG __cdecl StandIn_TotalCalls(void)
+{
+    try
+    {
+        return CFaultInjector::Instance().TotalCalls();
+    }
+    catch (...)
+    {
+        return 0;
+    }
+}
+
 LONG __cdecl StandIn_LiveObjects(void)
 {
     return process_state::LiveObjects();

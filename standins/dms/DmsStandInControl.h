@@ -82,6 +82,8 @@ HRESULT __cdecl StandIn_InjectFault(const wchar_t* pszMethod, HRESULT hrFailure,
 void __cdecl StandIn_ClearFaults(void);
 // Calls of the named method in this process since the last StandIn_ClearFaults.
 LONG __cdecl StandIn_CallCount(const wchar_t* pszMethod);
+// Calls of all DMS methods in this process since the last StandIn_ClearFaults.
+LONG __cdecl StandIn_TotalCalls(void);
 // Stand-in COM objects alive in this process.
 LONG __cdecl StandIn_LiveObjects(void);
 // Last value written to an application's ParentWindow in this process, -1 when none was

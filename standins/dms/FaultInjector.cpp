@@ -29,6 +29,15 @@ LONG CFaultInjector::CallCount(const std::wstring& strMethod)
     return it == m_calls.end() ? 0 : it->second;
 }
 
+LONG CFaultInjector::TotalCalls()
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    LONG lTotal = 0;
+    for (const auto& call : m_calls)
+        lTotal += call.second;
+    return lTotal;
+}
+
 bool CFaultInjector::Check(const wchar_t* pszMethod, HRESULT* phrFailure, LONG* plErrorNumber)
 {
     std::lock_guard<std::mutex> guard(m_mutex);

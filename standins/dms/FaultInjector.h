@@ -18,6 +18,8 @@ public:
     void Inject(const std::wstring& strMethod, HRESULT hrFailure, LONG lErrorNumber, LONG lAtCall, bool bAlways);
     void Clear();
     LONG CallCount(const std::wstring& strMethod);
+    // Calls of every method since the last Clear.
+    LONG TotalCalls();
 
     // Counts a call of the method; true when a fault applies to this call, with the HRESULT
     // to return or (when non-zero) the DMS error number to record instead.

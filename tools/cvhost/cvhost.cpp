@@ -320,6 +320,57 @@ int LockStatus(const Args& args)
     return rc;
 }
 
+// resolve <local file>: the document ID of a file in the DMS's local cache.
+int Resolve(const Args& args)
+{
+    if (args.size() != 1)
+        return 2;
+    ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
+    CVDOCUMENT doc = {};
+    doc.bstrLocalFile = SysAllocString(args[0].c_str());
+    int rc = Report(L"Resolve", p->Resolve(&doc));
+    PrintDocument(doc);
+    return rc;
+}
+
+// option <name> [0|1|text]: shows or sets a global option in the host's option store.
+int Option(const Args& args)
+{
+    const wchar_t kOptions[] = L"SOFTWARE\\Corvane\\Options";
+    if (args.size() == 2)
+    {
+        const std::wstring& value = args[1];
+        LONG rc;
+        if (value == L"0" || value == L"1")
+        {
+            DWORD dw = value == L"1" ? 1 : 0;
+            rc = RegSetKeyValueW(HKEY_CURRENT_USER, kOptions, args[0].c_str(), REG_DWORD, &dw, sizeof(dw));
+        }
+        else
+        {
+            rc = RegSetKeyValueW(HKEY_CURRENT_USER, kOptions, args[0].c_str(), REG_SZ, value.c_str(),
+                                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        }
+        if (rc != ERROR_SUCCESS)
+            return 1;
+    }
+    else if (args.size() != 1)
+    {
+        return 2;
+    }
+    BYTE data[1024] = {};
+    DWORD cb = sizeof(data) - sizeof(wchar_t);
+    DWORD type = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, kOptions, args[0].c_str(), RRF_RT_REG_DWORD | RRF_RT_REG_SZ, &type, data, &cb) !=
+        ERROR_SUCCESS)
+        wprintf(L"%ls is not set\n", args[0].c_str());
+    else if (type == REG_DWORD)
+        wprintf(L"%ls = %lu\n", args[0].c_str(), *reinterpret_cast<DWORD*>(data));
+    else
+        wprintf(L"%ls = \"%ls\"\n", args[0].c_str(), reinterpret_cast<wchar_t*>(data));
+    return 0;
+}
+
 struct Command
 {
     std::function<int(const Args&)> run;
@@ -344,6 +395,8 @@ const std::map<std::wstring, Command>& Commands()
         {L"current-user", {CurrentUser, L"the current DMS user"}},
         {L"describe", {Describe, L"<docid>: the document's cache file-name form"}},
         {L"translate-odma", {TranslateOdma, L"<odma id>: translate an ODMA ID into a document ID"}},
+        {L"resolve", {Resolve, L"<local file>: the document ID of a file in the DMS's cache"}},
+        {L"option", {Option, L"<name> [0|1|text]: show or set a host option"}},
         {L"lock-status", {LockStatus, L"<docid>: lock state and owner"}},
     };
     return commands;
