@@ -1,5 +1,7 @@
 #include "dms/PowerDocsDocInfo.h"
 
+#include "framework/Logging.h"
+
 #include <string>
 
 CPowerDocsDocInfo::CPowerDocsDocInfo(long lDocNumber, const CStdStr& strLibraryName, const CStdStr& strVersionLabel)
@@ -10,4 +12,31 @@ CPowerDocsDocInfo::CPowerDocsDocInfo(long lDocNumber, const CStdStr& strLibraryN
 CStdStr CPowerDocsDocInfo::AsDocID() const
 {
     return L"PowerDOCS://" + m_strLibraryName + L"/" + std::to_wstring(m_lDocNumber) + L"/" + m_strVersionLabel;
+}
+
+bool CPowerDocsDocInfo::Populate(IVersionPtr pVersion)
+{
+    try
+    {
+        IProfilePtr pProfile;
+        DmsCheck(pVersion->GetProfile(&pProfile));
+        ILibraryPtr pLibrary;
+        DmsCheck(pProfile->get_Library(&pLibrary));
+        _bstr_t bstrLibrary;
+        DmsCheck(pLibrary->get_Name(bstrLibrary.GetAddress()));
+        long lNumber = 0;
+        DmsCheck(pProfile->get_DocNumber(&lNumber));
+        _bstr_t bstrLabel;
+        DmsCheck(pVersion->get_Label(bstrLabel.GetAddress()));
+        m_strLibraryName = CStdStr(static_cast<const wchar_t*>(bstrLibrary));
+        m_lDocNumber = lNumber;
+        m_strVersionLabel = CStdStr(static_cast<const wchar_t*>(bstrLabel));
+        return true;
+    }
+    catch (...)
+    {
+        Corvane::Logging::LogError(L"PowerDocsDocInfo", __LINE__, L"CPowerDocsDocInfo::Populate",
+                                   CStdStr(L"Caught unknown error"));
+        return false;
+    }
 }

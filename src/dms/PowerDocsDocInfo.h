@@ -1,6 +1,7 @@
 #pragma once
 // CPowerDocsDocInfo: document number, library name and version label of one DMS version, and
-// the document ID that names it. A plain value; filled from a DMS version by the DMS layer.
+// the document ID that names it.
+#include "dms/DmsTypes.h"
 #include "framework/StdStr.h"
 
 class CPowerDocsDocInfo
@@ -11,6 +12,10 @@ public:
 
     // "PowerDOCS://" + library + "/" + number in decimal + "/" + version.
     CStdStr AsDocID() const;
+
+    // Fills the record from a DMS version: its profile's library name and document number
+    // and its label. False (logged) when the DMS cannot tell.
+    bool Populate(IVersionPtr pVersion);
 
     long m_lDocNumber = 0;
     CStdStr m_strLibraryName;

@@ -36,6 +36,8 @@ public:
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
         const std::wstring module = ProviderModulePath();
         ASSERT_EQ(0, testing_support::RunProgram(L"regsvr32.exe /s \"" + module + L"\""));
+        const std::wstring manager = testing_support::ProgramFolder() + L"\\CmManager.dll";
+        ASSERT_EQ(0, testing_support::RunProgram(L"regsvr32.exe /s \"" + manager + L"\""));
         ITypeLib* pTypeLib = nullptr;
         const std::wstring tlb = testing_support::ProgramFolder() + L"\\QuendrelLib.tlb";
         ASSERT_EQ(S_OK, LoadTypeLibEx(tlb.c_str(), REGKIND_REGISTER, &pTypeLib));

@@ -217,7 +217,21 @@ TEST_F(ProviderTest, DescribesItsOwnCodesAndLeavesOthersToTheComponentManager)
     EXPECT_EQ(kSentinelBstr, bstr);
     bstr = nullptr;
     EXPECT_EQ(S_OK, pErrorInfo->GetErrorDescription(E_DOCUMENT_NOT_FOUND, GUID_NULL, &bstr));
+    EXPECT_STREQ(L"The document was not found.", bstr) << "the component manager's text";
     SysFreeString(bstr);
+
+    // The other error and diagnostics questions go to the manager unchanged.
+    bstr = nullptr;
+    EXPECT_EQ(S_OK, pErrorInfo->GetHelpFile(E_DOCUMENT_NOT_FOUND, GUID_NULL, &bstr));
+    EXPECT_NE(nullptr, wcsstr(bstr ? bstr : L"", L"Corvane.chm"));
+    SysFreeString(bstr);
+    VARIANT_BOOL vbCan = VARIANT_TRUE;
+    EXPECT_EQ(S_OK, pErrorInfo->CanDiagnose(E_DOCUMENT_NOT_FOUND, GUID_NULL, &vbCan));
+    EXPECT_EQ(VARIANT_FALSE, vbCan);
+    ICVDiagnosticsPtr pDiagnostics(m_pProvider);
+    VARIANT_BOOL vbFixed = VARIANT_TRUE;
+    EXPECT_EQ(S_FALSE, pDiagnostics->FixError(E_DOCUMENT_NOT_FOUND, GUID_NULL, &vbFixed));
+    EXPECT_EQ(VARIANT_FALSE, vbFixed);
 
     long context = kSentinelLong;
     EXPECT_EQ(E_NOTIMPL, pErrorInfo->GetHelpContext(E_FAIL, GUID_NULL, &context));

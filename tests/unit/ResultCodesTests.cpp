@@ -4,6 +4,7 @@
 #include "DmsStandInControl.h"
 #include "dms/AppWrapper.h"
 #include "dms/DmsErrors.h"
+#include "dms/PowerDocsDocInfo.h"
 #include "provider/PDDocProviderHelper.h"
 
 namespace {
@@ -115,6 +116,18 @@ TEST_F(GetReturnCodeTest, LookupFailuresLeaveTheirReasonAsErrorDescription)
     EXPECT_TRUE(m_helper.GetVersion(L"PowerDocs://LIB/424242/1") == nullptr);
     EXPECT_EQ(0u, ThreadErrorDescription().find(
                       L"PowerDocs Doc Provider: Profile for docnum 424242 not found for docID, PowerDocs://LIB/424242/1, HR = "));
+}
+
+TEST_F(GetReturnCodeTest, DocInfoIsFilledFromAVersion)
+{
+    CPowerDocsDocInfo info;
+    ASSERT_TRUE(info.Populate(m_pVersion));
+    EXPECT_EQ(L"LIB", info.m_strLibraryName);
+    EXPECT_EQ(L"1", info.m_strVersionLabel);
+    EXPECT_EQ(L"PowerDOCS://LIB/" + std::to_wstring(info.m_lDocNumber) + L"/1", info.AsDocID());
+    CPowerDocsDocInfo empty;
+    EXPECT_FALSE(empty.Populate(IVersionPtr()));
+    EXPECT_EQ(0, empty.m_lDocNumber);
 }
 
 }  // namespace
