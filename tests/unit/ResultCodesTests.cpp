@@ -6,6 +6,7 @@
 #include "dms/DmsErrors.h"
 #include "dms/PowerDocsDocInfo.h"
 #include "provider/PDDocProviderHelper.h"
+#include "provider/ResultCodes.h"
 
 namespace {
 
@@ -34,6 +35,17 @@ TEST(ConvertPowerDocsErrorCodeToHRESULT, MapsEveryDmsCode)
     };
     for (const auto& row : table)
         EXPECT_EQ(row.hr, ConvertPowerDocsErrorCodeToHRESULT(row.code)) << row.code;
+}
+
+TEST(ComponentErrorText, FallsBackToBuiltInTextsWithoutTheStringTable)
+{
+    // The test program carries no string table, so every text comes from the fallbacks.
+    EXPECT_EQ(L"Indicates that an operation succeeded.", ComponentErrorText(E_PD_SUCCEEDED));
+    EXPECT_EQ(L"Could not retrieve file from PowerDocs.", ComponentErrorText(E_PD_CANNOT_RETRIEVE_FILE));
+    EXPECT_EQ(L"PowerDocs installation not detected.", ComponentErrorText(E_PD_NOT_INSTALLED));
+    EXPECT_EQ(L"Unknown error", ComponentErrorText(E_PD_UNKNOWN_ERROR));
+    EXPECT_EQ(L"", ComponentErrorText(static_cast<HRESULT>(0x801D0014)));
+    EXPECT_EQ(L"", ComponentErrorText(E_DOCUMENT_NOT_FOUND));
 }
 
 std::wstring ThreadErrorDescription()
