@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <cwctype>
+#include <mutex>
 
 #include "ClientSetup.h"
 
@@ -46,49 +47,168 @@ std::wstring VersionKey(const std::wstring& strLibrary, LONG lNumber, const std:
     return ProfileKey(strLibrary, lNumber) + L"\\Versions\\" + strLabel;
 }
 
-std::wstring ReadString(const std::wstring& strKey, const wchar_t* pszName, const std::wstring& strDefault = L"")
+// ---- registry access through a process-local read cache ----
+//
+// Catalog values are read through a copy kept per process, valid while the catalog's change
+// token stays the same. Every write changes the token after writing, so any process sees the
+// write at its next refresh; each public catalog read refreshes once on entry (updates do so
+// under the catalog lock, after taking it) and then serves repeated reads from the copy.
+
+const wchar_t kChangeToken[] = L"ChangeToken";
+
+struct ReadCache
+{
+    std::mutex mutex;
+    DWORD dwToken = 0;
+    bool bValid = false;
+    std::map<std::wstring, std::pair<bool, std::wstring>> strings;  // key|name -> (exists, value)
+    std::map<std::wstring, std::pair<bool, DWORD>> dwords;
+    std::map<std::wstring, std::vector<std::wstring>> subkeys;
+    std::map<std::wstring, bool> keys;
+
+    void Reset(DWORD dwNewToken)
+    {
+        strings.clear();
+        dwords.clear();
+        subkeys.clear();
+        keys.clear();
+        dwToken = dwNewToken;
+        bValid = true;
+    }
+};
+
+ReadCache& Cache()
+{
+    static ReadCache s_cache;
+    return s_cache;
+}
+
+DWORD ReadChangeToken()
+{
+    DWORD dwValue = 0;
+    DWORD cb = sizeof(dwValue);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quendrel\\DmsStandIn", kChangeToken, RRF_RT_REG_DWORD, nullptr,
+                     &dwValue, &cb) != ERROR_SUCCESS)
+        return 0;
+    return dwValue;
+}
+
+// Drops the copy when another process (or this one) changed the catalog since it was made.
+void RefreshCache()
+{
+    const DWORD dwToken = ReadChangeToken();
+    ReadCache& cache = Cache();
+    std::lock_guard<std::mutex> guard(cache.mutex);
+    if (!cache.bValid || cache.dwToken != dwToken)
+        cache.Reset(dwToken);
+}
+
+// Called after every write: gives the catalog a new token, so every copy is refreshed.
+void CatalogChanged()
+{
+    static LONG s_lCounter = 0;
+    const DWORD dwOld = ReadChangeToken();
+    DWORD dwToken = GetTickCount() ^ (GetCurrentProcessId() << 16) ^ static_cast<DWORD>(InterlockedIncrement(&s_lCounter));
+    if (dwToken == dwOld || dwToken == 0)
+        dwToken = dwOld + 1;
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quendrel\\DmsStandIn", kChangeToken, REG_DWORD, &dwToken,
+                    sizeof(dwToken));
+    ReadCache& cache = Cache();
+    std::lock_guard<std::mutex> guard(cache.mutex);
+    cache.Reset(dwToken);
+}
+
+std::pair<bool, std::wstring> RawReadString(const std::wstring& strKey, const wchar_t* pszName)
 {
     DWORD cb = 0;
     if (RegGetValueW(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName, RRF_RT_REG_SZ, nullptr, nullptr, &cb) !=
         ERROR_SUCCESS)
-        return strDefault;
+        return {false, std::wstring()};
     std::wstring strValue(cb / sizeof(wchar_t) + 1, L'\0');
     cb = static_cast<DWORD>(strValue.size() * sizeof(wchar_t));
     if (RegGetValueW(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName, RRF_RT_REG_SZ, nullptr, &strValue[0], &cb) !=
         ERROR_SUCCESS)
-        return strDefault;
+        return {false, std::wstring()};
     strValue.resize(wcslen(strValue.c_str()));
-    return strValue;
+    return {true, strValue};
+}
+
+std::wstring ReadString(const std::wstring& strKey, const wchar_t* pszName, const std::wstring& strDefault = L"")
+{
+    ReadCache& cache = Cache();
+    const std::wstring strId = strKey + L"|" + (pszName ? pszName : L"");
+    {
+        std::lock_guard<std::mutex> guard(cache.mutex);
+        auto it = cache.strings.find(strId);
+        if (it != cache.strings.end())
+            return it->second.first ? it->second.second : strDefault;
+    }
+    std::pair<bool, std::wstring> value = RawReadString(strKey, pszName);
+    std::lock_guard<std::mutex> guard(cache.mutex);
+    cache.strings[strId] = value;
+    return value.first ? value.second : strDefault;
 }
 
 DWORD ReadDword(const std::wstring& strKey, const wchar_t* pszName, DWORD dwDefault)
 {
+    ReadCache& cache = Cache();
+    const std::wstring strId = strKey + L"|" + (pszName ? pszName : L"");
+    {
+        std::lock_guard<std::mutex> guard(cache.mutex);
+        auto it = cache.dwords.find(strId);
+        if (it != cache.dwords.end())
+            return it->second.first ? it->second.second : dwDefault;
+    }
     DWORD dwValue = 0;
     DWORD cb = sizeof(dwValue);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName, RRF_RT_REG_DWORD, nullptr, &dwValue, &cb) !=
-        ERROR_SUCCESS)
-        return dwDefault;
-    return dwValue;
+    const bool bExists = RegGetValueW(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName, RRF_RT_REG_DWORD, nullptr, &dwValue,
+                                      &cb) == ERROR_SUCCESS;
+    std::lock_guard<std::mutex> guard(cache.mutex);
+    cache.dwords[strId] = {bExists, dwValue};
+    return bExists ? dwValue : dwDefault;
 }
 
 void WriteString(const std::wstring& strKey, const wchar_t* pszName, const std::wstring& strValue)
 {
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName, REG_SZ, strValue.c_str(),
                     static_cast<DWORD>((strValue.size() + 1) * sizeof(wchar_t)));
+    CatalogChanged();
 }
 
 void WriteDword(const std::wstring& strKey, const wchar_t* pszName, DWORD dwValue)
 {
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName, REG_DWORD, &dwValue, sizeof(dwValue));
+    CatalogChanged();
+}
+
+void DeleteKeyTree(const std::wstring& strKey)
+{
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, strKey.c_str());
+    CatalogChanged();
+}
+
+void DeleteValue(const std::wstring& strKey, const wchar_t* pszName)
+{
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName);
+    CatalogChanged();
 }
 
 bool KeyExists(const std::wstring& strKey)
 {
+    ReadCache& cache = Cache();
+    {
+        std::lock_guard<std::mutex> guard(cache.mutex);
+        auto it = cache.keys.find(strKey);
+        if (it != cache.keys.end())
+            return it->second;
+    }
     HKEY hKey = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, strKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(hKey);
-    return true;
+    const bool bExists = RegOpenKeyExW(HKEY_LOCAL_MACHINE, strKey.c_str(), 0, KEY_READ, &hKey) == ERROR_SUCCESS;
+    if (bExists)
+        RegCloseKey(hKey);
+    std::lock_guard<std::mutex> guard(cache.mutex);
+    cache.keys[strKey] = bExists;
+    return bExists;
 }
 
 void CreateKey(const std::wstring& strKey)
@@ -97,23 +217,34 @@ void CreateKey(const std::wstring& strKey)
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, strKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr) ==
         ERROR_SUCCESS)
         RegCloseKey(hKey);
+    CatalogChanged();
 }
 
 std::vector<std::wstring> SubKeys(const std::wstring& strKey)
 {
+    ReadCache& cache = Cache();
+    {
+        std::lock_guard<std::mutex> guard(cache.mutex);
+        auto it = cache.subkeys.find(strKey);
+        if (it != cache.subkeys.end())
+            return it->second;
+    }
     std::vector<std::wstring> names;
     HKEY hKey = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, strKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return names;
-    wchar_t sz[256];
-    for (DWORD i = 0;; ++i)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, strKey.c_str(), 0, KEY_READ, &hKey) == ERROR_SUCCESS)
     {
-        DWORD cch = 256;
-        if (RegEnumKeyExW(hKey, i, sz, &cch, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.emplace_back(sz, cch);
+        wchar_t sz[256];
+        for (DWORD i = 0;; ++i)
+        {
+            DWORD cch = 256;
+            if (RegEnumKeyExW(hKey, i, sz, &cch, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                break;
+            names.emplace_back(sz, cch);
+        }
+        RegCloseKey(hKey);
     }
-    RegCloseKey(hKey);
+    std::lock_guard<std::mutex> guard(cache.mutex);
+    cache.subkeys[strKey] = names;
     return names;
 }
 
@@ -286,6 +417,7 @@ CCatalogLock::CCatalogLock()
 {
     // An abandoned mutex (a process died holding it) is owned now as well.
     WaitForSingleObject(CatalogMutex(), INFINITE);
+    RefreshCache();
 }
 
 CCatalogLock::~CCatalogLock()
@@ -301,6 +433,7 @@ HRESULT CCatalog::Reset()
     LONG rc = RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRootKey);
     if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
         return HRESULT_FROM_WIN32(rc);
+    CatalogChanged();
     WriteDefaults();
     DeleteTree(CClientSetup::ServerRoot());
     DeleteTree(CClientSetup::DefaultShadowFolder());
@@ -312,11 +445,13 @@ HRESULT CCatalog::Reset()
 
 std::vector<std::wstring> CCatalog::Libraries()
 {
+    RefreshCache();
     return SubKeys(Key(L"Libraries"));
 }
 
 bool CCatalog::FindLibrary(const std::wstring& strName, std::wstring* pstrExact)
 {
+    RefreshCache();
     for (const std::wstring& strLibrary : Libraries())
         if (EqualsNoCase(strLibrary, strName))
         {
@@ -337,6 +472,7 @@ HRESULT CCatalog::AddLibrary(const std::wstring& strName)
 
 std::wstring CCatalog::CurrentLibrary()
 {
+    RefreshCache();
     std::wstring strExact;
     if (FindLibrary(ReadString(Key(L""), L"CurrentLibrary"), &strExact))
         return strExact;
@@ -351,11 +487,13 @@ void CCatalog::SetCurrentLibrary(const std::wstring& strName)
 
 bool CCatalog::LibraryRight(const std::wstring& strLibrary, const std::wstring& strRight)
 {
+    RefreshCache();
     return ReadDword(LibraryKey(strLibrary) + L"\\Rights", strRight.c_str(), 1) != 0;
 }
 
 std::vector<LONG> CCatalog::Profiles(const std::wstring& strLibrary)
 {
+    RefreshCache();
     std::vector<LONG> numbers;
     for (const std::wstring& strName : SubKeys(LibraryKey(strLibrary)))
         if (strName != L"Rights")
@@ -366,6 +504,7 @@ std::vector<LONG> CCatalog::Profiles(const std::wstring& strLibrary)
 
 bool CCatalog::ProfileExists(const std::wstring& strLibrary, LONG lNumber)
 {
+    RefreshCache();
     return lNumber > 0 && !strLibrary.empty() && KeyExists(ProfileKey(strLibrary, lNumber));
 }
 
@@ -394,12 +533,13 @@ void CCatalog::DeleteProfile(const std::wstring& strLibrary, LONG lNumber)
     CCatalogLock lock;
     for (const VersionRecord& v : Versions(strLibrary, lNumber))
         DeleteFileW(CacheFile(strLibrary, lNumber, v.strLabel).c_str());
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, ProfileKey(strLibrary, lNumber).c_str());
+    DeleteKeyTree(ProfileKey(strLibrary, lNumber));
     DeleteTree(CClientSetup::ServerRoot() + L"\\" + strLibrary + L"\\" + std::to_wstring(lNumber));
 }
 
 std::wstring CCatalog::ProfileValue(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strName)
 {
+    RefreshCache();
     return ReadString(ProfileKey(strLibrary, lNumber), strName.c_str());
 }
 
@@ -411,6 +551,7 @@ void CCatalog::SetProfileValue(const std::wstring& strLibrary, LONG lNumber, con
 
 std::vector<VersionRecord> CCatalog::Versions(const std::wstring& strLibrary, LONG lNumber)
 {
+    RefreshCache();
     std::vector<VersionRecord> versions;
     for (const std::wstring& strSub : SubKeys(ProfileKey(strLibrary, lNumber) + L"\\Versions"))
     {
@@ -435,6 +576,7 @@ std::vector<VersionRecord> CCatalog::Versions(const std::wstring& strLibrary, LO
 bool CCatalog::FindVersion(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel,
                            VersionRecord* pRecord)
 {
+    RefreshCache();
     if (strLabel.empty())
         return false;
     for (const VersionRecord& v : Versions(strLibrary, lNumber))
@@ -508,6 +650,7 @@ void CCatalog::TouchVersion(const std::wstring& strLibrary, LONG lNumber, const 
 
 ULONGLONG CCatalog::SyncTime(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel)
 {
+    RefreshCache();
     return _wcstoui64(ReadString(VersionKey(strLibrary, lNumber, strLabel), L"SyncTime", L"0").c_str(), nullptr, 10);
 }
 
@@ -522,11 +665,12 @@ void CCatalog::DeleteVersion(const std::wstring& strLibrary, LONG lNumber, const
     CCatalogLock lock;
     DeleteFileW(CacheFile(strLibrary, lNumber, strLabel).c_str());
     DeleteFileW(ServerFile(strLibrary, lNumber, strLabel).c_str());
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, VersionKey(strLibrary, lNumber, strLabel).c_str());
+    DeleteKeyTree(VersionKey(strLibrary, lNumber, strLabel));
 }
 
 std::wstring CCatalog::NextVersionLabel(const std::wstring& strLibrary, LONG lNumber)
 {
+    RefreshCache();
     LONG lHighest = 0;
     for (const VersionRecord& v : Versions(strLibrary, lNumber))
         if (!IsAttachmentLabel(v.strLabel))
@@ -536,6 +680,7 @@ std::wstring CCatalog::NextVersionLabel(const std::wstring& strLibrary, LONG lNu
 
 std::wstring CCatalog::NextSubversionLabel(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strOf)
 {
+    RefreshCache();
     const std::wstring strBase = std::to_wstring(LabelNumber(strOf));
     for (wchar_t c = L'A'; c <= L'Z'; ++c)
     {
@@ -548,6 +693,7 @@ std::wstring CCatalog::NextSubversionLabel(const std::wstring& strLibrary, LONG 
 
 std::wstring CCatalog::CurrentVersionLabel(const std::wstring& strLibrary, LONG lNumber)
 {
+    RefreshCache();
     std::wstring strCurrent;
     for (const VersionRecord& v : Versions(strLibrary, lNumber))
         if (!IsAttachmentLabel(v.strLabel) && (strCurrent.empty() || LabelLess(strCurrent, v.strLabel)))
@@ -557,6 +703,7 @@ std::wstring CCatalog::CurrentVersionLabel(const std::wstring& strLibrary, LONG 
 
 std::wstring CCatalog::LockOwner(const std::wstring& strLibrary, LONG lNumber, std::wstring* pstrTime)
 {
+    RefreshCache();
     const std::wstring strKey = ProfileKey(strLibrary, lNumber);
     if (pstrTime)
         *pstrTime = ReadString(strKey, L"LockTime");
@@ -588,8 +735,8 @@ bool CCatalog::Unlock(const std::wstring& strLibrary, LONG lNumber, const std::w
     if (strOwner.empty() || (!strUser.empty() && !EqualsNoCase(strOwner, strUser)))
         return false;
     const std::wstring strKey = ProfileKey(strLibrary, lNumber);
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, strKey.c_str(), L"LockOwner");
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, strKey.c_str(), L"LockTime");
+    DeleteValue(strKey, L"LockOwner");
+    DeleteValue(strKey, L"LockTime");
     return true;
 }
 
@@ -610,6 +757,7 @@ void CCatalog::AddHistory(const std::wstring& strLibrary, LONG lNumber, const Hi
 
 std::vector<HistoryRecord> CCatalog::History(const std::wstring& strLibrary, LONG lNumber)
 {
+    RefreshCache();
     std::vector<HistoryRecord> entries;
     const std::wstring strHistory = ProfileKey(strLibrary, lNumber) + L"\\History";
     std::vector<std::wstring> names = SubKeys(strHistory);
@@ -630,6 +778,7 @@ std::vector<HistoryRecord> CCatalog::History(const std::wstring& strLibrary, LON
 
 std::wstring CCatalog::DefaultUser()
 {
+    RefreshCache();
     return ReadString(Key(L""), L"DefaultUser", kDefaultUser);
 }
 
@@ -647,6 +796,7 @@ void CCatalog::AddUser(const std::wstring& strUser)
 
 std::wstring CCatalog::CurrentUser()
 {
+    RefreshCache();
     wchar_t sz[128] = {};
     DWORD n = GetEnvironmentVariableW(L"DMS_STANDIN_USER", sz, 128);
     if (n && n < 128)
@@ -661,6 +811,7 @@ void CCatalog::AddApplication(const std::wstring& strAppID, const std::wstring& 
 
 bool CCatalog::ApplicationExtension(const std::wstring& strAppID, std::wstring* pstrExtension)
 {
+    RefreshCache();
     if (strAppID.empty() || !KeyExists(Key(L"Applications\\") + strAppID))
         return false;
     *pstrExtension = ReadString(Key(L"Applications\\") + strAppID, L"Extension");
@@ -669,6 +820,7 @@ bool CCatalog::ApplicationExtension(const std::wstring& strAppID, std::wstring* 
 
 bool CCatalog::ApplicationForExtension(const std::wstring& strExtension, std::wstring* pstrAppID)
 {
+    RefreshCache();
     for (const std::wstring& strAppID : SubKeys(Key(L"Applications")))
         if (EqualsNoCase(ReadString(Key(L"Applications\\") + strAppID, L"Extension"), strExtension))
         {
@@ -680,6 +832,7 @@ bool CCatalog::ApplicationForExtension(const std::wstring& strExtension, std::ws
 
 LONG CCatalog::ConnectionState()
 {
+    RefreshCache();
     return static_cast<LONG>(ReadDword(Key(L""), L"ConnectionState", 0));
 }
 
@@ -739,6 +892,7 @@ LONG CCatalog::PendingFormAnswers()
 
 std::wstring CCatalog::ServerFile(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel)
 {
+    RefreshCache();
     std::wstring strPath =
         CClientSetup::ServerRoot() + L"\\" + strLibrary + L"\\" + std::to_wstring(lNumber) + L"\\" + strLabel;
     const std::wstring strExtension = ReadString(VersionKey(strLibrary, lNumber, strLabel), L"Extension");
@@ -747,6 +901,7 @@ std::wstring CCatalog::ServerFile(const std::wstring& strLibrary, LONG lNumber, 
 
 std::wstring CCatalog::CacheFile(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel)
 {
+    RefreshCache();
     const std::wstring strNumber = std::to_wstring(lNumber);
     const std::wstring strExtension = ReadString(VersionKey(strLibrary, lNumber, strLabel), L"Extension");
     const std::wstring strDot = strExtension.empty() ? std::wstring() : L"." + strExtension;
@@ -763,6 +918,7 @@ std::wstring CCatalog::CacheFile(const std::wstring& strLibrary, LONG lNumber, c
 
 std::wstring CCatalog::Listing()
 {
+    RefreshCache();
     std::wstring strText = L"Default user: " + DefaultUser() + L"    Current library: " + CurrentLibrary() +
                            L"    Connection state: " + std::to_wstring(ConnectionState()) + L"\n";
     for (const std::wstring& strLibrary : Libraries())
