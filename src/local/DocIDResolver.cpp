@@ -3,6 +3,9 @@
 #include <windows.h>
 
 #include <locale>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <regex>
 #include <stdexcept>
 #include <vector>
@@ -175,15 +178,38 @@ void DocIDResolver::ResolveDM6formFileName(const CStdStr& strFile)
     ExtractDocInfo(strFile, kDM6Pattern);
 }
 
+namespace {
+
+// The compiled form of a cache-form pattern, made once per process (compiling costs more
+// than matching a path); null when the pattern does not parse.
+const std::wregex* CompiledPattern(const wchar_t* pszPattern)
+{
+    static std::mutex s_mutex;
+    static std::map<const wchar_t*, std::unique_ptr<std::wregex>> s_compiled;
+    std::lock_guard<std::mutex> guard(s_mutex);
+    auto it = s_compiled.find(pszPattern);
+    if (it == s_compiled.end())
+    {
+        std::unique_ptr<std::wregex> pRegex;
+        try
+        {
+            pRegex.reset(new std::wregex(pszPattern, std::regex::ECMAScript | std::regex::icase));
+        }
+        catch (const std::regex_error&)
+        {
+        }
+        it = s_compiled.emplace(pszPattern, std::move(pRegex)).first;
+    }
+    return it->second.get();
+}
+
+}  // namespace
+
 void DocIDResolver::ExtractDocInfo(const CStdStr& strText, const wchar_t* pszPattern)
 {
     const wchar_t kFunction[] = L"DocIDResolver::ExtractDocInfo";
-    std::wregex regex;
-    try
-    {
-        regex.assign(pszPattern, std::regex::ECMAScript | std::regex::icase);
-    }
-    catch (const std::regex_error&)
+    const std::wregex* pRegex = CompiledPattern(pszPattern);
+    if (!pRegex)
     {
         LogError(kSource, __LINE__, kFunction, CStdStr(L"Failed to parse regular expression correctly"));
         return;
@@ -193,7 +219,7 @@ void DocIDResolver::ExtractDocInfo(const CStdStr& strText, const wchar_t* pszPat
     bool bMatched = false;
     try
     {
-        bMatched = MatchWhole(regex, strText, match);
+        bMatched = MatchWhole(*pRegex, strText, match);
     }
     catch (const std::regex_error&)
     {
