@@ -2,6 +2,8 @@
 
 #include <oleauto.h>
 
+#include "dms/DmsValues.h"
+
 HRESULT ConvertPowerDocsErrorCodeToHRESULT(long lErrorCode)
 {
     switch (lErrorCode)
@@ -49,7 +51,7 @@ DmsError ReadDmsError(IUnknown* pObject)
     {
         _bstr_t bstrText;
         DmsCheck(pError->get_ErrorDescription(bstrText.GetAddress()));
-        error.strDescription = CStdStr(static_cast<const wchar_t*>(bstrText));
+        error.strDescription = DmsText(bstrText);
     }
     return error;
 }

@@ -7,7 +7,7 @@
 #include "dms/AppWrapper.h"
 #include "framework/ComPtr.h"
 #include "dms/DocID.h"
-#include "dms/DmsColumns.h"
+#include "dms/DmsValues.h"
 #include "dms/DmsErrors.h"
 #include "dms/DocumentPaths.h"
 #include "framework/Logging.h"
@@ -25,23 +25,18 @@ const long kGetDocumentLock = 2;    // check the document out
 const long kGetDocumentNoFile = 8;  // no local file wanted
 const long kCloseKeepFile = 1;      // keep the host's local copy
 
-CStdStr ToStdStr(const _bstr_t& bstr)
-{
-    return CStdStr(bstr.length() ? static_cast<const wchar_t*>(bstr) : L"");
-}
-
 CStdStr VersionLabel(IVersionPtr pVersion)
 {
     _bstr_t bstr;
     DmsCheck(pVersion->get_Label(bstr.GetAddress()));
-    return ToStdStr(bstr);
+    return DmsText(bstr);
 }
 
 CStdStr VersionFilePath(IVersionPtr pVersion)
 {
     _bstr_t bstr;
     DmsCheck(pVersion->get_FilePath(bstr.GetAddress()));
-    return ToStdStr(bstr);
+    return DmsText(bstr);
 }
 
 IProfilePtr ProfileOf(IVersionPtr pVersion)
@@ -89,7 +84,7 @@ void ReadColumnInto(IColumnsPtr pColumns, const wchar_t* pszColumn, Setter set)
 {
     try
     {
-        set(ToStdStr(static_cast<_bstr_t>(ReadColumn(pColumns, pszColumn))));
+        set(DmsText(static_cast<_bstr_t>(ReadColumn(pColumns, pszColumn))));
     }
     catch (const _com_error& e)
     {
@@ -141,7 +136,7 @@ HRESULT CPDDocProviderHelper::GetDocument(CStdStr strDocID, long lFlags, CVDocNo
         IProfilePtr pProfile = ProfileOf(pVersion);
         _bstr_t bstrWorkingFolder;
         DmsCheck(pProfile->get_WorkingFolder(bstrWorkingFolder.GetAddress()));
-        const CStdStr strWorkingFolder = ToStdStr(bstrWorkingFolder);
+        const CStdStr strWorkingFolder = DmsText(bstrWorkingFolder);
 
         const CStdStr strFileName = GetFileNameOnly(VersionFilePath(pVersion));
         const size_t dot = strFileName.rfind(L'.');
@@ -274,7 +269,7 @@ bool CPDDocProviderHelper::PopulateDocumentProperties(CVDocNonCom& doc, IVersion
             LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetColumnValue", CStdStr(L"Caught unknown error"));
             vName = _variant_t(0L, VT_I4);
         }
-        doc.SetName(ToStdStr(static_cast<_bstr_t>(vName)));
+        doc.SetName(DmsText(static_cast<_bstr_t>(vName)));
 
         const CStdStr strLabel = VersionLabel(pVersion);
         const bool bFormatLabel = !strLabel.empty() && !iswdigit(strLabel[0]);
@@ -294,7 +289,7 @@ bool CPDDocProviderHelper::PopulateDocumentProperties(CVDocNonCom& doc, IVersion
         DmsCheck(pLibrary->get_Name(bstrLibrary.GetAddress()));
         long lNumber = 0;
         DmsCheck(pProfile->get_DocNumber(&lNumber));
-        doc.SetDocID(FormatProfileDocID(ToStdStr(bstrLibrary), lNumber, strLabel));
+        doc.SetDocID(FormatProfileDocID(DmsText(bstrLibrary), lNumber, strLabel));
 
         DATE dtDate = 0;
         DmsCheck(pVersion->get_Date(&dtDate));

@@ -3,7 +3,7 @@
 #include "provider/PDDocProviderHelper.h"
 
 #include "dms/AppWrapper.h"
-#include "dms/DmsColumns.h"
+#include "dms/DmsValues.h"
 #include "dms/DmsErrors.h"
 #include "dms/DocID.h"
 #include "framework/Logging.h"

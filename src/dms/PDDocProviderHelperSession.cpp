@@ -2,6 +2,7 @@
 #include "provider/PDDocProviderHelper.h"
 
 #include "dms/AppWrapper.h"
+#include "dms/DmsValues.h"
 #include "framework/Logging.h"
 #include "framework/OptionApi.h"
 #include "local/PowerDocsRegReader.h"
@@ -69,7 +70,7 @@ CStdStr CPDDocProviderHelper::GetCurrentUser()
         _com_issue_error(E_POINTER);
     _bstr_t bstrUser;
     DmsCheck(pLibrary->get_UserID(bstrUser.GetAddress()));
-    return CStdStr(bstrUser.length() ? static_cast<const wchar_t*>(bstrUser) : L"");
+    return DmsText(bstrUser);
 }
 
 HRESULT CPDDocProviderHelper::GetCurrentDmsUser(CStdStr, CStdStr& strUser)

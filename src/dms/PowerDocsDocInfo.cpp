@@ -1,5 +1,6 @@
 #include "dms/PowerDocsDocInfo.h"
 
+#include "dms/DmsValues.h"
 #include "framework/Logging.h"
 
 #include <string>
@@ -28,9 +29,9 @@ bool CPowerDocsDocInfo::Populate(IVersionPtr pVersion)
         DmsCheck(pProfile->get_DocNumber(&lNumber));
         _bstr_t bstrLabel;
         DmsCheck(pVersion->get_Label(bstrLabel.GetAddress()));
-        m_strLibraryName = CStdStr(static_cast<const wchar_t*>(bstrLibrary));
+        m_strLibraryName = DmsText(bstrLibrary);
         m_lDocNumber = lNumber;
-        m_strVersionLabel = CStdStr(static_cast<const wchar_t*>(bstrLabel));
+        m_strVersionLabel = DmsText(bstrLabel);
         return true;
     }
     catch (...)

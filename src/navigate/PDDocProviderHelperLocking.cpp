@@ -3,7 +3,7 @@
 
 #include <corvane/QuendrelResults.h>
 
-#include "dms/DmsColumns.h"
+#include "dms/DmsValues.h"
 #include "framework/Logging.h"
 
 using namespace Corvane::Logging;

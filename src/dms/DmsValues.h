@@ -1,6 +1,14 @@
 #pragma once
-// Reading named columns of a DMS profile.
+// Reading values out of DMS objects: texts and named profile columns.
 #include "dms/DmsTypes.h"
+#include "framework/StdStr.h"
+
+// The text of a BSTR that a DMS call returned ("" for a null BSTR).
+inline CStdStr DmsText(const _bstr_t& bstr)
+{
+    const wchar_t* psz = bstr;
+    return CStdStr(psz ? psz : L"");
+}
 
 // The value of one column of a columns collection; raises when the collection or the
 // column is missing or the DMS fails.
