@@ -512,25 +512,4 @@ TEST_F(ComponentManagerTest, AnswersHelpAndDiagnosisQuestions)
     EXPECT_EQ(E_POINTER, CCVDiagnostics::FixError(E_DOCUMENT_LOCKED_BY_OTHER, SOURCE_GUID, nullptr));
 }
 
-TEST_F(ComponentManagerTest, SlotsTheComponentNeverAsksAreNotImplemented)
-{
-    CLSID clsid = {};
-    ASSERT_EQ(S_OK, CLSIDFromProgID(L"CmManager.ComponentManager", &clsid));
-    ICVErrorInfoPtr pErrorInfo;
-    ASSERT_EQ(S_OK, pErrorInfo.CreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER));
-    long lContext = 7;
-    EXPECT_EQ(E_NOTIMPL, pErrorInfo->GetHelpContext(E_DOCUMENT_NOT_FOUND, SOURCE_GUID, &lContext));
-
-    ICVDiagnosticsPtr pDiagnostics(pErrorInfo);
-    ASSERT_TRUE(pDiagnostics);
-    BSTR bstrInfo = nullptr;
-    EXPECT_EQ(E_NOTIMPL, pDiagnostics->GetDiagnosticsInfo(&bstrInfo));
-    EXPECT_EQ(nullptr, bstrInfo);
-
-    // Both interfaces belong to one object.
-    CUnknownPtr pUnk1(pErrorInfo);
-    CUnknownPtr pUnk2(pDiagnostics);
-    EXPECT_EQ(pUnk1.GetInterfacePtr(), pUnk2.GetInterfacePtr());
-}
-
 }  // namespace
