@@ -1,9 +1,9 @@
 #include "dms/PowerDocsDocInfo.h"
 
+#include <string>
+
 #include "dms/DmsValues.h"
 #include "framework/Logging.h"
-
-#include <string>
 
 CPowerDocsDocInfo::CPowerDocsDocInfo(long lDocNumber, const CStdStr& strLibraryName, const CStdStr& strVersionLabel)
     : m_lDocNumber(lDocNumber), m_strLibraryName(strLibraryName), m_strVersionLabel(strVersionLabel)
