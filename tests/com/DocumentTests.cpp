@@ -388,6 +388,48 @@ TEST_F(DocumentTest, ResolvesCachedFilesAndOdmaIDsToDocumentIDs)
     SysFreeString(bstr);
 }
 
+// Malformed, huge and missing arguments get a code, never a crash or an exception.
+TEST_F(DocumentTest, BadInputGetsACodeNeverACrash)
+{
+    testing_support::ScopedRegValue option(HKEY_CURRENT_USER, L"SOFTWARE\\Corvane\\Options", L"DM5ResolveFilenames");
+    option.SetDword(1);
+    const std::wstring huge(10000, L'x');
+    const std::wstring hugeId = L"PowerDocs://" + huge + L"/" + huge + L"/" + huge;
+    const std::wstring separators = L"PowerDocs://LIB\\/" + std::to_wstring(m_lDoc) + L"//1\\2";
+    for (const std::wstring& id : {hugeId, separators, std::wstring(L"//"), std::wstring(L"PowerDocs://LIB/-1/1"),
+                                   std::wstring(L"PowerDocs://LIB/99999999999999999999/1")})
+    {
+        HostDocument host;
+        const HRESULT hr = m_pProvider->GetDocument(_bstr_t(id.c_str()), 0, &host.doc);
+        EXPECT_TRUE(FAILED(hr)) << id.size();
+        long lState = 0;
+        BSTR bstrOwner = nullptr;
+        EXPECT_TRUE(FAILED(m_pProvider->GetDocumentLockStatus(_bstr_t(id.c_str()), &lState, &bstrOwner)));
+        SysFreeString(bstrOwner);
+        EXPECT_TRUE(FAILED(m_pProvider->LockDocument(_bstr_t(id.c_str()), 1)));
+        BSTR bstrOut = nullptr;
+        m_pProvider->TranslateOdmaID(_bstr_t(id.c_str()), &bstrOut);
+        SysFreeString(bstrOut);
+        bstrOut = nullptr;
+        EXPECT_TRUE(FAILED(m_pProvider->GetDocIDDescription(_bstr_t(id.c_str()), &bstrOut)));
+        SysFreeString(bstrOut);
+    }
+
+    HostDocument host;
+    EXPECT_EQ(E_DOCUMENT_NOT_FOUND, m_pProvider->GetDocument(nullptr, 0, &host.doc)) << "a null BSTR is an empty ID";
+    EXPECT_EQ(E_DOCUMENT_NOT_FOUND, m_pProvider->CloseDocument(nullptr, 0)) << "a null record is the default record";
+    EXPECT_EQ(E_DOCUMENT_NOT_FOUND, m_pProvider->OpenDocument(nullptr));
+    EXPECT_EQ(E_POINTER, m_pProvider->GetDocument(Id(m_lDoc, L"1"), 8, nullptr)) << "nowhere to put the record";
+    long lState = -1;
+    EXPECT_EQ(E_POINTER, m_pProvider->GetDocumentLockStatus(Id(m_lDoc, L"1"), &lState, nullptr));
+    EXPECT_EQ(E_FAIL, m_pProvider->LockDocument(Id(m_lDoc, L"1"), 99)) << "an unknown lock action";
+    EXPECT_EQ(0, LockState(m_lDoc));
+
+    HostDocument longPath;
+    longPath.doc.bstrLocalFile = SysAllocString((L"C:\\" + huge + L"\\LIB-#1-v1-x.doc").c_str());
+    EXPECT_EQ(E_INVALIDARG, m_pProvider->Resolve(&longPath.doc));
+}
+
 // Every DMS call on the way of an operation may fail: the operation must answer with a code
 // (or its documented outcome) and leave no DMS object alive.
 TEST_F(DocumentTest, SurvivesAFailureAtEveryDmsCall)
