@@ -271,6 +271,9 @@ public:
 private:
     // The version's catalog record; a failure (the version was deleted) when it is gone.
     HRESULT Record(VersionRecord* pRecord);
+    // One text field of the catalog record, read or written as the named method.
+    HRESULT GetRecordText(const wchar_t* pszMethod, std::wstring VersionRecord::*pField, BSTR* pbstr);
+    HRESULT SetRecordText(const wchar_t* pszMethod, const wchar_t* pszValueName, BSTR bstrValue);
     HRESULT AddVersionFrom(const std::wstring& strLabel, BSTR bstrComment, const VARIANT& vAuthor,
                         const VARIANT& vTypist, IVersion** ppVersion);
 };

@@ -76,55 +76,49 @@ HRESULT CVersion::Record(VersionRecord* pRecord)
     return S_OK;
 }
 
-STDMETHODIMP CVersion::get_Comment(BSTR* pbstrComment)
+HRESULT CVersion::GetRecordText(const wchar_t* pszMethod, std::wstring VersionRecord::*pField, BSTR* pbstr)
 {
-    if (!pbstrComment)
+    if (!pbstr)
         return E_POINTER;
-    *pbstrComment = nullptr;
-    DMS_ENTER(L"IVersion::Comment");
+    *pbstr = nullptr;
+    DMS_ENTER(pszMethod);
     VersionRecord record;
     HRESULT hr = Record(&record);
-    return FAILED(hr) ? hr : ReturnString(record.strComment, pbstrComment);
+    return FAILED(hr) ? hr : ReturnString(record.*pField, pbstr);
+}
+
+HRESULT CVersion::SetRecordText(const wchar_t* pszMethod, const wchar_t* pszValueName, BSTR bstrValue)
+{
+    DMS_ENTER(pszMethod);
+    HRESULT hr = Record(nullptr);
+    if (SUCCEEDED(hr))
+        CCatalog::SetVersionValue(m_strLibrary, m_lNumber, m_strLabel, pszValueName, bstrValue ? bstrValue : L"");
+    return hr;
+}
+
+STDMETHODIMP CVersion::get_Comment(BSTR* pbstrComment)
+{
+    return GetRecordText(L"IVersion::Comment", &VersionRecord::strComment, pbstrComment);
 }
 
 STDMETHODIMP CVersion::put_Comment(BSTR bstrComment)
 {
-    DMS_ENTER(L"IVersion::Comment");
-    HRESULT hr = Record(nullptr);
-    if (SUCCEEDED(hr))
-        CCatalog::SetVersionValue(m_strLibrary, m_lNumber, m_strLabel, L"Comment", bstrComment ? bstrComment : L"");
-    return hr;
+    return SetRecordText(L"IVersion::Comment", L"Comment", bstrComment);
 }
 
 STDMETHODIMP CVersion::get_Author(BSTR* pbstrAuthor)
 {
-    if (!pbstrAuthor)
-        return E_POINTER;
-    *pbstrAuthor = nullptr;
-    DMS_ENTER(L"IVersion::Author");
-    VersionRecord record;
-    HRESULT hr = Record(&record);
-    return FAILED(hr) ? hr : ReturnString(record.strAuthor, pbstrAuthor);
+    return GetRecordText(L"IVersion::Author", &VersionRecord::strAuthor, pbstrAuthor);
 }
 
 STDMETHODIMP CVersion::put_Typist(BSTR bstrTypist)
 {
-    DMS_ENTER(L"IVersion::Typist");
-    HRESULT hr = Record(nullptr);
-    if (SUCCEEDED(hr))
-        CCatalog::SetVersionValue(m_strLibrary, m_lNumber, m_strLabel, L"Typist", bstrTypist ? bstrTypist : L"");
-    return hr;
+    return SetRecordText(L"IVersion::Typist", L"Typist", bstrTypist);
 }
 
 STDMETHODIMP CVersion::get_Typist(BSTR* pbstrTypist)
 {
-    if (!pbstrTypist)
-        return E_POINTER;
-    *pbstrTypist = nullptr;
-    DMS_ENTER(L"IVersion::Typist");
-    VersionRecord record;
-    HRESULT hr = Record(&record);
-    return FAILED(hr) ? hr : ReturnString(record.strTypist, pbstrTypist);
+    return GetRecordText(L"IVersion::Typist", &VersionRecord::strTypist, pbstrTypist);
 }
 
 STDMETHODIMP CVersion::get_Date(DATE* pdtDate)
