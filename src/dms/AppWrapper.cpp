@@ -1,18 +1,18 @@
 #include "dms/AppWrapper.h"
 
+#include "dms/BCSessionManager.h"
+#include "dms/DmsConstants.h"
+
 #include <ole2.h>
 
 #include "framework/ComPtr.h"
 
 #include "framework/Logging.h"
 
-using namespace Corvane::Logging;
-
 IStream* g_lpUnknownStream = nullptr;
 
 namespace {
 
-const wchar_t kSource[] = L"AppWrapper";
 const DWORD kAllServers = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
 
 // Creates an object for riid and raises every failure except E_NOINTERFACE.
@@ -31,48 +31,14 @@ Ptr CreateOrRaise(REFCLSID clsid)
 HRESULT CreateDmsObject(REFCLSID clsid, REFIID riid, void** ppv)
 {
     *ppv = nullptr;
-    IUnknown* pUnknown = nullptr;
+    CUnknownPtr pUnknown;
     HRESULT hr = CoCreateInstance(clsid, nullptr, kAllServers, IID_IUnknown, reinterpret_cast<void**>(&pUnknown));
     if (FAILED(hr))
         return hr;
     hr = OleRun(pUnknown);
     if (SUCCEEDED(hr))
         hr = pUnknown->QueryInterface(riid, ppv);
-    pUnknown->Release();
     return hr;
-}
-
-BCSessionManager::BCSessionManager(bool bLogonNow)
-{
-    CreateDmsObject(CLSID_Session, __uuidof(IDMSession), reinterpret_cast<void**>(&m_pSession));
-    if (!m_pSession)
-    {
-        LogError(L"BCSessionManager", __LINE__, L"BCSessionManager::BCSessionManager",
-                 CStdStr(L"Failed to create BCSession Instance"));
-        return;
-    }
-    LogInfo(L"BCSessionManager", __LINE__, L"BCSessionManager::BCSessionManager", L"BCSession Instance created");
-    if (bLogonNow)
-        Logon();
-}
-
-bool BCSessionManager::Logon()
-{
-    if (m_bLoggedOn)
-        return true;
-    if (!m_pSession)
-        _com_issue_error(E_POINTER);
-    HRESULT hr = DmsCheck(m_pSession->Logon(0));
-    if (hr == S_OK)
-    {
-        m_bLoggedOn = true;
-        LogError(L"BCSessionManager", __LINE__, L"BCSessionManager::Logon", CStdStr(L"BCSession logged on successfully"));
-    }
-    else
-    {
-        LogError(L"BCSessionManager", __LINE__, L"BCSessionManager::Logon", CStdStr(L"BCSession failed to logon"));
-    }
-    return m_bLoggedOn;
 }
 
 CAppWrapper::~CAppWrapper()
@@ -112,7 +78,7 @@ bool CAppWrapper::EnsureAppIsMarshalled()
     }
     catch (...)
     {
-        LogError(kSource, __LINE__, L"CAppWrapper::EnsureAppIsMarshalled", CStdStr(L"Unknown exception"));
+        LOG_ERROR(L"CAppWrapper::EnsureAppIsMarshalled", L"Unknown exception");
     }
     return m_bMarshalled;
 }
@@ -125,26 +91,18 @@ void CAppWrapper::ReleaseDispatch()
             return;
         if (!g_lpUnknownStream)
         {
-            LogError(kSource, __LINE__, L"CAppWrapper::ReleaseDispatch", CStdStr(L"g_lpUnknownStream == NULL"));
+            LOG_ERROR(L"CAppWrapper::ReleaseDispatch", L"g_lpUnknownStream == NULL");
             return;
         }
-        IDispatch* pUnmarshalled = nullptr;
-        if (SUCCEEDED(CoGetInterfaceAndReleaseStream(g_lpUnknownStream, IID_IDispatch,
-                                                     reinterpret_cast<void**>(&pUnmarshalled))))
-        {
-            // The unmarshalled reference and the one the stream kept both go now.
-            IDispatch* pQueried = nullptr;
-            pUnmarshalled->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&pQueried));
-            pUnmarshalled->Release();
-            if (pQueried)
-                pQueried->Release();
-        }
+        // Unmarshalling gives back the reference the stream kept; the owner drops it.
+        CDispatchPtr pUnmarshalled;
+        CoGetInterfaceAndReleaseStream(g_lpUnknownStream, IID_IDispatch, reinterpret_cast<void**>(&pUnmarshalled));
         m_bMarshalled = false;
         g_lpUnknownStream = nullptr;
     }
     catch (...)
     {
-        LogError(kSource, __LINE__, L"CAppWrapper::ReleaseDispatch", CStdStr(L"Unknown exception"));
+        LOG_ERROR(L"CAppWrapper::ReleaseDispatch", L"Unknown exception");
     }
 }
 
@@ -157,11 +115,11 @@ bool CAppWrapper::WorkingOffline()
             _com_issue_error(E_POINTER);
         long lState = 0;
         DmsCheck(pState->get_ConnectionState(&lState));
-        return lState == 1 || lState == 2;
+        return lState == DMS_CONNECTION_OFFLINE || lState == DMS_CONNECTION_OFFLINE_PENDING;
     }
     catch (...)
     {
-        LogError(kSource, __LINE__, L"CAppWrapper::WorkingOffline", CStdStr(L"Unknown exception"));
+        LOG_ERROR(L"CAppWrapper::WorkingOffline", L"Unknown exception");
         return false;
     }
 }

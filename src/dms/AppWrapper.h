@@ -14,22 +14,7 @@
 // state and queries riid. On failure *ppv stays null and the failure code is returned.
 HRESULT CreateDmsObject(REFCLSID clsid, REFIID riid, void** ppv);
 
-// Logs the client on through the DMS's session component.
-class BCSessionManager
-{
-public:
-    explicit BCSessionManager(bool bLogonNow);
-    ~BCSessionManager() = default;
-    BCSessionManager(const BCSessionManager&) = delete;
-    BCSessionManager& operator=(const BCSessionManager&) = delete;
-
-    // True once logged on; raises _com_error when the session is missing or logon fails.
-    bool Logon();
-
-private:
-    IDMSessionPtr m_pSession;
-    bool m_bLoggedOn = false;
-};
+class BCSessionManager;
 
 class CAppWrapper
 {

@@ -3,6 +3,7 @@
 #include <oleauto.h>
 
 #include "dms/DmsValues.h"
+#include "framework/ErrorInfo.h"
 
 HRESULT ConvertPowerDocsErrorCodeToHRESULT(long lErrorCode)
 {
@@ -26,18 +27,7 @@ HRESULT ConvertPowerDocsErrorCodeToHRESULT(long lErrorCode)
 
 void PopulateErrorInfo(const CStdStr& strDescription)
 {
-    ICreateErrorInfo* pCreate = nullptr;
-    if (FAILED(CreateErrorInfo(&pCreate)))
-        return;
-    pCreate->SetDescription(const_cast<LPOLESTR>(strDescription.c_str()));
-    pCreate->SetSource(const_cast<LPOLESTR>(L"PowerDocs Doc Provider"));
-    IErrorInfo* pInfo = nullptr;
-    if (SUCCEEDED(pCreate->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&pInfo))))
-    {
-        SetErrorInfo(0, pInfo);
-        pInfo->Release();
-    }
-    pCreate->Release();
+    PublishErrorInfo(L"PowerDocs Doc Provider", strDescription.c_str());
 }
 
 DmsError ReadDmsError(IUnknown* pObject)

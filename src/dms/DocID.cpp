@@ -5,15 +5,9 @@
 #include <string>
 
 #include "framework/Handles.h"
-#include "framework/Logging.h"
 
-using namespace Corvane::Logging;
 
 namespace {
-
-// TranslateOdmaID belongs to the DMS logic object; its log lines carry that object's names.
-const wchar_t kSource[] = L"PDDocProviderHelper";
-const wchar_t kTranslateOdmaID[] = L"CPDDocProviderHelper::TranslateOdmaID";
 
 const wchar_t kFieldSeparators[] = L"\\/";
 const wchar_t kOdmaPrefix[] = L"::odma\\pcdocs\\";
@@ -45,14 +39,14 @@ void SplitFields(const CStdStr& strRest, CStdStr& strLibrary, CStdStr& strNumber
     }
 }
 
+}  // namespace
+
 CStdStr ToLowerClassic(CStdStr str)
 {
     if (!str.empty())
         std::use_facet<std::ctype<wchar_t>>(std::locale::classic()).tolower(&str[0], &str[0] + str.size());
     return str;
 }
-
-}  // namespace
 
 bool SplitDocID(const CStdStr& strDocID, CStdStr& strLibrary, long& lDocNumber, CStdStr& strVersion)
 {
@@ -75,17 +69,13 @@ HRESULT TranslateOdmaID(const CStdStr& strOdmaID, CStdStr& strDocID)
     const CStdStr strLower = ToLowerClassic(strOdmaID);
     const size_t pos = strLower.find(kOdmaPrefix);
     if (pos == CStdStr::npos)
-    {
-        LogError(kSource, __LINE__, kTranslateOdmaID, L"TranslateOdmaID() = Find(\"::odma\\pcdocs\\\") FAILED");
         return E_FAIL;
-    }
 
     CStdStr strLibrary, strNumber, strVersion;
     SplitFields(strLower.substr(pos + kOdmaPrefixLength), strLibrary, strNumber, strVersion);
     EnsureOnlineDocIdAndLibrary(strLibrary, strNumber, strVersion);
 
     strDocID = L"powerdocs://" + strLibrary + L"/" + strNumber + L"/" + strVersion;
-    LogInfo(kSource, __LINE__, kTranslateOdmaID, L"TranslateOdmaID() : ID = " + strLower);
     return S_OK;
 }
 

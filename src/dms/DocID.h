@@ -7,6 +7,9 @@
 
 #include "framework/StdStr.h"
 
+// The text in lower case by the classic locale's rules (letter case of IDs and paths).
+CStdStr ToLowerClassic(CStdStr str);
+
 // Splits an ID at the first "//", then at "\" or "/": library, number (read as the standard
 // wide-string-to-long conversion reads it; no digits give 0) and version (the rest, further
 // separators included). Returns false, with empty fields and 0, when there is no "//".
@@ -15,7 +18,7 @@ bool SplitDocID(const CStdStr& strDocID, CStdStr& strLibrary, long& lDocNumber, 
 // Turns an ODMA ID ("::ODMA\PCDOCS\" + library + "\" + number + "\" + version, prefix in any
 // letter case) into "powerdocs://library/number/version", all in lower case, mapping an offline
 // library copy back to its online library (EnsureOnlineDocIdAndLibrary). Without the prefix it
-// logs one error and returns E_FAIL, leaving strDocID untouched.
+// returns E_FAIL, leaving strDocID untouched.
 HRESULT TranslateOdmaID(const CStdStr& strOdmaID, CStdStr& strDocID);
 
 // If the library names an offline copy ("online_owner") and the current user's offline records

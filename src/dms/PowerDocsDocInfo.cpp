@@ -36,8 +36,7 @@ bool CPowerDocsDocInfo::Populate(IVersionPtr pVersion)
     }
     catch (...)
     {
-        Corvane::Logging::LogError(L"PowerDocsDocInfo", __LINE__, L"CPowerDocsDocInfo::Populate",
-                                   CStdStr(L"Caught unknown error"));
+        LOG_ERROR(L"CPowerDocsDocInfo::Populate", L"Caught unknown error");
         return false;
     }
 }

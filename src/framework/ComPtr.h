@@ -9,3 +9,5 @@ using CUnknownPtr = _com_ptr_t<_com_IIID<IUnknown, &IID_IUnknown>>;
 using CTypeLibPtr = _com_ptr_t<_com_IIID<ITypeLib, &IID_ITypeLib>>;
 using CTypeInfoPtr = _com_ptr_t<_com_IIID<ITypeInfo, &IID_ITypeInfo>>;
 using CDispatchPtr = _com_ptr_t<_com_IIID<IDispatch, &IID_IDispatch>>;
+using CCreateErrorInfoPtr = _com_ptr_t<_com_IIID<ICreateErrorInfo, &IID_ICreateErrorInfo>>;
+using CErrorInfoPtr = _com_ptr_t<_com_IIID<IErrorInfo, &IID_IErrorInfo>>;

@@ -1,9 +1,11 @@
 #pragma once
-// RAII owners for the Windows handle kinds the component uses: one template, one traits
-// struct per kind. No raw Close/Free on a normal path.
+// RAII owners for every resource kind the component holds: one template with one traits
+// struct per handle kind, plus owners for VARIANTs, SAFEARRAY data access and interface
+// pointers that _com_ptr_t cannot name. No raw Close/Free/Release on a normal path.
 #include <windows.h>
 #include <objbase.h>
 #include <oleauto.h>
+#include <shlobj.h>
 #include <utility>
 
 template <typename T, typename Traits>
@@ -75,8 +77,104 @@ struct CCoTaskMemTraits
     static void Close(void* p) { CoTaskMemFree(p); }
 };
 
+struct CItemIdListTraits
+{
+    static LPITEMIDLIST Invalid() { return nullptr; }
+    static bool IsValid(LPITEMIDLIST p) { return p != nullptr; }
+    static void Close(LPITEMIDLIST p) { ILFree(p); }
+};
+
 using CFileHandle = CUniqueHandle<HANDLE, CFileHandleTraits>;
 using CRegKey = CUniqueHandle<HKEY, CRegKeyTraits>;
 using CLibrary = CUniqueHandle<HMODULE, CModuleTraits>;
 using CScopedBstr = CUniqueHandle<BSTR, CBstrTraits>;
 using CCoTaskMem = CUniqueHandle<void*, CCoTaskMemTraits>;
+using CItemIdList = CUniqueHandle<LPITEMIDLIST, CItemIdListTraits>;
+
+// A VARIANT that is cleared when it goes out of scope; Receive() hands out the slot for an
+// API to fill, clearing what was there first.
+class CScopedVariant
+{
+public:
+    CScopedVariant() { VariantInit(&m_v); }
+    CScopedVariant(const CScopedVariant&) = delete;
+    CScopedVariant& operator=(const CScopedVariant&) = delete;
+    ~CScopedVariant() { VariantClear(&m_v); }
+
+    const VARIANT& Get() const { return m_v; }
+    VARIANT* Receive()
+    {
+        VariantClear(&m_v);
+        return &m_v;
+    }
+
+private:
+    VARIANT m_v;
+};
+
+// The data of a SAFEARRAY, accessed for the lifetime of this scope: access and unaccess
+// always come in pairs. Data() is null when the array could not be accessed.
+class CSafeArrayAccess
+{
+public:
+    explicit CSafeArrayAccess(SAFEARRAY* pArray) : m_pArray(pArray)
+    {
+        if (!m_pArray || FAILED(SafeArrayAccessData(m_pArray, &m_pData)))
+        {
+            m_pArray = nullptr;
+            m_pData = nullptr;
+        }
+    }
+    CSafeArrayAccess(const CSafeArrayAccess&) = delete;
+    CSafeArrayAccess& operator=(const CSafeArrayAccess&) = delete;
+    ~CSafeArrayAccess()
+    {
+        if (m_pArray)
+            SafeArrayUnaccessData(m_pArray);
+    }
+
+    template <typename T>
+    T* Data() const
+    {
+        return static_cast<T*>(m_pData);
+    }
+
+private:
+    SAFEARRAY* m_pArray;
+    void* m_pData = nullptr;
+};
+
+// One counted reference to an interface that has no _com_ptr_t typedef or whose IID is not the
+// point (an object's own interfaces while it is being created, an IUnknown from a factory).
+template <typename T>
+class CComRef
+{
+public:
+    CComRef() = default;
+    // Takes over a reference the caller already holds.
+    explicit CComRef(T* p) : m_p(p) {}
+    CComRef(const CComRef&) = delete;
+    CComRef& operator=(const CComRef&) = delete;
+    CComRef(CComRef&& other) noexcept : m_p(other.Detach()) {}
+    ~CComRef() { Reset(); }
+
+    T* Get() const { return m_p; }
+    T* operator->() const { return m_p; }
+    explicit operator bool() const { return m_p != nullptr; }
+    T* Detach() { return std::exchange(m_p, nullptr); }
+    void Reset()
+    {
+        if (T* p = std::exchange(m_p, nullptr))
+            p->Release();
+    }
+    // Releases what is held, then hands out the slot for an API to fill.
+    T** Receive()
+    {
+        Reset();
+        return &m_p;
+    }
+    void** ReceiveVoid() { return reinterpret_cast<void**>(Receive()); }
+
+private:
+    T* m_p = nullptr;
+};

@@ -89,15 +89,15 @@ bool Logger::IsEnabledFor(int nSeverity) const
            nSeverity >= 0 && m_settings.m_dwSeverity <= static_cast<DWORD>(nSeverity);
 }
 
-void Logger::Write(int nSeverity, const wchar_t* pszFile, int nLine, const wchar_t* pszFunction,
+void Logger::Write(int nSeverity, const LogSite& site, const wchar_t* pszFunction,
                    const CStdStr& strMessage) noexcept
 {
     try
     {
         LogRecord record;
         record.m_nSeverity = nSeverity;
-        record.m_strFilename = pszFile;
-        record.m_nLine = nLine;
+        record.m_strFilename.assign(site.source.data(), site.source.size());
+        record.m_nLine = site.line;
         record.m_strFunction = pszFunction;
         record.m_strMessage = strMessage;
         GetLocalTime(&record.m_time);

@@ -33,8 +33,7 @@ public:
 
     // Builds a record (time, IDs, names) and writes it to the enabled sinks. Does not filter:
     // callers ask IsEnabledFor first, before they build the message. Never throws.
-    void Write(int nSeverity, const wchar_t* pszFile, int nLine, const wchar_t* pszFunction,
-               const CStdStr& strMessage) noexcept;
+    void Write(int nSeverity, const LogSite& site, const wchar_t* pszFunction, const CStdStr& strMessage) noexcept;
 
     const LogSettings& GetSettings() const { return m_settings; }
     const CStdStr& GetProcessName() const { return m_strProcessName; }

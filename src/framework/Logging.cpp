@@ -13,14 +13,14 @@ namespace {
 // Filters first, then builds the message and writes it; any failure on the way becomes the
 // given text on the debug output, so that no log call ever throws.
 template <typename MakeMessage>
-void LogThrough(int nSeverity, const wchar_t* pszFile, int nLine, const wchar_t* pszFunction,
-                const wchar_t* pszFailureText, MakeMessage makeMessage) noexcept
+void LogThrough(int nSeverity, const LogSite& site, const wchar_t* pszFunction, const wchar_t* pszFailureText,
+                MakeMessage makeMessage) noexcept
 {
     try
     {
         Logger& logger = Logger::Instance();
         if (logger.IsEnabledFor(nSeverity))
-            logger.Write(nSeverity, pszFile, nLine, pszFunction, makeMessage());
+            logger.Write(nSeverity, site, pszFunction, makeMessage());
     }
     catch (...)
     {
@@ -30,37 +30,37 @@ void LogThrough(int nSeverity, const wchar_t* pszFile, int nLine, const wchar_t*
 
 }  // namespace
 
-void LogError(const wchar_t* pszFile, int nLine, const wchar_t* pszFunction, const CStdStr& strMessage) noexcept
+void LogError(const LogSite& site, const wchar_t* pszFunction, const CStdStr& strMessage) noexcept
 {
-    LogThrough(LOG_SEVERITY_ERROR, pszFile, nLine, pszFunction, L"Error: failed to create ERROR log message.",
+    LogThrough(LOG_SEVERITY_ERROR, site, pszFunction, L"Error: failed to create ERROR log message.",
                [&] { return strMessage; });
 }
 
-void LogInfo(const wchar_t* pszFile, int nLine, const wchar_t* pszFunction, const CStdStr& strMessage) noexcept
+void LogInfo(const LogSite& site, const wchar_t* pszFunction, const CStdStr& strMessage) noexcept
 {
-    LogThrough(LOG_SEVERITY_INFO, pszFile, nLine, pszFunction, L"Error: failed to create INFO log message.",
+    LogThrough(LOG_SEVERITY_INFO, site, pszFunction, L"Error: failed to create INFO log message.",
                [&] { return strMessage; });
 }
 
-void LogError(const wchar_t* pszFile, int nLine, const wchar_t* pszFunction, HRESULT hr) noexcept
+void LogError(const LogSite& site, const wchar_t* pszFunction, HRESULT hr) noexcept
 {
-    LogThrough(LOG_SEVERITY_ERROR, pszFile, nLine, pszFunction,
+    LogThrough(LOG_SEVERITY_ERROR, site, pszFunction,
                L"Error: failed to create ERROR log message for HRESULT.",
                [&] { return CStdStr::Format(L"0x%x", static_cast<unsigned>(hr)); });
 }
 
-void LogError(const wchar_t* pszFile, int nLine, const wchar_t* pszFunction, const _com_error& e) noexcept
+void LogError(const LogSite& site, const wchar_t* pszFunction, const _com_error& e) noexcept
 {
-    LogThrough(LOG_SEVERITY_ERROR, pszFile, nLine, pszFunction,
+    LogThrough(LOG_SEVERITY_ERROR, site, pszFunction,
                L"Error: failed to create ERROR log message for _com_error.", [&] {
                    return CStdStr::Format(L"Com Exception:\r\nDetails: 0x%08x - %ls", static_cast<unsigned>(e.Error()),
                                           ComErrorMessage(e.Error()).c_str());
                });
 }
 
-void LogError(const wchar_t* pszFile, int nLine, const wchar_t* pszFunction, const std::exception& e) noexcept
+void LogError(const LogSite& site, const wchar_t* pszFunction, const std::exception& e) noexcept
 {
-    LogThrough(LOG_SEVERITY_ERROR, pszFile, nLine, pszFunction,
+    LogThrough(LOG_SEVERITY_ERROR, site, pszFunction,
                L"Error: failed to create ERROR log message for std::exception.",
                [&] { return CStdStr::Format(L"std::exception:\r\nDetails: %ls", WideFromAnsi(e.what()).c_str()); });
 }

@@ -13,11 +13,8 @@
 #include "framework/Handles.h"
 #include "framework/Logging.h"
 
-using namespace Corvane::Logging;
 
 namespace {
-
-const wchar_t kSource[] = L"DocIDResolver";
 
 // The cache forms, matched without regard to case. Each capture is the shortest that lets the
 // rest of the form follow: it ends where the next part first appears ("\DMNFSL1\", then each
@@ -103,8 +100,8 @@ DocIDResolver::DocIDResolver(const CStdStr& strLocalPath, const CStdStr& strShad
 {
     try
     {
-        LogInfo(kSource, __LINE__, L"DocIDResolver::DocIDResolver", L"LocalPath = " + strLocalPath);
-        LogInfo(kSource, __LINE__, L"DocIDResolver::DocIDResolver", L"ShadowPath = " + strShadowPath);
+        LOG_INFO(L"DocIDResolver::DocIDResolver", L"LocalPath = " + strLocalPath);
+        LOG_INFO(L"DocIDResolver::DocIDResolver", L"ShadowPath = " + strShadowPath);
         Resolve(strLocalPath, strShadowPath, reader);
     }
     catch (...)
@@ -211,7 +208,7 @@ void DocIDResolver::ExtractDocInfo(const CStdStr& strText, const wchar_t* pszPat
     const std::wregex* pRegex = CompiledPattern(pszPattern);
     if (!pRegex)
     {
-        LogError(kSource, __LINE__, kFunction, CStdStr(L"Failed to parse regular expression correctly"));
+        LOG_ERROR(kFunction, L"Failed to parse regular expression correctly");
         return;
     }
 
@@ -227,7 +224,7 @@ void DocIDResolver::ExtractDocInfo(const CStdStr& strText, const wchar_t* pszPat
     }
     if (!bMatched)
     {
-        LogError(kSource, __LINE__, kFunction, CStdStr(L"Failed to match regular expression correctly"));
+        LOG_ERROR(kFunction, L"Failed to match regular expression correctly");
         return;
     }
 
@@ -237,7 +234,7 @@ void DocIDResolver::ExtractDocInfo(const CStdStr& strText, const wchar_t* pszPat
     if (!m_strLibraryName.empty() && !m_strDocumentNumber.empty() && !m_strVersionNumber.empty())
         m_bResolved = true;
     else
-        LogError(kSource, __LINE__, kFunction,
+        LOG_ERROR(kFunction,
                  CStdStr(L"Matched string positions correctly, but one of the pieces of data was an empty string"));
 }
 

@@ -5,13 +5,12 @@
 
 #include <stdexcept>
 
+#include "framework/Handles.h"
 #include "framework/Logging.h"
 
-using namespace Corvane::Logging;
 
 namespace {
 
-const wchar_t kSource[] = L"General";
 const wchar_t kFunction[] = L"CGeneral::GetSpecialFolderPath";
 
 }  // namespace
@@ -20,31 +19,21 @@ CStdStr CGeneral::GetSpecialFolderPath(int nFolder)
 {
     try
     {
-        LPITEMIDLIST pidl = nullptr;
-        if (FAILED(SHGetSpecialFolderLocation(nullptr, nFolder, &pidl)) || !pidl)
+        CItemIdList pidl;
+        if (FAILED(SHGetSpecialFolderLocation(nullptr, nFolder, pidl.Receive())) || !pidl)
             throw std::runtime_error("SHGetSpecialFolderLocation failed");
 
         wchar_t szPath[MAX_PATH] = {};
-        const BOOL bConverted = SHGetPathFromIDListW(pidl, szPath);
-
-        // The item list belongs to the shell's allocator.
-        IMalloc* pMalloc = nullptr;
-        if (FAILED(SHGetMalloc(&pMalloc)) || !pMalloc)
-        {
-            CoTaskMemFree(pidl);
-            throw std::runtime_error("SHGetMalloc failed");
-        }
-        pMalloc->Free(pidl);
-        pMalloc->Release();
+        const BOOL bConverted = SHGetPathFromIDListW(pidl.Get(), szPath);
         return bConverted ? CStdStr(szPath) : CStdStr();
     }
     catch (const std::exception& e)
     {
-        LogError(kSource, __LINE__, kFunction, L"GetMyDocumentsPath failed :" + WideFromAnsi(e.what()));
+        LOG_ERROR(kFunction, L"GetMyDocumentsPath failed :" + WideFromAnsi(e.what()));
     }
     catch (...)
     {
-        LogError(kSource, __LINE__, kFunction, CStdStr(L"GetMyDocumentsPath failed unknown error"));
+        LOG_ERROR(kFunction, L"GetMyDocumentsPath failed unknown error");
     }
     return CStdStr();
 }

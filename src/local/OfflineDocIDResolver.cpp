@@ -6,11 +6,9 @@
 #include "framework/Logging.h"
 #include "framework/OfflineDataStore.h"
 
-using namespace Corvane::Logging;
 
 namespace {
 
-const wchar_t kSource[] = L"OfflineDocIDResolver";
 const DWORD kMaxKeyNameChars = 260;
 const DWORD kNoRecord = 0xFFFFFFFF;
 
@@ -79,7 +77,7 @@ CStdStr OfflineDocIDResolver::ResolveToOnlineDocID(const CStdStr& strDocID, cons
         GetAttacheLocation() + L"\\" + strOnlineLibrary + L"\\" + strUser + L"\\" + strDocNumber, L"DocNumber");
     if (dwOnlineNumber == kNoRecord)
     {
-        LogError(kSource, __LINE__, L"OfflineDocIDResolver::ResolveToOnlineDocID",
+        LOG_ERROR(L"OfflineDocIDResolver::ResolveToOnlineDocID",
                  L"Could not ResolveToOnlineDocID : " + strDocID + L"for user : " + strUser);
         return strDocID;
     }
@@ -142,7 +140,7 @@ bool OfflineDocIDResolver::GetOfflineDocumentInfo(const CStdStr& strLibraryKey, 
     CRegKey key;
     if (!OpenUserKey(strLibraryKey, key))
     {
-        LogError(kSource, __LINE__, L"OfflineDocIDResolver::GetOfflineDocumentInfo",
+        LOG_ERROR(L"OfflineDocIDResolver::GetOfflineDocumentInfo",
                  L"Failed to Open Key : HKCU\\" + strLibraryKey);
         return false;
     }
@@ -157,7 +155,7 @@ bool OfflineDocIDResolver::SearchOfflineLibrary(const CStdStr& strUserKey, const
     CRegKey key;
     if (!OpenUserKey(strUserKey, key))
     {
-        LogError(kSource, __LINE__, L"OfflineDocIDResolver::SearchOfflineLibrary",
+        LOG_ERROR(L"OfflineDocIDResolver::SearchOfflineLibrary",
                  L"Failed to Open Key : HKCU\\" + strUserKey);
         return false;
     }
@@ -173,7 +171,7 @@ DWORD OfflineDocIDResolver::GetDWORDValue(const CStdStr& strKey, const CStdStr& 
     CRegKey key;
     if (!OpenUserKey(strKey, key))
     {
-        LogError(kSource, __LINE__, kFunction, L"Failed to Open Key : " + strKey);
+        LOG_ERROR(kFunction, L"Failed to Open Key : " + strKey);
         return kNoRecord;
     }
     DWORD dwType = 0;
@@ -183,7 +181,7 @@ DWORD OfflineDocIDResolver::GetDWORDValue(const CStdStr& strKey, const CStdStr& 
                          &cbValue) != ERROR_SUCCESS ||
         dwType != REG_DWORD || cbValue != sizeof(dwValue))
     {
-        LogError(kSource, __LINE__, kFunction, L"Failed to Read DWord value for key : " + strKey);
+        LOG_ERROR(kFunction, L"Failed to Read DWord value for key : " + strKey);
         return kNoRecord;
     }
     return dwValue;

@@ -7,11 +7,8 @@
 #include "framework/Logging.h"
 #include "local/General.h"
 
-using namespace Corvane::Logging;
 
 namespace {
-
-const wchar_t kSource[] = L"PowerDocsRegReader";
 
 // Buffer sizes of the client's values: most reads take 260 bytes, the path reads 260 characters.
 const DWORD kValueBytes = 260;
@@ -190,7 +187,7 @@ CStdStr PowerDocsRegReader::GetExeName() const
         CanGetExecutableName(GetPowerDocs31RegistryRoot(), strPath))
         return strPath;
 
-    LogError(kSource, __LINE__, L"PowerDocsRegReader::GetExeName", L"Failed to find PowerDocs exceutable.");
+    LOG_ERROR(L"PowerDocsRegReader::GetExeName", L"Failed to find PowerDocs exceutable.");
     return CStdStr();
 }
 

@@ -1,5 +1,9 @@
 #include "provider/CVDocNonCom.h"
 
+#include <utility>
+
+#include "framework/Handles.h"
+
 #include <comdef.h>
 #include <cwchar>
 
@@ -49,17 +53,11 @@ BSTR BstrFromStdStr(const CStdStr& str)
     return bstr;
 }
 
-namespace {
-
-// Replaces the BSTR in *pbstr with a fresh copy of str.
 void ReplaceBstr(BSTR* pbstr, const CStdStr& str)
 {
     BSTR fresh = BstrFromStdStr(str);
-    SysFreeString(*pbstr);
-    *pbstr = fresh;
+    CScopedBstr old(std::exchange(*pbstr, fresh));
 }
-
-}  // namespace
 
 CVDocNonCom::CVDocNonCom(const CVDOCUMENT* pDoc)
 {

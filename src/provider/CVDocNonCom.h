@@ -17,6 +17,10 @@ inline CStdStr StdStrFromBstr(BSTR bstr) { return StdStrFromBstr(&bstr); }
 // A fresh BSTR copy of the string; raises _com_error(E_OUTOFMEMORY) when allocation fails.
 BSTR BstrFromStdStr(const CStdStr& str);
 
+// Replaces the BSTR in *pbstr with a fresh copy of str, freeing the old one; raises
+// _com_error(E_OUTOFMEMORY) and leaves *pbstr as it was when the copy cannot be made.
+void ReplaceBstr(BSTR* pbstr, const CStdStr& str);
+
 // True when [p, p + cb) lies in committed, readable memory.
 bool IsReadableMemory(const void* p, size_t cb);
 

@@ -1,14 +1,6 @@
 #include "provider/ComModule.h"
 
-namespace {
-LONG g_lLocks = 0;
-}
-
 namespace ComModule {
-
-void Lock() { InterlockedIncrement(&g_lLocks); }
-void Unlock() { InterlockedDecrement(&g_lLocks); }
-LONG LockCount() { return g_lLocks; }
 
 HINSTANCE Instance()
 {

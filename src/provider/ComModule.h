@@ -1,15 +1,12 @@
 #pragma once
-// Process-wide module state: the lock count that DllCanUnloadNow reads (one lock per live
-// COM object and per IClassFactory::LockServer), and the module handle that resources load from.
+// Process-wide module state: the lock count that DllCanUnloadNow reads, and the module handle
+// that resources load from.
 #include <windows.h>
 
+#include "framework/ModuleLock.h"
 #include "framework/StdStr.h"
 
 namespace ComModule {
-
-void Lock();
-void Unlock();
-LONG LockCount();
 
 // The instance handle of the module that holds this code (the DLL, or a test program).
 HINSTANCE Instance();

@@ -9,7 +9,7 @@
 #include "framework/Handles.h"
 #include "provider/ClassRegistration.h"
 #include "provider/ComModule.h"
-#include "provider/ComObject.h"
+#include "framework/ComObject.h"
 #include "provider/PDDocProvider.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
@@ -34,13 +34,7 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
     *ppv = nullptr;
     if (!IsEqualCLSID(rclsid, CLSID_DocProvider))
         return CLASS_E_CLASSNOTAVAILABLE;
-    auto* pFactory = new (std::nothrow) CClassFactory<CDocProvider>();
-    if (!pFactory)
-        return E_OUTOFMEMORY;
-    pFactory->AddRef();
-    HRESULT hr = pFactory->QueryInterface(riid, ppv);
-    pFactory->Release();
-    return hr;
+    return GetClassFactory<CDocProvider>(riid, ppv);
 }
 
 STDAPI DllCanUnloadNow()

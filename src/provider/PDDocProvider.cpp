@@ -18,29 +18,23 @@ void FreeStructStrings(CVDOCUMENT& d)
 {
     for (BSTR* p : {&d.bstrDocID, &d.bstrLocalFile, &d.bstrName, &d.bstrExtension, &d.bstrAppID, &d.bstrTypeID,
                     &d.bstrAuthorID, &d.bstrTypistID})
-    {
-        SysFreeString(*p);
-        *p = nullptr;
-    }
+        CScopedBstr dropped(std::exchange(*p, nullptr));
 }
 
 void FreeStructStrings(CVDOCUMENTVERSION& v)
 {
-    SysFreeString(v.bstrVersion);
-    v.bstrVersion = nullptr;
+    CScopedBstr dropped(std::exchange(v.bstrVersion, nullptr));
     FreeStructStrings(v.cvDocument);
 }
 
 namespace {
 
-const wchar_t kSource[] = L"PDDocProvider";
-
 // Logs a failure caught at a method's boundary under "CDocProvider::<method>".
-void LogBoundary(int nLine, const wchar_t* pszMethod, const CStdStr& strMessage) noexcept
+void LogBoundary(const LogSite& site, const wchar_t* pszMethod, const CStdStr& strMessage) noexcept
 {
     try
     {
-        LogError(kSource, nLine, (CStdStr(L"CDocProvider::") + pszMethod).c_str(), strMessage);
+        LogError(site, (CStdStr(L"CDocProvider::") + pszMethod).c_str(), strMessage);
     }
     catch (...)
     {
@@ -57,12 +51,12 @@ HRESULT Boundary(const wchar_t* pszMethod, F&& body) noexcept
     }
     catch (const _com_error& e)
     {
-        LogBoundary(__LINE__, pszMethod, FormatHResult(e.Error()));
+        LogBoundary(LOG_SITE, pszMethod, FormatHResult(e.Error()));
         return e.Error();
     }
     catch (...)
     {
-        LogBoundary(__LINE__, pszMethod, L"Unknown Error");
+        LogBoundary(LOG_SITE, pszMethod, L"Unknown Error");
         return E_FAIL;
     }
 }
@@ -175,7 +169,7 @@ bool CDocProvider::GetValidClient()
         bValid = rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA;
     }
     m_bValidClient = bValid;
-    LogInfo(kSource, __LINE__, L"CDocProvider::GetValidClient",
+    LOG_INFO(L"CDocProvider::GetValidClient",
             bValid ? L"Valid Hummingbird client found" : L"Invalid Hummingbird client found");
     return bValid;
 }
@@ -272,7 +266,7 @@ STDMETHODIMP CDocProvider::GetErrorDescription(HRESULT hrError, GUID guidSource,
         {
             if (!IsDescribedComponentCode(hrError))
             {
-                LogError(kSource, __LINE__, L"CDocProvider::GetErrorDescription",
+                LOG_ERROR(L"CDocProvider::GetErrorDescription",
                          CStdStr(L"GetErrorDescription() failed"));
                 return S_OK;
             }
@@ -414,12 +408,12 @@ STDMETHODIMP CDocProvider::SaveDocument(CVDOCUMENT* pDoc, long lFlags)
         }
         catch (const _com_error& e)
         {
-            LogBoundary(__LINE__, L"SaveDocument", FormatHResult(e.Error()));
+            LogBoundary(LOG_SITE, L"SaveDocument", FormatHResult(e.Error()));
             return e.Error();
         }
         catch (...)
         {
-            LogBoundary(__LINE__, L"SaveDocument", L"Caught unknown error");
+            LogBoundary(LOG_SITE, L"SaveDocument", L"Caught unknown error");
             return E_FAIL;
         }
         return PutDocument(pDoc, doc, hr);
@@ -431,10 +425,7 @@ STDMETHODIMP CDocProvider::VersionDocument(BSTR* pbstrDocID, BSTR bstrComment)
     return PROVIDER_METHOD(L"VersionDocument", {
         CStdStr strDocID = StdStrFromBstr(pbstrDocID);
         if (pbstrDocID)
-        {
-            SysFreeString(*pbstrDocID);
-            *pbstrDocID = nullptr;
-        }
+            CScopedBstr dropped(std::exchange(*pbstrDocID, nullptr));
         HRESULT hr = m_pHelper->VersionDocument(strDocID, StdStrFromBstr(bstrComment));
         return PutBstr(pbstrDocID, strDocID, hr);
     });
@@ -502,7 +493,7 @@ STDMETHODIMP CDocProvider::GetRelatedDocuments(BSTR bstrDocID, long* plCount, CV
         }
         catch (...)
         {
-            LogBoundary(__LINE__, L"GetRelatedDocuments", L"Caught unknown error");
+            LogBoundary(LOG_SITE, L"GetRelatedDocuments", L"Caught unknown error");
             return E_FAIL;
         }
     });
@@ -521,7 +512,7 @@ STDMETHODIMP CDocProvider::GetVersions(BSTR bstrDocID, long* plCount, CVDOCUMENT
         }
         catch (...)
         {
-            LogBoundary(__LINE__, L"GetVersions", L"Caught unknown error");
+            LogBoundary(LOG_SITE, L"GetVersions", L"Caught unknown error");
             return E_FAIL;
         }
     });
@@ -611,19 +602,19 @@ STDMETHODIMP CDocProvider::Resolve(CVDOCUMENT* pDoc)
             return E_INVALIDARG;
         if (!pDoc)
         {
-            LogBoundary(__LINE__, L"Resolve", L"Returning E_POINTER because CVDOCUMENT* is invalid");
+            LogBoundary(LOG_SITE, L"Resolve", L"Returning E_POINTER because CVDOCUMENT* is invalid");
             return E_POINTER;
         }
         CVDocNonCom doc(pDoc);
         if (doc.GetLocalFile().empty())
         {
-            LogBoundary(__LINE__, L"Resolve", L"Returning E_INVALIDARG because bstrLocalfile is empty");
+            LogBoundary(LOG_SITE, L"Resolve", L"Returning E_INVALIDARG because bstrLocalfile is empty");
             return E_INVALIDARG;
         }
         DocIDResolver resolver(doc.GetLocalFile(), PowerDocsRegReader().GetShadowPathStructureRootFolder());
         if (!resolver.ResolvedOK())
         {
-            LogBoundary(__LINE__, L"Resolve",
+            LogBoundary(LOG_SITE, L"Resolve",
                         L"Returning E_INVALIDARG because could not extract libname/documentnum/vernum from file path");
             return E_INVALIDARG;
         }
@@ -669,9 +660,7 @@ STDMETHODIMP CDocProvider::GetHelpSource(BSTR* pbstrSource)
             return hr;
         if (!pbstrSource)
             return E_POINTER;
-        BSTR bstrNew = BstrFromStdStr(strSource);
-        SysFreeString(*pbstrSource);
-        *pbstrSource = bstrNew;
+        ReplaceBstr(pbstrSource, strSource);
         return hr;
     });
 }

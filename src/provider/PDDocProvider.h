@@ -10,7 +10,7 @@
 
 #include <corvane/CorvaneHost.h>
 
-#include "provider/ComObject.h"
+#include "framework/ComObject.h"
 #include "provider/PDDocProviderHelper.h"
 
 

@@ -2,16 +2,15 @@
 // Operations of areas that are not built yet answer E_NOTIMPL.
 #include "provider/PDDocProviderHelper.h"
 
+#include "dms/DmsConstants.h"
+
 #include "framework/Handles.h"
 #include "framework/Logging.h"
 #include "provider/ComModule.h"
 #include "provider/resource.h"
 
-using namespace Corvane::Logging;
 
 namespace {
-
-const wchar_t kSource[] = L"PDDocProviderHelper";
 
 // Loads an extension library beside this module and calls one of its registration entry
 // points. A missing library or entry point is skipped: the outcome never matters here.
@@ -43,7 +42,7 @@ HRESULT CPDDocProviderHelper::UnRegisterAll()
     }
     catch (const _com_error& e)
     {
-        LogError(kSource, __LINE__, L"CPDDocProviderHelper::UnRegisterAll", FormatHResult(e.Error()));
+        LOG_ERROR(L"CPDDocProviderHelper::UnRegisterAll", FormatHResult(e.Error()));
         return e.Error();
     }
 }
@@ -78,7 +77,6 @@ HRESULT CPDDocProviderHelper::SaveDocument(CVDocNonCom&, long) { return E_NOTIMP
 HRESULT CPDDocProviderHelper::VersionDocument(CStdStr&, CStdStr) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::DisplayProfile(CStdStr, long) { return E_NOTIMPL; }
 
-
 HRESULT CPDDocProviderHelper::AddHistoryEvent(CStdStr, long, long, long, CStdStr, CStdStr) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::SelectDocumentEx(long, CStdStr, CStdStr, CStdStr&) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::GetLatestVersion(CStdStr&) { return E_NOTIMPL; }
@@ -95,19 +93,18 @@ HRESULT CPDDocProviderHelper::GetCapabilities(CStdStr, long, long* plFlags)
     long lFlags = 0;
     if (IsDM5Installed())
     {
-        lFlags |= 8;  // offline work supported
-        LogInfo(kSource, __LINE__, L"CPDDocProviderHelper::GetCapabilities",
+        lFlags |= CAPABILITY_OFFLINE;
+        LOG_INFO(L"CPDDocProviderHelper::GetCapabilities",
                 L"GetCapabilities detected DM5 installed and hence supporting offline");
     }
     else
     {
-        LogInfo(kSource, __LINE__, L"CPDDocProviderHelper::GetCapabilities",
+        LOG_INFO(L"CPDDocProviderHelper::GetCapabilities",
                 L"GetCapabilities detected powerdocs installed and hence not supporting offline");
     }
     *plFlags = lFlags;
     return S_OK;
 }
-
 
 HRESULT CPDDocProviderHelper::GetHelpSource(CStdStr& strSource)
 {
@@ -132,7 +129,6 @@ HRESULT CPDDocProviderHelper::SetHelpContext(long lContext)
     m_lHelpContext = lContext;
     return S_OK;
 }
-
 
 IProfilePtr CPDDocProviderHelper::GetProfileUsingProfileSelectForm(ILibraryPtr, IProjectPtr&, const CVDocNonCom&)
 {

@@ -1,4 +1,5 @@
 #include "Catalog.h"
+#include "framework/Handles.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -401,13 +402,12 @@ bool WriteFileBytes(const std::wstring& strPath, const std::string& content)
 {
     if (!EnsureFolder(FolderOf(strPath)))
         return false;
-    HANDLE hFile =
-        CreateFileW(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
+    CFileHandle file(
+        CreateFileW(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return false;
     DWORD cbWritten = 0;
-    BOOL bOK = WriteFile(hFile, content.data(), static_cast<DWORD>(content.size()), &cbWritten, nullptr);
-    CloseHandle(hFile);
+    BOOL bOK = WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &cbWritten, nullptr);
     return bOK && cbWritten == content.size();
 }
 

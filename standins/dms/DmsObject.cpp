@@ -2,12 +2,15 @@
 
 #include <mutex>
 
+#include "framework/ErrorInfo.h"
+#include "framework/Handles.h"
+
 namespace dms_standin {
 
 namespace {
 
 std::mutex g_typeLibMutex;
-ITypeLib* g_pTypeLib = nullptr;  // owned; released by ReleaseDmsTypeLibrary
+CTypeLibPtr g_pTypeLib;  // released by ReleaseDmsTypeLibrary
 
 HMODULE ThisModule()
 {
@@ -36,8 +39,6 @@ HRESULT GetDmsTypeInfo(REFIID riid, ITypeInfo** ppTypeInfo)
 void ReleaseDmsTypeLibrary()
 {
     std::lock_guard<std::mutex> guard(g_typeLibMutex);
-    if (g_pTypeLib)
-        g_pTypeLib->Release();
     g_pTypeLib = nullptr;
 }
 
@@ -61,19 +62,7 @@ HRESULT CDmsObjectBase::Fail(HRESULT hr, LONG lError, const std::wstring& strTex
 {
     if (lError != 0)
         SetError(lError, strText);
-    ICreateErrorInfo* pCreate = nullptr;
-    if (SUCCEEDED(CreateErrorInfo(&pCreate)))
-    {
-        pCreate->SetDescription(const_cast<LPOLESTR>(strText.c_str()));
-        pCreate->SetSource(const_cast<LPOLESTR>(L"DmsStandIn"));
-        IErrorInfo* pInfo = nullptr;
-        if (SUCCEEDED(pCreate->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&pInfo))))
-        {
-            SetErrorInfo(0, pInfo);
-            pInfo->Release();
-        }
-        pCreate->Release();
-    }
+    PublishErrorInfo(L"DmsStandIn", strText.c_str());
     return hr;
 }
 
@@ -94,12 +83,10 @@ bool VariantText(const VARIANT& v, std::wstring* pstrText)
     const VARTYPE vt = V_VT(&v);
     if (vt == VT_EMPTY || vt == VT_NULL || vt == VT_ERROR)
         return false;
-    VARIANT text;
-    VariantInit(&text);
-    if (FAILED(VariantChangeType(&text, const_cast<VARIANT*>(&v), 0, VT_BSTR)))
+    CScopedVariant text;
+    if (FAILED(VariantChangeType(text.Receive(), const_cast<VARIANT*>(&v), 0, VT_BSTR)))
         return false;
-    *pstrText = V_BSTR(&text) ? V_BSTR(&text) : L"";
-    VariantClear(&text);
+    *pstrText = V_BSTR(&text.Get()) ? V_BSTR(&text.Get()) : L"";
     return true;
 }
 
@@ -107,11 +94,10 @@ bool VariantNumber(const VARIANT& v, LONG* plNumber)
 {
     if (VariantIsText(v))
         return false;
-    VARIANT number;
-    VariantInit(&number);
-    if (FAILED(VariantChangeType(&number, const_cast<VARIANT*>(&v), 0, VT_I4)))
+    CScopedVariant number;
+    if (FAILED(VariantChangeType(number.Receive(), const_cast<VARIANT*>(&v), 0, VT_I4)))
         return false;
-    *plNumber = V_I4(&number);
+    *plNumber = V_I4(&number.Get());
     return true;
 }
 

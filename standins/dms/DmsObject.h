@@ -11,7 +11,8 @@
 #include <dms/DOCSObjects.h>
 
 #include "FaultInjector.h"
-#include "provider/ComObject.h"
+#include "framework/ComObject.h"
+#include "framework/ComPtr.h"
 
 namespace dms_standin {
 
@@ -74,27 +75,18 @@ public:
     }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override
     {
-        ITypeInfo* pTypeInfo = nullptr;
+        CTypeInfoPtr pTypeInfo;
         HRESULT hr = GetDmsTypeInfo(__uuidof(Primary), &pTypeInfo);
-        if (SUCCEEDED(hr))
-        {
-            hr = DispGetIDsOfNames(pTypeInfo, rgszNames, cNames, rgDispId);
-            pTypeInfo->Release();
-        }
-        return hr;
+        return SUCCEEDED(hr) ? DispGetIDsOfNames(pTypeInfo, rgszNames, cNames, rgDispId) : hr;
     }
     STDMETHODIMP Invoke(DISPID dispIdMember, REFIID, LCID, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
                         EXCEPINFO* pExcepInfo, UINT* puArgErr) override
     {
-        ITypeInfo* pTypeInfo = nullptr;
+        CTypeInfoPtr pTypeInfo;
         HRESULT hr = GetDmsTypeInfo(__uuidof(Primary), &pTypeInfo);
-        if (SUCCEEDED(hr))
-        {
-            hr = DispInvoke(static_cast<Primary*>(this), pTypeInfo, dispIdMember, wFlags, pDispParams, pVarResult,
-                            pExcepInfo, puArgErr);
-            pTypeInfo->Release();
-        }
-        return hr;
+        return SUCCEEDED(hr) ? DispInvoke(static_cast<Primary*>(this), pTypeInfo, dispIdMember, wFlags, pDispParams,
+                                          pVarResult, pExcepInfo, puArgErr)
+                             : hr;
     }
 
     STDMETHODIMP get_ErrorNumber(LONG* plNumber) override
@@ -145,14 +137,11 @@ HRESULT CreateDmsObject(I** ppOut, Init init)
     if (!ppOut)
         return E_POINTER;
     *ppOut = nullptr;
-    CComObject<T>* p = new (std::nothrow) CComObject<T>();
+    CComRef<CComObject<T>> p = NewComObject<CComObject<T>>();
     if (!p)
         return E_OUTOFMEMORY;
-    p->AddRef();
-    init(*p);
-    HRESULT hr = p->QueryInterface(__uuidof(I), reinterpret_cast<void**>(ppOut));
-    p->Release();
-    return hr;
+    init(*p.Get());
+    return p->QueryInterface(__uuidof(I), reinterpret_cast<void**>(ppOut));
 }
 
 }  // namespace dms_standin

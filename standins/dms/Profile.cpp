@@ -1,4 +1,5 @@
 #include "DmsObjects.h"
+#include "framework/Handles.h"
 
 #include <cwctype>
 #include <iterator>
@@ -498,9 +499,8 @@ STDMETHODIMP CColumn::get_Value(VARIANT* pvValue)
             return E_OUTOFMEMORY;
         for (LONG i = 0; i < 5; ++i)
         {
-            BSTR bstr = SysAllocString(fields[i].c_str());
-            SafeArrayPutElement(psa, &i, bstr);  // copies the string
-            SysFreeString(bstr);
+            CScopedBstr bstr(SysAllocString(fields[i].c_str()));
+            SafeArrayPutElement(psa, &i, bstr.Get());  // copies the string
         }
         V_VT(pvValue) = VT_ARRAY | VT_BSTR;
         V_ARRAY(pvValue) = psa;
@@ -539,12 +539,11 @@ STDMETHODIMP CFolderLink::LinkToProject(IProject* pProject)
     DMS_ENTER(L"IFolderLink::LinkToProject");
     if (!pProject)
         return Fail(E_POINTER, 3, L"No folder");
-    BSTR bstrName = nullptr;
-    HRESULT hr = pProject->get_Name(&bstrName);
+    CScopedBstr bstrName;
+    HRESULT hr = pProject->get_Name(bstrName.Receive());
     if (FAILED(hr))
         return hr;
-    ProfileObject(m_spProfile)->SetValue(L"Folder", bstrName ? bstrName : L"");
-    SysFreeString(bstrName);
+    ProfileObject(m_spProfile)->SetValue(L"Folder", bstrName ? bstrName.Get() : L"");
     return S_OK;
 }
 

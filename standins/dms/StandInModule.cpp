@@ -5,20 +5,7 @@
 #include <olectl.h>
 
 #include "DmsObjects.h"
-
-// This module's lock count for DllCanUnloadNow: one per live object and per server lock. The
-// declarations are shared with the COM object plumbing of provider/ComObject.h.
-namespace ComModule {
-
-namespace {
-LONG g_lLocks = 0;
-}  // namespace
-
-void Lock() { InterlockedIncrement(&g_lLocks); }
-void Unlock() { InterlockedDecrement(&g_lLocks); }
-LONG LockCount() { return g_lLocks; }
-
-}  // namespace ComModule
+#include "framework/ComPtr.h"
 
 namespace dms_standin {
 
@@ -33,23 +20,11 @@ struct ClassEntry
     HRESULT (*pfnFactory)(REFIID riid, void** ppv);
 };
 
-template <class T>
-HRESULT MakeFactory(REFIID riid, void** ppv)
-{
-    auto* pFactory = new (std::nothrow) CClassFactory<T>();
-    if (!pFactory)
-        return E_OUTOFMEMORY;
-    pFactory->AddRef();
-    HRESULT hr = pFactory->QueryInterface(riid, ppv);
-    pFactory->Release();
-    return hr;
-}
-
 const ClassEntry kClasses[] = {
-    {&CLSID_Application, L"DMS stand-in Application", &MakeFactory<CApplication>},
-    {&CLSID_SelectForm, L"DMS stand-in SelectForm", &MakeFactory<CSelectForm>},
-    {&CLSID_HistoryEvent, L"DMS stand-in HistoryEvent", &MakeFactory<CHistoryEvent>},
-    {&CLSID_Session, L"DMS stand-in Session", &MakeFactory<CSession>},
+    {&CLSID_Application, L"DMS stand-in Application", &GetClassFactory<CApplication>},
+    {&CLSID_SelectForm, L"DMS stand-in SelectForm", &GetClassFactory<CSelectForm>},
+    {&CLSID_HistoryEvent, L"DMS stand-in HistoryEvent", &GetClassFactory<CHistoryEvent>},
+    {&CLSID_Session, L"DMS stand-in Session", &GetClassFactory<CSession>},
 };
 
 std::wstring ClsidKey(const CLSID& clsid)
@@ -94,11 +69,8 @@ HRESULT RegisterServer()
             return HRESULT_FROM_WIN32(rc);
     }
     // The registered type library gives the dual interfaces the standard marshaler.
-    ITypeLib* pTypeLib = nullptr;
-    HRESULT hr = LoadTypeLibEx(strModule.c_str(), REGKIND_REGISTER, &pTypeLib);
-    if (SUCCEEDED(hr))
-        pTypeLib->Release();
-    return hr;
+    CTypeLibPtr pTypeLib;
+    return LoadTypeLibEx(strModule.c_str(), REGKIND_REGISTER, &pTypeLib);
 }
 
 HRESULT UnregisterServer()

@@ -32,6 +32,7 @@
 #include <dms/DmsTypes.h>
 
 #include "DmsStandInControl.h"
+#include "framework/Handles.h"
 
 namespace {
 
@@ -57,14 +58,14 @@ int Usage()
 
 int AddDocument(const wchar_t* pszLibrary, const wchar_t* pszName, const wchar_t* pszAppID, const wchar_t* pszFile)
 {
-    HANDLE hFile = CreateFileW(pszFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
+    CFileHandle file(CreateFileW(pszFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file)
         return Report(HRESULT_FROM_WIN32(GetLastError()), L"reading the file");
-    std::vector<char> content(GetFileSize(hFile, nullptr));
+    std::vector<char> content(GetFileSize(file.Get(), nullptr));
     DWORD cbRead = 0;
     const DWORD cbSize = static_cast<DWORD>(content.size());
-    BOOL bRead = content.empty() || ReadFile(hFile, content.data(), cbSize, &cbRead, nullptr);
-    CloseHandle(hFile);
+    BOOL bRead = content.empty() || ReadFile(file.Get(), content.data(), cbSize, &cbRead, nullptr);
+    file.Reset();
     if (!bRead)
         return Report(HRESULT_FROM_WIN32(GetLastError()), L"reading the file");
     LONG lNumber = 0;
@@ -114,11 +115,10 @@ int LockCommand(const std::wstring& strCommand, const wchar_t* pszLibrary, LONG 
         std::wstring strOwner;
         if (V_VT(&vInfo) == (VT_ARRAY | VT_BSTR))
         {
-            BSTR bstrOwner = nullptr;
+            CScopedBstr bstrOwner;
             LONG lIndex = 4;
-            if (SUCCEEDED(SafeArrayGetElement(V_ARRAY(&vInfo), &lIndex, &bstrOwner)) && bstrOwner)
-                strOwner = bstrOwner;
-            SysFreeString(bstrOwner);
+            if (SUCCEEDED(SafeArrayGetElement(V_ARRAY(&vInfo), &lIndex, bstrOwner.Receive())) && bstrOwner)
+                strOwner = bstrOwner.Get();
         }
         const LONG lState = static_cast<LONG>(vState);
         wprintf(L"%ld %ls\n", static_cast<long>(lState), strOwner.c_str());
@@ -145,11 +145,10 @@ int Run(int argc, wchar_t** argv)
         return Report(StandIn_SeedDemo(), L"seed");
     if (strCommand == L"list" && argc == 2)
     {
-        BSTR bstrList = StandIn_ListCatalog();
+        CScopedBstr bstrList(StandIn_ListCatalog());
         if (!bstrList)
             return Report(E_FAIL, L"list");
-        wprintf(L"%ls", bstrList);
-        SysFreeString(bstrList);
+        wprintf(L"%ls", bstrList.Get());
         return 0;
     }
     if (strCommand == L"user" && argc == 3)

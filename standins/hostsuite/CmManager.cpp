@@ -15,6 +15,7 @@
 #include <corvane/QuendrelResults.h>
 
 #include "StandInRegistry.h"
+#include "framework/ComObject.h"
 
 namespace {
 
@@ -24,8 +25,6 @@ const wchar_t CLSID_TEXT[] = L"{96F7B67E-47CA-4AF7-9F22-EEC84D0C4617}";
 const wchar_t PROGID[] = L"CmManager.ComponentManager";
 const wchar_t DESCRIPTION[] = L"Corvane Component Manager";
 const wchar_t HELP_FILE_NAME[] = L"Corvane.chm";
-
-LONG g_lLocks = 0;  // live objects plus server locks, for DllCanUnloadNow
 
 struct CHostCodeText
 {
@@ -89,35 +88,16 @@ HRESULT ReturnBstr(const std::wstring& strText, BSTR* pbstr)
 }
 
 // One manager object; apartment-threaded, so calls arrive on its creating thread only.
-class CComponentManager final : public ICVErrorInfo, public ICVDiagnostics
+class CComponentManager : public ICVErrorInfo, public ICVDiagnostics
 {
 public:
-    CComponentManager() { InterlockedIncrement(&g_lLocks); }
-    virtual ~CComponentManager() { InterlockedDecrement(&g_lLocks); }
+    virtual ~CComponentManager() = default;
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    static const QITableEntry* GetQITable()
     {
-        if (!ppv)
-            return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_ICVErrorInfo))
-            *ppv = static_cast<ICVErrorInfo*>(this);
-        else if (IsEqualIID(riid, IID_ICVDiagnostics))
-            *ppv = static_cast<ICVDiagnostics*>(this);
-        else
-        {
-            *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_lRef)); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        LONG lRef = InterlockedDecrement(&m_lRef);
-        if (lRef == 0)
-            delete this;
-        return static_cast<ULONG>(lRef);
+        static const QITableEntry table[] = {QI_ENTRY(CComponentManager, ICVErrorInfo),
+                                             QI_ENTRY(CComponentManager, ICVDiagnostics), {nullptr, 0}};
+        return table;
     }
 
     // ICVErrorInfo
@@ -166,54 +146,7 @@ private:
         *pb = VARIANT_FALSE;
         return hrResult;
     }
-
-    LONG m_lRef = 1;
 };
-
-// The class factory: one static instance that lives as long as the module.
-class CComponentManagerFactory final : public IClassFactory
-{
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (!ppv)
-            return E_POINTER;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IClassFactory))
-        {
-            *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        *ppv = static_cast<IClassFactory*>(this);
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-
-    STDMETHODIMP CreateInstance(IUnknown* pOuter, REFIID riid, void** ppv) override
-    {
-        if (!ppv)
-            return E_POINTER;
-        *ppv = nullptr;
-        if (pOuter)
-            return CLASS_E_NOAGGREGATION;
-        auto* pManager = new (std::nothrow) CComponentManager();
-        if (!pManager)
-            return E_OUTOFMEMORY;
-        HRESULT hr = pManager->QueryInterface(riid, ppv);
-        pManager->Release();
-        return hr;
-    }
-    STDMETHODIMP LockServer(BOOL fLock) override
-    {
-        if (fLock)
-            InterlockedIncrement(&g_lLocks);
-        else
-            InterlockedDecrement(&g_lLocks);
-        return S_OK;
-    }
-};
-
-CComponentManagerFactory g_factory;
 
 HRESULT SetKeyString(const std::wstring& strKey, const wchar_t* pszName, const std::wstring& strValue)
 {
@@ -240,12 +173,12 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv)
     *ppv = nullptr;
     if (!IsEqualCLSID(rclsid, CLSID_ComponentManager))
         return CLASS_E_CLASSNOTAVAILABLE;
-    return g_factory.QueryInterface(riid, ppv);
+    return GetClassFactory<CComponentManager>(riid, ppv);
 }
 
 STDAPI DllCanUnloadNow()
 {
-    return g_lLocks == 0 ? S_OK : S_FALSE;
+    return ComModule::LockCount() == 0 ? S_OK : S_FALSE;
 }
 
 STDAPI DllRegisterServer()

@@ -16,6 +16,7 @@
 #include "local/General.h"
 #include "local/OfflineDocIDResolver.h"
 #include "local/PowerDocsRegReader.h"
+#include "provider/PDDocProviderHelper.h"
 
 using namespace registry_sandbox;
 
@@ -59,8 +60,9 @@ void WriteLines()
     PowerDocsRegReader().GetExeName();
 
     CStdStr strDocID;
-    TranslateOdmaID(L"PowerDocs://LIB/1/2", strDocID);
-    TranslateOdmaID(L"::ODMA\\PCDOCS\\Lib\\1\\2", strDocID);
+    CPDDocProviderHelper helper;
+    helper.TranslateOdmaID(L"PowerDocs://LIB/1/2", strDocID);
+    helper.TranslateOdmaID(L"::ODMA\\PCDOCS\\Lib\\1\\2", strDocID);
 
     const PowerDocsRegReader reader;
     DocIDResolver(L"C:\\Shadow\\plain.doc", L"C:\\Shadow", reader);

@@ -393,7 +393,7 @@ TEST(Logger, FiltersBySeverityAndSwitches)
         EXPECT_EQ(c.bInfo, logger.IsEnabledFor(LOG_SEVERITY_INFO)) << strCase;
         EXPECT_EQ(c.bError, logger.IsEnabledFor(LOG_SEVERITY_ERROR)) << strCase;
         // Only the file sink touches the file, and only when it is switched on.
-        logger.Write(LOG_SEVERITY_INFO, L"LoggingTests", 1, L"Filter::Case", L"info");
+        logger.Write(LOG_SEVERITY_INFO, LogSite{L"LoggingTests", 1}, L"Filter::Case", L"info");
         EXPECT_EQ(c.bFile, FileExists(file.Path())) << strCase;
     }
 }
@@ -423,11 +423,11 @@ void RunAsWriter(const wchar_t* pszStartEvent)
     CFileHandle start(OpenEventW(SYNCHRONIZE, FALSE, pszStartEvent));
     WaitForSingleObject(start.Get(), 10000);
     for (int i = 0; i < WRITER_INFO_RECORDS; ++i)
-        LogInfo(L"LoggingTests", i, L"Writer::Run", CStdStr::Format(L"record %d", i));
-    LogError(L"LoggingTests", 1, L"Writer::Run", CStdStr(L"plain error"));
-    LogError(L"LoggingTests", 2, L"Writer::Run", E_OUTOFMEMORY);
-    LogError(L"LoggingTests", 3, L"Writer::Run", _com_error(E_OUTOFMEMORY));
-    LogError(L"LoggingTests", 4, L"Writer::Run", std::runtime_error("out of luck"));
+        LogInfo(LogSite{L"LoggingTests", i}, L"Writer::Run", CStdStr::Format(L"record %d", i));
+    LogError(LogSite{L"LoggingTests", 1}, L"Writer::Run", CStdStr(L"plain error"));
+    LogError(LogSite{L"LoggingTests", 2}, L"Writer::Run", E_OUTOFMEMORY);
+    LogError(LogSite{L"LoggingTests", 3}, L"Writer::Run", _com_error(E_OUTOFMEMORY));
+    LogError(LogSite{L"LoggingTests", 4}, L"Writer::Run", std::runtime_error("out of luck"));
 }
 
 }  // namespace

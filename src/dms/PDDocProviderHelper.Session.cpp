@@ -7,11 +7,6 @@
 #include "framework/OptionApi.h"
 #include "local/PowerDocsRegReader.h"
 
-using namespace Corvane::Logging;
-
-namespace {
-const wchar_t kSource[] = L"PDDocProviderHelper";
-}
 
 CPDDocProviderHelper::CPDDocProviderHelper()
 {
@@ -22,7 +17,7 @@ CPDDocProviderHelper::CPDDocProviderHelper()
     }
     catch (...)
     {
-        LogError(kSource, __LINE__, L"CPDDocProviderHelper::CPDDocProviderHelper", CStdStr(L"Caught unknown error"));
+        LOG_ERROR(L"CPDDocProviderHelper::CPDDocProviderHelper", L"Caught unknown error");
     }
 }
 
@@ -82,7 +77,7 @@ HRESULT CPDDocProviderHelper::GetCurrentDmsUser(CStdStr, CStdStr& strUser)
     }
     catch (const _com_error& e)
     {
-        LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetCurrentDmsUser", FormatHResult(e.Error()));
+        LOG_ERROR(L"CPDDocProviderHelper::GetCurrentDmsUser", FormatHResult(e.Error()));
         return e.Error();
     }
 }

@@ -1,9 +1,11 @@
 #pragma once
-// The least COM object support the component needs, without ATL:
+// The least COM object support a module needs, without ATL (the product and the stand-ins
+// both build their objects with it):
 //  - a table-driven QueryInterface (one entry per IID, in answer order);
 //  - CComObject<T>: a plain instance with its own reference count;
 //  - CComAggObject<T>: an aggregated instance whose interfaces delegate to the outer object;
-//  - CClassFactory<T>: creates either kind.
+//  - CClassFactory<T>: creates either kind; GetClassFactory<T> hands one out;
+//  - NewComObject: creation that owns the new object's first reference.
 // T derives from its interfaces, leaves IUnknown abstract and provides
 // `static const QITableEntry* GetQITable()` (terminated by a null IID pointer). The first
 // entry is the interface that answers IID_IUnknown. Every live instance holds a module lock.
@@ -13,8 +15,10 @@
 
 #include <cstddef>
 #include <new>
+#include <utility>
 
-#include "provider/ComModule.h"
+#include "framework/Handles.h"
+#include "framework/ModuleLock.h"
 
 struct QITableEntry
 {
@@ -122,15 +126,23 @@ private:
     CComContainedObject<T> m_contained;
 };
 
-// A new instance's controlling-free IUnknown: the aggregate's own, or the plain object's first
-// interface. Null when memory runs out.
-template <class T>
-IUnknown* NewComInstance(IUnknown* pOuter)
+// Creates a reference-counted object and owns its first reference; empty when memory runs out
+// or the constructor throws. Releasing the owner destroys an object nobody else took.
+template <class Object, class... Args>
+CComRef<Object> NewComObject(Args&&... args) noexcept
 {
-    if (pOuter)
-        return new (std::nothrow) CComAggObject<T>(pOuter);
-    T* p = new (std::nothrow) CComObject<T>();
-    return p ? reinterpret_cast<IUnknown*>(reinterpret_cast<BYTE*>(p) + T::GetQITable()->offset) : nullptr;
+    Object* p = nullptr;
+    try
+    {
+        p = new (std::nothrow) Object(std::forward<Args>(args)...);
+    }
+    catch (...)
+    {
+        return CComRef<Object>();
+    }
+    if (p)
+        p->AddRef();
+    return CComRef<Object>(p);
 }
 
 // Creates an instance, plain or aggregated, and queries it for riid.
@@ -140,24 +152,16 @@ HRESULT CreateComInstance(IUnknown* pOuter, REFIID riid, void** ppv)
     if (!ppv)
         return E_POINTER;
     *ppv = nullptr;
+    if (!pOuter)
+    {
+        CComRef<CComObject<T>> pObject = NewComObject<CComObject<T>>();
+        return pObject ? pObject->QueryInterface(riid, ppv) : E_OUTOFMEMORY;
+    }
     // An aggregated object may only hand its own IUnknown to the outer object.
-    if (pOuter && !IsEqualIID(riid, IID_IUnknown))
+    if (!IsEqualIID(riid, IID_IUnknown))
         return CLASS_E_NOAGGREGATION;
-    IUnknown* pUnk = nullptr;
-    try
-    {
-        pUnk = NewComInstance<T>(pOuter);
-    }
-    catch (...)
-    {
-        return E_OUTOFMEMORY;  // T's constructor failed; nothing was created
-    }
-    if (!pUnk)
-        return E_OUTOFMEMORY;
-    pUnk->AddRef();
-    HRESULT hr = pUnk->QueryInterface(riid, ppv);
-    pUnk->Release();
-    return hr;
+    CComRef<CComAggObject<T>> pAggregate = NewComObject<CComAggObject<T>>(pOuter);
+    return pAggregate ? pAggregate->QueryInterface(riid, ppv) : E_OUTOFMEMORY;
 }
 
 template <class T>
@@ -167,18 +171,14 @@ public:
     CClassFactory() { ComModule::Lock(); }
     virtual ~CClassFactory() { ComModule::Unlock(); }
 
+    static const QITableEntry* GetQITable()
+    {
+        static const QITableEntry table[] = {QI_ENTRY(CClassFactory, IClassFactory), {nullptr, 0}};
+        return table;
+    }
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
     {
-        if (!ppv)
-            return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory))
-        {
-            *ppv = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
+        return TableQueryInterface(this, riid, ppv);
     }
     STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_cRef)); }
     STDMETHODIMP_(ULONG) Release() override
@@ -204,3 +204,14 @@ public:
 private:
     LONG m_cRef = 0;
 };
+
+// DllGetClassObject's answer for class T: a new class factory, queried for riid.
+template <class T>
+HRESULT GetClassFactory(REFIID riid, void** ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    CComRef<CClassFactory<T>> pFactory = NewComObject<CClassFactory<T>>();
+    return pFactory ? pFactory->QueryInterface(riid, ppv) : E_OUTOFMEMORY;
+}

@@ -3,14 +3,13 @@
 
 #include <corvane/QuendrelResults.h>
 
+#include "dms/DmsConstants.h"
 #include "dms/DmsValues.h"
+#include "framework/Handles.h"
 #include "framework/Logging.h"
 
-using namespace Corvane::Logging;
 
 namespace {
-
-const wchar_t kSource[] = L"PDDocProviderHelper";
 
 // The DMS's computed columns for the lock state and the lock owner.
 const wchar_t kCheckLocked[] = L"%CheckLocked";
@@ -23,14 +22,14 @@ CStdStr OwnerFromLockInfo(const VARIANT& vInfo)
     const CStdStr strNoArray = L"Could not access SAFEARRAY from Column %GetProfileLockInfo";
     if ((vInfo.vt & VT_ARRAY) == 0 || !vInfo.parray || SafeArrayGetDim(vInfo.parray) != 1)
     {
-        LogInfo(kSource, __LINE__, L"CPDDocProviderHelper::GetProfileLockOwner", strNoArray);
+        LOG_INFO(L"CPDDocProviderHelper::GetProfileLockOwner", strNoArray);
         return CStdStr();
     }
     SAFEARRAY* pArray = vInfo.parray;
-    void* pData = nullptr;
-    if (FAILED(SafeArrayAccessData(pArray, &pData)))
+    const CSafeArrayAccess access(pArray);
+    if (!access.Data<void>())
     {
-        LogInfo(kSource, __LINE__, L"CPDDocProviderHelper::GetProfileLockOwner", strNoArray);
+        LOG_INFO(L"CPDDocProviderHelper::GetProfileLockOwner", strNoArray);
         return CStdStr();
     }
     CStdStr strOwner;
@@ -42,21 +41,16 @@ CStdStr OwnerFromLockInfo(const VARIANT& vInfo)
     {
         if (vt == VT_BSTR)
         {
-            BSTR bstr = static_cast<BSTR*>(pData)[kOwnerIndex];
+            BSTR bstr = access.Data<BSTR>()[kOwnerIndex];
             if (bstr)
                 strOwner = bstr;
         }
         else if (vt == VT_VARIANT)
         {
-            const VARIANT& v = static_cast<VARIANT*>(pData)[kOwnerIndex];
+            const VARIANT& v = access.Data<VARIANT>()[kOwnerIndex];
             if (v.vt == VT_BSTR && v.bstrVal)
                 strOwner = v.bstrVal;
         }
-    }
-    if (FAILED(SafeArrayUnaccessData(pArray)))
-    {
-        LogInfo(kSource, __LINE__, L"CPDDocProviderHelper::GetProfileLockOwner", strNoArray);
-        return CStdStr();
     }
     return strOwner;
 }
@@ -74,8 +68,8 @@ long CPDDocProviderHelper::GetPowerDocsProfileStatus(IProfilePtr pProfile)
     }
     catch (const _com_error& e)
     {
-        LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetPowerDocsProfileStatus", FormatHResult(e.Error()));
-        return 0;
+        LOG_ERROR(L"CPDDocProviderHelper::GetPowerDocsProfileStatus", FormatHResult(e.Error()));
+        return DMS_CHECK_LOCKED_NONE;
     }
 }
 
@@ -88,7 +82,7 @@ CStdStr CPDDocProviderHelper::GetProfileLockOwner(IProfilePtr pProfile)
     }
     catch (const _com_error& e)
     {
-        LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetProfileLockOwner",
+        LOG_ERROR(L"CPDDocProviderHelper::GetProfileLockOwner",
                  CStdStr::Format(L"Failed to get Column %%GetProfileLockInfo from DP (hr = 0x%x, '%ls')",
                                  static_cast<unsigned>(e.Error()), ComErrorMessage(e.Error()).c_str()));
         return CStdStr();
@@ -99,7 +93,7 @@ CStdStr CPDDocProviderHelper::GetProfileLockOwner(IProfilePtr pProfile)
     }
     catch (const _com_error& e)
     {
-        LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetProfileLockOwner",
+        LOG_ERROR(L"CPDDocProviderHelper::GetProfileLockOwner",
                  CStdStr::Format(L"Failed to access data returned from Column %%GetProfileLockInfo from DP (hr = 0x%x, '%ls')",
                                  static_cast<unsigned>(e.Error()), ComErrorMessage(e.Error()).c_str()));
         return CStdStr();
@@ -111,25 +105,25 @@ long CPDDocProviderHelper::GetProfileLockStatus(IProfilePtr pProfile, CStdStr& s
     strOwner.clear();
     switch (GetPowerDocsProfileStatus(pProfile))
     {
-    case 0:
-        return 0;
-    case 1:  // the DMS: locked by another user
+    case DMS_CHECK_LOCKED_NONE:
+        return LOCK_STATE_NONE;
+    case DMS_CHECK_LOCKED_OTHER_USER:
         strOwner = GetProfileLockOwner(pProfile);
-        return 2;
-    case 2:  // the DMS: locked by the current user
+        return LOCK_STATE_OTHER_USER;
+    case DMS_CHECK_LOCKED_CURRENT_USER:
         strOwner = GetCurrentUser();
-        return 1;
+        return LOCK_STATE_CURRENT_USER;
     default:
-        LogInfo(kSource, __LINE__, L"CPDDocProviderHelper::GetProfileLockStatus",
+        LOG_INFO(L"CPDDocProviderHelper::GetProfileLockStatus",
                 L"Unexpected value returned from Column %CheckLocked (Expected 0, 1 or 2)");
-        return 0;
+        return LOCK_STATE_NONE;
     }
 }
 
 bool CPDDocProviderHelper::IsDocumentLocked(IProfilePtr pProfile)
 {
     CStdStr strOwner;
-    return GetProfileLockStatus(pProfile, strOwner) != 0;
+    return GetProfileLockStatus(pProfile, strOwner) != LOCK_STATE_NONE;
 }
 
 HRESULT CPDDocProviderHelper::LockVersion(IVersionPtr pVersion)
@@ -139,18 +133,18 @@ HRESULT CPDDocProviderHelper::LockVersion(IVersionPtr pVersion)
         IProfilePtr pProfile;
         DmsCheck(pVersion->GetProfile(&pProfile));
         short nStatus = 0;
-        DmsCheck(pProfile->SelectForEdit(0x23, &nStatus));
+        DmsCheck(pProfile->SelectForEdit(DMS_SELECT_FOR_CHECK_OUT, &nStatus));
         if (nStatus == 0)
             return GetReturnCode(pProfile, L"SelectForEdit failed: ", S_OK);
         nStatus = 0;
-        DmsCheck(pVersion->LockVersionForEdit(3, &nStatus));
+        DmsCheck(pVersion->LockVersionForEdit(DMS_VERSION_CHECK_OUT, &nStatus));
         if (nStatus == 0)
             return GetReturnCode(pVersion, L"LockVersionForEdit failed: ", S_OK);
         return S_OK;
     }
     catch (const _com_error& e)
     {
-        LogError(kSource, __LINE__, L"CPDDocProviderHelper::LockVersion", e);
+        LOG_ERROR(L"CPDDocProviderHelper::LockVersion", e);
         return e.Error();
     }
 }
@@ -160,7 +154,7 @@ HRESULT CPDDocProviderHelper::UnlockVersion(IVersionPtr pVersion)
     try
     {
         short nStatus = 0;
-        DmsCheck(pVersion->UnlockVersion(3, &nStatus));
+        DmsCheck(pVersion->UnlockVersion(DMS_VERSION_CHECK_OUT, &nStatus));
         if (nStatus == 0)
             GetReturnCode(pVersion, L"UnlockVersion failed: ", S_OK);
         // The profile goes back even when the unlock failed.
@@ -170,7 +164,7 @@ HRESULT CPDDocProviderHelper::UnlockVersion(IVersionPtr pVersion)
     }
     catch (const _com_error& e)
     {
-        LogError(kSource, __LINE__, L"CPDDocProviderHelper::UnlockVersion", e);
+        LOG_ERROR(L"CPDDocProviderHelper::UnlockVersion", e);
         return e.Error();
     }
 }
@@ -178,7 +172,7 @@ HRESULT CPDDocProviderHelper::UnlockVersion(IVersionPtr pVersion)
 HRESULT CPDDocProviderHelper::xxLockProfile(IProfilePtr pProfile)
 {
     short nStatus = 0;
-    DmsCheck(pProfile->SelectForEdit(0x23, &nStatus));
+    DmsCheck(pProfile->SelectForEdit(DMS_SELECT_FOR_CHECK_OUT, &nStatus));
     return nStatus != 0 ? S_OK : GetReturnCode(pProfile, L"LockProfile failed: ", S_OK);
 }
 
@@ -209,31 +203,30 @@ HRESULT CPDDocProviderHelper::GetDocumentLockStatus(CStdStr strDocID, long* plSt
     }
     catch (const _com_error& e)
     {
-        LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetDocumentLockStatus", FormatHResult(e.Error()));
+        LOG_ERROR(L"CPDDocProviderHelper::GetDocumentLockStatus", FormatHResult(e.Error()));
         return e.Error();
     }
     catch (...)
     {
-        LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetDocumentLockStatus", CStdStr(L"Caught unknown error"));
+        LOG_ERROR(L"CPDDocProviderHelper::GetDocumentLockStatus", L"Caught unknown error");
         return E_FAIL;
     }
 }
 
 HRESULT CPDDocProviderHelper::LockDocument(CStdStr strDocID, long lAction)
 {
-    const long kUnlock = 2;
     try
     {
-        long lState = 0;
+        long lState = LOCK_STATE_NONE;
         CStdStr strOwner;
         HRESULT hr = GetDocumentLockStatus(strDocID, &lState, strOwner);
         if (FAILED(hr))
             return hr;
-        if (lState == 2)
+        if (lState == LOCK_STATE_OTHER_USER)
             return E_DOCUMENT_LOCKED_BY_OTHER;
-        if (lState == 0 && lAction == kUnlock)
+        if (lState == LOCK_STATE_NONE && lAction == LOCK_ACTION_UNLOCK)
             return E_DOCUMENT_NOT_LOCKED;
-        if (lState == 1 && lAction != kUnlock)
+        if (lState == LOCK_STATE_CURRENT_USER && lAction != LOCK_ACTION_UNLOCK)
             return E_DOCUMENT_ALREADY_LOCKED;
 
         IVersionPtr pVersion = GetVersion(strDocID);
@@ -241,12 +234,12 @@ HRESULT CPDDocProviderHelper::LockDocument(CStdStr strDocID, long lAction)
             return E_DOCUMENT_NOT_FOUND;
         IProfilePtr pProfile;
         DmsCheck(pVersion->GetProfile(&pProfile));
-        if (lAction == 1)
+        if (lAction == LOCK_ACTION_LOCK)
         {
             hr = LockVersion(pVersion);
             return FAILED(hr) ? hr : S_OK;
         }
-        if (lAction == kUnlock)
+        if (lAction == LOCK_ACTION_UNLOCK)
         {
             hr = UnlockVersion(pVersion);
             if (FAILED(hr))
@@ -257,7 +250,7 @@ HRESULT CPDDocProviderHelper::LockDocument(CStdStr strDocID, long lAction)
     }
     catch (...)
     {
-        LogError(kSource, __LINE__, L"CPDDocProviderHelper::LockDocument", CStdStr(L"Caught unknown error"));
+        LOG_ERROR(L"CPDDocProviderHelper::LockDocument", L"Caught unknown error");
         return E_FAIL;
     }
 }

@@ -8,16 +8,13 @@
 #include "dms/DocID.h"
 #include "framework/Logging.h"
 
-using namespace Corvane::Logging;
 
 namespace {
-
-const wchar_t kSource[] = L"PDDocProviderHelper";
 
 // Logs a not-found message at information level and leaves it as the error description.
 void ReportNotFound(const CStdStr& strMessage)
 {
-    LogInfo(kSource, __LINE__, L"CPDDocProviderHelper::GetVersion", strMessage);
+    LOG_INFO(L"CPDDocProviderHelper::GetVersion", strMessage);
     PopulateErrorInfo(strMessage);
 }
 
@@ -28,7 +25,7 @@ HRESULT ReturnCodeOf(IUnknown* pObject, const CStdStr& strContext, HRESULT hrDef
     if (error.lNumber == 0)
         return hrDefault;
     CStdStr strMessage = strContext + error.strDescription;
-    LogInfo(kSource, __LINE__, L"CPDDocProviderHelper::GetReturnCode", strMessage);
+    LOG_INFO(L"CPDDocProviderHelper::GetReturnCode", strMessage);
     PopulateErrorInfo(strMessage);
     return ConvertPowerDocsErrorCodeToHRESULT(error.lNumber);
 }
@@ -110,7 +107,12 @@ IVersionPtr CPDDocProviderHelper::GetVersion(CStdStr strDocID)
 
 HRESULT CPDDocProviderHelper::TranslateOdmaID(CStdStr strOdmaID, CStdStr& strDocID)
 {
-    return ::TranslateOdmaID(strOdmaID, strDocID);
+    const HRESULT hr = ::TranslateOdmaID(strOdmaID, strDocID);
+    if (FAILED(hr))
+        LOG_ERROR(L"CPDDocProviderHelper::TranslateOdmaID", L"TranslateOdmaID() = Find(\"::odma\\pcdocs\\\") FAILED");
+    else
+        LOG_INFO(L"CPDDocProviderHelper::TranslateOdmaID", L"TranslateOdmaID() : ID = " + ToLowerClassic(strOdmaID));
+    return hr;
 }
 
 _variant_t CPDDocProviderHelper::GetColumnValue(IProfilePtr pProfile, CStdStr strColumn)
@@ -121,7 +123,7 @@ _variant_t CPDDocProviderHelper::GetColumnValue(IProfilePtr pProfile, CStdStr st
     }
     catch (...)
     {
-        LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetColumnValue", CStdStr(L"Caught unknown error"));
+        LOG_ERROR(L"CPDDocProviderHelper::GetColumnValue", L"Caught unknown error");
         return _variant_t(0L, VT_I4);
     }
 }
@@ -130,7 +132,7 @@ HRESULT CPDDocProviderHelper::GetReturnCode(IVersionPtr pVersion, const CStdStr&
 {
     if (!pVersion)
     {
-        LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetReturnCode",
+        LOG_ERROR(L"CPDDocProviderHelper::GetReturnCode",
                  CStdStr(L"PowerDocs GetReturnCode() called with NULL version pointer"));
         return E_POINTER;
     }
@@ -141,7 +143,7 @@ HRESULT CPDDocProviderHelper::GetReturnCode(IProfilePtr pProfile, const CStdStr&
 {
     if (!pProfile)
     {
-        LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetReturnCode",
+        LOG_ERROR(L"CPDDocProviderHelper::GetReturnCode",
                  CStdStr(L"PowerDocs GetReturnCode() called with NULL profile pointer"));
         return E_POINTER;
     }

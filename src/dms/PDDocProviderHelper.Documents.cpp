@@ -5,6 +5,7 @@
 #include <corvane/QuendrelResults.h>
 
 #include "dms/AppWrapper.h"
+#include "dms/DmsConstants.h"
 #include "framework/ComPtr.h"
 #include "dms/DocID.h"
 #include "dms/DmsValues.h"
@@ -15,15 +16,8 @@
 #include "local/OfflineDocIDResolver.h"
 #include "local/TempFiles.h"
 
-using namespace Corvane::Logging;
 
 namespace {
-
-const wchar_t kSource[] = L"PDDocProviderHelper";
-
-const long kGetDocumentLock = 2;    // check the document out
-const long kGetDocumentNoFile = 8;  // no local file wanted
-const long kCloseKeepFile = 1;      // keep the host's local copy
 
 CStdStr VersionLabel(IVersionPtr pVersion)
 {
@@ -69,12 +63,12 @@ void ClearParentWindow(IVersionPtr pVersion)
 // parent window. False when the DMS reported an error twice.
 bool FetchIntoCache(IVersionPtr pVersion)
 {
-    DmsCheck(pVersion->Fetch(0));
+    DmsCheck(pVersion->Fetch(DMS_FETCH_NORMAL));
     DmsError error = ReadDmsError(pVersion);
     if (error.lNumber == 0)
         return true;
     ClearParentWindow(pVersion);
-    DmsCheck(pVersion->Fetch(0));
+    DmsCheck(pVersion->Fetch(DMS_FETCH_NORMAL));
     return ReadDmsError(pVersion).lNumber == 0;
 }
 
@@ -88,7 +82,7 @@ void ReadColumnInto(IColumnsPtr pColumns, const wchar_t* pszColumn, Setter set)
     }
     catch (const _com_error& e)
     {
-        LogError(kSource, __LINE__, L"CPDDocProviderHelper::PopulateDocumentProperties",
+        LOG_ERROR(L"CPDDocProviderHelper::PopulateDocumentProperties",
                  CStdStr::Format(L"Trying to get %ls, hr = 0x%x, %ls", pszColumn, static_cast<unsigned>(e.Error()),
                                  ComErrorMessage(e.Error()).c_str()));
     }
@@ -106,7 +100,7 @@ HRESULT CPDDocProviderHelper::OpenDocument(CVDocNonCom& doc)
     IVersionPtr pVersion = GetVersion(strDocID);
     if (!pVersion)
     {
-        LogError(kSource, __LINE__, L"CPDDocProviderHelper::OpenDocument", CStdStr(L"OpenDocument() : GetVersion() failed"));
+        LOG_ERROR(L"CPDDocProviderHelper::OpenDocument", L"OpenDocument() : GetVersion() failed");
         return E_DOCUMENT_NOT_FOUND;
     }
     DmsCheck(pVersion->Open(1));
@@ -124,13 +118,13 @@ HRESULT CPDDocProviderHelper::GetDocument(CStdStr strDocID, long lFlags, CVDocNo
     IVersionPtr pVersion = GetVersion(doc.GetDocID());
     if (!pVersion)
     {
-        LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetDocument", CStdStr(L"GetDocument() : E_DOCUMENT_NOT_FOUND"));
+        LOG_ERROR(L"CPDDocProviderHelper::GetDocument", L"GetDocument() : E_DOCUMENT_NOT_FOUND");
         return E_DOCUMENT_NOT_FOUND;
     }
     try
     {
-        const bool bFetch = (lFlags & kGetDocumentNoFile) == 0;
-        const bool bLock = (lFlags & kGetDocumentLock) != 0;
+        const bool bFetch = (lFlags & GET_DOCUMENT_NO_FILE) == 0;
+        const bool bLock = (lFlags & GET_DOCUMENT_LOCK) != 0;
         HRESULT hr = S_OK;
 
         IProfilePtr pProfile = ProfileOf(pVersion);
@@ -150,7 +144,7 @@ HRESULT CPDDocProviderHelper::GetDocument(CStdStr strDocID, long lFlags, CVDocNo
                 CStdStr strLocal = strWorkingFolder + strFileName;
                 if (!FileExists(strLocal))
                 {
-                    DmsCheck(pVersion->Fetch(0));
+                    DmsCheck(pVersion->Fetch(DMS_FETCH_NORMAL));
                     strLocal = VersionFilePath(pVersion);
                 }
                 doc.SetLocalFile(strLocal);
@@ -179,13 +173,13 @@ HRESULT CPDDocProviderHelper::GetDocument(CStdStr strDocID, long lFlags, CVDocNo
                 CStdStr strOwner;
                 switch (GetProfileLockStatus(pProfile, strOwner))
                 {
-                case 0:
+                case LOCK_STATE_NONE:
                     hr = LockVersion(pVersion);
                     if (SUCCEEDED(hr))
-                        doc.SetFlags(1);
+                        doc.SetFlags(RECORD_CHECKED_OUT);
                     break;
-                case 1:
-                    doc.SetFlags(1);
+                case LOCK_STATE_CURRENT_USER:
+                    doc.SetFlags(RECORD_CHECKED_OUT);
                     break;
                 default:
                     hr = E_DOCUMENT_LOCKED_BY_OTHER;
@@ -200,7 +194,7 @@ HRESULT CPDDocProviderHelper::GetDocument(CStdStr strDocID, long lFlags, CVDocNo
             DWORD dwAttributes = GetFileAttributesW(strLocal.c_str());
             if (dwAttributes == INVALID_FILE_ATTRIBUTES ||
                 !SetFileAttributesW(strLocal.c_str(), dwAttributes & ~FILE_ATTRIBUTE_READONLY))
-                LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetDocument",
+                LOG_ERROR(L"CPDDocProviderHelper::GetDocument",
                          CStdStr(L"Could not get local file from CvDocNonCom structure, and change access permissions"));
         }
         PopulateDocumentProperties(doc, pVersion, bOffline ? 1 : 0);
@@ -208,7 +202,7 @@ HRESULT CPDDocProviderHelper::GetDocument(CStdStr strDocID, long lFlags, CVDocNo
     }
     catch (const _com_error& e)
     {
-        LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetDocument", FormatHResult(e.Error()));
+        LOG_ERROR(L"CPDDocProviderHelper::GetDocument", FormatHResult(e.Error()));
         return E_PD_CANNOT_RETRIEVE_FILE;
     }
 }
@@ -224,7 +218,7 @@ HRESULT CPDDocProviderHelper::CloseDocument(CVDocNonCom& doc, long lFlags)
         IVersionPtr pVersion = GetVersion(doc.GetDocID());
         if (!pVersion)
             return E_DOCUMENT_NOT_FOUND;
-        if (doc.GetFlags() == 1)
+        if (doc.GetFlags() == RECORD_CHECKED_OUT)
         {
             if (IsDM6Installed())
             {
@@ -238,17 +232,17 @@ HRESULT CPDDocProviderHelper::CloseDocument(CVDocNonCom& doc, long lFlags)
                 pResult = nullptr;
                 DmsCheck(pProfile->ReleaseDoc());
                 short nStatus = 0;
-                DmsCheck(pVersion->UnlockVersion(0, &nStatus));
+                DmsCheck(pVersion->UnlockVersion(DMS_OF_NORMAL, &nStatus));
             }
         }
         hr = S_OK;
-        if ((lFlags & kCloseKeepFile) == 0)
+        if ((lFlags & CLOSE_KEEP_FILE) == 0)
             DeleteFileW(strLocal.c_str());
         return S_OK;
     }
     catch (...)
     {
-        LogError(kSource, __LINE__, L"CPDDocProviderHelper::CloseDocument", CStdStr(L"Caught unknown error"));
+        LOG_ERROR(L"CPDDocProviderHelper::CloseDocument", L"Caught unknown error");
         return hr;
     }
 }
@@ -266,7 +260,7 @@ bool CPDDocProviderHelper::PopulateDocumentProperties(CVDocNonCom& doc, IVersion
         }
         catch (const _com_error&)
         {
-            LogError(kSource, __LINE__, L"CPDDocProviderHelper::GetColumnValue", CStdStr(L"Caught unknown error"));
+            LOG_ERROR(L"CPDDocProviderHelper::GetColumnValue", L"Caught unknown error");
             vName = _variant_t(0L, VT_I4);
         }
         doc.SetName(DmsText(static_cast<_bstr_t>(vName)));
@@ -314,7 +308,7 @@ bool CPDDocProviderHelper::PopulateDocumentProperties(CVDocNonCom& doc, IVersion
     }
     catch (const _com_error& e)
     {
-        LogError(kSource, __LINE__, L"CPDDocProviderHelper::PopulateDocumentProperties", FormatHResult(e.Error()));
+        LOG_ERROR(L"CPDDocProviderHelper::PopulateDocumentProperties", FormatHResult(e.Error()));
         return false;
     }
 }

@@ -1,0 +1,60 @@
+#pragma once
+// Every number the component passes to the DMS or reads back from it, and the bits of the
+// host's document records and call flags, each under one name. The DMS defines what its flag
+// values mean; the component passes them exactly as they stand here.
+
+// The lock state of a profile as the component reports it to the host.
+enum LockState : long
+{
+    LOCK_STATE_NONE = 0,           // not locked
+    LOCK_STATE_CURRENT_USER = 1,   // locked by the DMS user of this process
+    LOCK_STATE_OTHER_USER = 2,     // locked by someone else
+};
+
+// What the DMS's "%CheckLocked" column itself answers; note that its 1 and 2 are the other
+// way round from LockState.
+constexpr long DMS_CHECK_LOCKED_NONE = 0;
+constexpr long DMS_CHECK_LOCKED_OTHER_USER = 1;
+constexpr long DMS_CHECK_LOCKED_CURRENT_USER = 2;
+
+// The connection states of the DMS application; both offline states count as working offline.
+constexpr long DMS_CONNECTION_OFFLINE = 1;
+constexpr long DMS_CONNECTION_OFFLINE_PENDING = 2;
+
+// Profile::SelectForEdit.
+constexpr long DMS_SELECT_FOR_SAVE = 0x13;         // take a document for one save (DM 5)
+constexpr long DMS_SELECT_CHECKED_OUT = 3;         // take a document already checked out (DM 5)
+constexpr long DMS_SELECT_FOR_CHECK_OUT = 0x23;    // check a document out
+
+// Version::LockVersionForEdit and Version::UnlockVersion.
+constexpr long DMS_OF_NORMAL = 0;                  // "OF_NORMAL": the lock around one upload
+constexpr long DMS_VERSION_CHECK_OUT = 3;          // the lock of a check-out
+
+// Version::Fetch.
+constexpr long DMS_FETCH_NORMAL = 0;
+
+// Profile::Save.
+constexpr long DMS_PROFILE_SAVE = 0x20;            // the usual save of a profile
+constexpr long DMS_PROFILE_SAVE_AGAIN = 0;         // the second save, after a folder was linked
+constexpr long DMS_PROFILE_SAVE_IMPORT = 3;        // the save of an imported document's profile
+
+// Version::NewVersion and Version::NewSubversion: the flags, then the two trailing values.
+constexpr long DMS_NEW_VERSION = 3;
+constexpr long DMS_NEW_VERSION_RESERVED = 10;
+
+// CVDOCUMENT::lFlags: the document is checked out (locked for editing) through this provider.
+constexpr long RECORD_CHECKED_OUT = 1;
+
+// The host's GetDocument flags.
+constexpr long GET_DOCUMENT_LOCK = 2;              // check the document out
+constexpr long GET_DOCUMENT_NO_FILE = 8;           // no local file wanted
+
+// The host's CloseDocument flags.
+constexpr long CLOSE_KEEP_FILE = 1;                // keep the host's local copy
+
+// The host's lock actions (LockDocument).
+constexpr long LOCK_ACTION_LOCK = 1;
+constexpr long LOCK_ACTION_UNLOCK = 2;
+
+// The host's capability bits (GetCapabilities).
+constexpr long CAPABILITY_OFFLINE = 8;             // offline work supported
