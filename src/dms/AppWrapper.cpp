@@ -58,16 +58,14 @@ bool CAppWrapper::EnsureAppIsMarshalled()
         return true;
     try
     {
-        if (!m_pSessionManager)
+        // A manager whose session component could not be created is made anew, so that a
+        // client installed after the first attempt is found.
+        if (!m_pSessionManager || !m_pSessionManager->HasSession())
             m_pSessionManager.reset(new BCSessionManager(false));
-        try
-        {
-            m_pSessionManager->Logon();
-        }
-        catch (const _com_error&)
-        {
-            // A failed logon does not stop the application from being created.
-        }
+        // A logon that answers false still lets the application be created; one that raises
+        // (no session component, a failing logon) ends the attempt, and the next operation
+        // tries again.
+        m_pSessionManager->Logon();
         IApplicationPtr pApp = CreateOrRaise<IApplicationPtr>(CLSID_Application);
         if (pApp)
         {

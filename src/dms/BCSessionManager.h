@@ -10,6 +10,7 @@ public:
     BCSessionManager(const BCSessionManager&) = delete;
     BCSessionManager& operator=(const BCSessionManager&) = delete;
 
+    bool HasSession() const { return m_pSession != nullptr; }
     // True once logged on; raises _com_error when the session is missing or logon fails.
     bool Logon();
 

@@ -1,5 +1,6 @@
 #pragma once
-// Reading values out of DMS objects: texts and named profile columns.
+// Reading values out of DMS objects: texts, named profile columns, a version's profile, label
+// and file, a profile's library name. Each raises _com_error on a DMS failure or a missing object.
 #include "dms/DmsTypes.h"
 #include "framework/StdStr.h"
 
@@ -31,4 +32,41 @@ inline IColumnsPtr ColumnsOf(IProfilePtr pProfile)
     if (!pColumns)
         _com_issue_error(E_POINTER);
     return pColumns;
+}
+
+// The profile a version belongs to.
+inline IProfilePtr ProfileOf(IVersionPtr pVersion)
+{
+    IProfilePtr pProfile;
+    DmsCheck(pVersion->GetProfile(&pProfile));
+    if (!pProfile)
+        _com_issue_error(E_POINTER);
+    return pProfile;
+}
+
+inline CStdStr VersionLabelOf(IVersionPtr pVersion)
+{
+    _bstr_t bstr;
+    DmsCheck(pVersion->get_Label(bstr.GetAddress()));
+    return DmsText(bstr);
+}
+
+// The path of the version's file in the DMS's local cache.
+inline CStdStr VersionFilePathOf(IVersionPtr pVersion)
+{
+    _bstr_t bstr;
+    DmsCheck(pVersion->get_FilePath(bstr.GetAddress()));
+    return DmsText(bstr);
+}
+
+// The name of the library that holds the profile.
+inline CStdStr LibraryNameOf(IProfilePtr pProfile)
+{
+    ILibraryPtr pLibrary;
+    DmsCheck(pProfile->get_Library(&pLibrary));
+    if (!pLibrary)
+        _com_issue_error(E_POINTER);
+    _bstr_t bstrName;
+    DmsCheck(pLibrary->get_Name(bstrName.GetAddress()));
+    return DmsText(bstrName);
 }

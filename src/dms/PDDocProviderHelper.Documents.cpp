@@ -19,29 +19,6 @@
 
 namespace {
 
-CStdStr VersionLabel(IVersionPtr pVersion)
-{
-    _bstr_t bstr;
-    DmsCheck(pVersion->get_Label(bstr.GetAddress()));
-    return DmsText(bstr);
-}
-
-CStdStr VersionFilePath(IVersionPtr pVersion)
-{
-    _bstr_t bstr;
-    DmsCheck(pVersion->get_FilePath(bstr.GetAddress()));
-    return DmsText(bstr);
-}
-
-IProfilePtr ProfileOf(IVersionPtr pVersion)
-{
-    IProfilePtr pProfile;
-    DmsCheck(pVersion->GetProfile(&pProfile));
-    if (!pProfile)
-        _com_issue_error(E_POINTER);
-    return pProfile;
-}
-
 bool FileExists(const CStdStr& strPath)
 {
     DWORD dwAttributes = GetFileAttributesW(strPath.c_str());
@@ -132,7 +109,7 @@ HRESULT CPDDocProviderHelper::GetDocument(CStdStr strDocID, long lFlags, CVDocNo
         DmsCheck(pProfile->get_WorkingFolder(bstrWorkingFolder.GetAddress()));
         const CStdStr strWorkingFolder = DmsText(bstrWorkingFolder);
 
-        const CStdStr strFileName = GetFileNameOnly(VersionFilePath(pVersion));
+        const CStdStr strFileName = GetFileNameOnly(VersionFilePathOf(pVersion));
         const size_t dot = strFileName.rfind(L'.');
         m_strExtension = dot == CStdStr::npos ? strFileName : CStdStr(strFileName.substr(dot + 1));
 
@@ -145,7 +122,7 @@ HRESULT CPDDocProviderHelper::GetDocument(CStdStr strDocID, long lFlags, CVDocNo
                 if (!FileExists(strLocal))
                 {
                     DmsCheck(pVersion->Fetch(DMS_FETCH_NORMAL));
-                    strLocal = VersionFilePath(pVersion);
+                    strLocal = VersionFilePathOf(pVersion);
                 }
                 doc.SetLocalFile(strLocal);
             }
@@ -156,7 +133,7 @@ HRESULT CPDDocProviderHelper::GetDocument(CStdStr strDocID, long lFlags, CVDocNo
             if (bFetch)
             {
                 bFetchFailed = !FetchIntoCache(pVersion);
-                const CStdStr strCached = VersionFilePath(pVersion);
+                const CStdStr strCached = VersionFilePathOf(pVersion);
                 if (!bFetchFailed && !FileExists(strCached))
                     bFetchFailed = true;
                 if (!bFetchFailed)
@@ -211,7 +188,27 @@ HRESULT CPDDocProviderHelper::CloseDocument(CVDocNonCom& doc, long lFlags)
 {
     if (!m_bInstalled)
         return E_PD_NOT_INSTALLED;
-    HRESULT hr = S_FALSE;
+    // A check-out that the host asks to give back is never reported closed while it may still be
+    // held: every release step is tried even when one before it failed, the first failure is the
+    // answer, and the host's local file is then kept.
+    HRESULT hrRelease = S_OK;
+    auto attempt = [&](auto step) {
+        HRESULT hr;
+        try
+        {
+            hr = step();
+        }
+        catch (const _com_error& e)
+        {
+            hr = e.Error();
+        }
+        if (FAILED(hr))
+        {
+            LOG_ERROR(L"CPDDocProviderHelper::CloseDocument", FormatHResult(hr));
+            if (SUCCEEDED(hrRelease))
+                hrRelease = hr;
+        }
+    };
     try
     {
         const CStdStr strLocal = doc.GetLocalFile();
@@ -222,20 +219,28 @@ HRESULT CPDDocProviderHelper::CloseDocument(CVDocNonCom& doc, long lFlags)
         {
             if (IsDM6Installed())
             {
-                UnlockVersion(pVersion);
+                attempt([&] { return UnlockVersion(pVersion); });
+                // A failed unlock may have stopped before the release: give the document back.
+                if (FAILED(hrRelease))
+                    attempt([&] { return ProfileOf(pVersion)->ReleaseDoc(); });
             }
             else
             {
-                IProfilePtr pProfile = ProfileOf(pVersion);
-                CDispatchPtr pResult;
-                DmsCheck(pProfile->PutLocalFile(0, 0, _bstr_t(strLocal.c_str()), 0, &pResult));
-                pResult = nullptr;
-                DmsCheck(pProfile->ReleaseDoc());
-                short nStatus = 0;
-                DmsCheck(pVersion->UnlockVersion(DMS_OF_NORMAL, &nStatus));
+                IProfilePtr pProfile;
+                attempt([&] {
+                    pProfile = ProfileOf(pVersion);
+                    CDispatchPtr pResult;
+                    return pProfile->PutLocalFile(0, 0, _bstr_t(strLocal.c_str()), 0, &pResult);
+                });
+                attempt([&] { return (pProfile ? pProfile : ProfileOf(pVersion))->ReleaseDoc(); });
+                attempt([&] {
+                    short nStatus = 0;
+                    return pVersion->UnlockVersion(DMS_OF_NORMAL, &nStatus);
+                });
             }
         }
-        hr = S_OK;
+        if (FAILED(hrRelease))
+            return hrRelease;
         if ((lFlags & CLOSE_KEEP_FILE) == 0)
             DeleteFileW(strLocal.c_str());
         return S_OK;
@@ -243,7 +248,7 @@ HRESULT CPDDocProviderHelper::CloseDocument(CVDocNonCom& doc, long lFlags)
     catch (...)
     {
         LOG_ERROR(L"CPDDocProviderHelper::CloseDocument", L"Caught unknown error");
-        return hr;
+        return FAILED(hrRelease) ? hrRelease : E_FAIL;
     }
 }
 
@@ -253,19 +258,9 @@ bool CPDDocProviderHelper::PopulateDocumentProperties(CVDocNonCom& doc, IVersion
     {
         IProfilePtr pProfile = ProfileOf(pVersion);
         IColumnsPtr pColumns = ColumnsOf(pProfile);
-        _variant_t vName;
-        try
-        {
-            vName = ReadColumn(pColumns, L"DOCNAME");
-        }
-        catch (const _com_error&)
-        {
-            LOG_ERROR(L"CPDDocProviderHelper::GetColumnValue", L"Caught unknown error");
-            vName = _variant_t(0L, VT_I4);
-        }
-        doc.SetName(DmsText(static_cast<_bstr_t>(vName)));
+        doc.SetName(DmsText(static_cast<_bstr_t>(ReadColumn(pColumns, L"DOCNAME"))));
 
-        const CStdStr strLabel = VersionLabel(pVersion);
+        const CStdStr strLabel = VersionLabelOf(pVersion);
         const bool bFormatLabel = !strLabel.empty() && !iswdigit(strLabel[0]);
         doc.SetExtension(bFormatLabel ? strLabel : m_strExtension);
 
@@ -277,13 +272,9 @@ bool CPDDocProviderHelper::PopulateDocumentProperties(CVDocNonCom& doc, IVersion
         if (!bOffline)
             ReadColumnInto(pColumns, L"TYPIST_ID", [&](const CStdStr& s) { doc.SetTypistID(s); });
 
-        ILibraryPtr pLibrary;
-        DmsCheck(pProfile->get_Library(&pLibrary));
-        _bstr_t bstrLibrary;
-        DmsCheck(pLibrary->get_Name(bstrLibrary.GetAddress()));
         long lNumber = 0;
         DmsCheck(pProfile->get_DocNumber(&lNumber));
-        doc.SetDocID(FormatProfileDocID(DmsText(bstrLibrary), lNumber, strLabel));
+        doc.SetDocID(FormatProfileDocID(LibraryNameOf(pProfile), lNumber, strLabel));
 
         DATE dtDate = 0;
         DmsCheck(pVersion->get_Date(&dtDate));

@@ -19,19 +19,14 @@ bool CPowerDocsDocInfo::Populate(IVersionPtr pVersion)
 {
     try
     {
-        IProfilePtr pProfile;
-        DmsCheck(pVersion->GetProfile(&pProfile));
-        ILibraryPtr pLibrary;
-        DmsCheck(pProfile->get_Library(&pLibrary));
-        _bstr_t bstrLibrary;
-        DmsCheck(pLibrary->get_Name(bstrLibrary.GetAddress()));
+        IProfilePtr pProfile = ProfileOf(pVersion);
+        const CStdStr strLibrary = LibraryNameOf(pProfile);
         long lNumber = 0;
         DmsCheck(pProfile->get_DocNumber(&lNumber));
-        _bstr_t bstrLabel;
-        DmsCheck(pVersion->get_Label(bstrLabel.GetAddress()));
-        m_strLibraryName = DmsText(bstrLibrary);
+        const CStdStr strLabel = VersionLabelOf(pVersion);
+        m_strLibraryName = strLibrary;
         m_lDocNumber = lNumber;
-        m_strVersionLabel = DmsText(bstrLabel);
+        m_strVersionLabel = strLabel;
         return true;
     }
     catch (...)

@@ -22,18 +22,19 @@ public:
         RegOpenKeyExW(HKEY_LOCAL_MACHINE, LOG_SETTINGS_KEY, 0, KEY_READ, m_keys[1].Receive());
     }
 
+    // The first hive that holds the value decides: a value of the wrong type or size there
+    // leaves the default, even when the other hive holds a good one.
     void ReadDword(const wchar_t* pszName, DWORD& dwValue) const
     {
         for (const CRegKey& key : m_keys)
         {
             DWORD dwType = 0, dwData = 0, cbData = sizeof(dwData);
-            if (key && RegQueryValueExW(key.Get(), pszName, nullptr, &dwType, reinterpret_cast<BYTE*>(&dwData),
-                                        &cbData) == ERROR_SUCCESS &&
-                dwType == REG_DWORD && cbData == sizeof(dwData))
-            {
+            const LONG rc = QueryValue(key, pszName, &dwType, &dwData, &cbData);
+            if (rc == ERROR_FILE_NOT_FOUND)
+                continue;
+            if (rc == ERROR_SUCCESS && dwType == REG_DWORD && cbData == sizeof(dwData))
                 dwValue = dwData;
-                return;
-            }
+            return;
         }
     }
 
@@ -50,22 +51,29 @@ public:
         {
             wchar_t szData[MAX_PATH] = {};
             DWORD dwType = 0, cbData = sizeof(szData);
-            if (key && RegQueryValueExW(key.Get(), pszName, nullptr, &dwType, reinterpret_cast<BYTE*>(szData),
-                                        &cbData) == ERROR_SUCCESS &&
-                (dwType == REG_SZ || dwType == REG_EXPAND_SZ))
+            const LONG rc = QueryValue(key, pszName, &dwType, szData, &cbData);
+            if (rc == ERROR_FILE_NOT_FOUND)
+                continue;
+            if (rc == ERROR_SUCCESS && (dwType == REG_SZ || dwType == REG_EXPAND_SZ))
             {
                 // The stored data need not carry its terminator: never read past what came back.
-                size_t cch = wcsnlen(szData, cbData / sizeof(wchar_t));
+                const size_t cch = wcsnlen(szData, cbData / sizeof(wchar_t));
                 if (cch > 0)
-                {
                     strValue.assign(szData, cch);
-                    return;
-                }
             }
+            return;
         }
     }
 
 private:
+    // ERROR_FILE_NOT_FOUND also for a hive without the settings key.
+    static LONG QueryValue(const CRegKey& key, const wchar_t* pszName, DWORD* pdwType, void* pData, DWORD* pcbData)
+    {
+        if (!key)
+            return ERROR_FILE_NOT_FOUND;
+        return RegQueryValueExW(key.Get(), pszName, nullptr, pdwType, static_cast<BYTE*>(pData), pcbData);
+    }
+
     CRegKey m_keys[2];  // HKCU first: the first hive that holds a valid value wins
 };
 

@@ -259,7 +259,15 @@ CStdStr StripID(const CStdStr& strID, const PowerDocsRegReader& reader)
     if (pos == CStdStr::npos)
         pos = strID.find(L"::odma\\pcdocs\\");
     if (pos != CStdStr::npos)
-        return strID.substr(0, pos) + strID.substr(pos + kOdmaPrefixLength);
+    {
+        // The prefix is cut out. Without a scheme elsewhere the fields would not split as a
+        // document ID, so the scheme takes the prefix's place.
+        const CStdStr strBefore = strID.substr(0, pos);
+        const CStdStr strAfter = strID.substr(pos + kOdmaPrefixLength);
+        if ((strBefore + strAfter).find(L"//") != CStdStr::npos)
+            return strBefore + strAfter;
+        return strBefore + L"PowerDocs://" + strAfter;
+    }
 
     try
     {

@@ -33,11 +33,10 @@ bool ForEachSubKey(HKEY hKey, CStdStr& strName, Visit visit)
         wchar_t szName[kMaxKeyNameChars + 1] = {};
         DWORD cchName = kMaxKeyNameChars;
         const LONG lResult = RegEnumKeyExW(hKey, dwIndex, szName, &cchName, nullptr, nullptr, nullptr, nullptr);
-        if (lResult == ERROR_MORE_DATA)
-            continue;  // no record is named that long; look at the next one
-        if (lResult != ERROR_SUCCESS)
+        if (lResult != ERROR_SUCCESS && lResult != ERROR_MORE_DATA)
             return false;
-        strName.assign(szName, cchName);
+        // An over-long name is still visited, with what of it fits into the buffer.
+        strName.assign(szName, wcsnlen(szName, kMaxKeyNameChars));
         if (visit(strName))
             return true;
     }

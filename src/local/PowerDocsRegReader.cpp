@@ -18,8 +18,8 @@ const wchar_t kFusionKey[] = L"\\Core\\Plugins\\Fusion";
 const wchar_t kAppDataToken[] = L"%APPLICATION_DATA%";
 const int kAppDataFolderId = 26;
 
-// Reads a string value into a buffer of cbBuffer bytes. A longer value, a value of another
-// type or a missing one is "not there". The text ends at its first terminator, or at the end of
+// Reads a value into a buffer of cbBuffer bytes as text, whatever its registry type. A longer
+// value or a missing one is "not there". The text ends at its first terminator, or at the end of
 // the data when it was stored without one.
 bool QueryStringValue(HKEY hKey, const wchar_t* pszName, DWORD cbBuffer, CStdStr& strValue)
 {
@@ -28,8 +28,6 @@ bool QueryStringValue(HKEY hKey, const wchar_t* pszName, DWORD cbBuffer, CStdStr
     DWORD cbData = cbBuffer;
     if (RegQueryValueExW(hKey, pszName, nullptr, &dwType, reinterpret_cast<BYTE*>(buffer.data()), &cbData) !=
         ERROR_SUCCESS)
-        return false;
-    if (dwType != REG_SZ && dwType != REG_EXPAND_SZ)
         return false;
     strValue.assign(buffer.data(), wcsnlen(buffer.data(), cbData / sizeof(wchar_t)));
     return true;

@@ -130,8 +130,7 @@ HRESULT CPDDocProviderHelper::LockVersion(IVersionPtr pVersion)
 {
     try
     {
-        IProfilePtr pProfile;
-        DmsCheck(pVersion->GetProfile(&pProfile));
+        IProfilePtr pProfile = ProfileOf(pVersion);
         short nStatus = 0;
         DmsCheck(pProfile->SelectForEdit(DMS_SELECT_FOR_CHECK_OUT, &nStatus));
         if (nStatus == 0)
@@ -158,8 +157,7 @@ HRESULT CPDDocProviderHelper::UnlockVersion(IVersionPtr pVersion)
         if (nStatus == 0)
             GetReturnCode(pVersion, L"UnlockVersion failed: ", S_OK);
         // The profile goes back even when the unlock failed.
-        IProfilePtr pProfile;
-        DmsCheck(pVersion->GetProfile(&pProfile));
+        IProfilePtr pProfile = ProfileOf(pVersion);
         return pProfile->ReleaseDoc();
     }
     catch (const _com_error& e)
@@ -194,8 +192,7 @@ HRESULT CPDDocProviderHelper::GetDocumentLockStatus(CStdStr strDocID, long* plSt
         IVersionPtr pVersion = GetVersion(strDocID);
         if (!pVersion)
             return E_DOCUMENT_NOT_FOUND;
-        IProfilePtr pProfile;
-        DmsCheck(pVersion->GetProfile(&pProfile));
+        IProfilePtr pProfile = ProfileOf(pVersion);
         long lStatus = GetProfileLockStatus(pProfile, strOwner);
         if (plStatus)
             *plStatus = lStatus;
@@ -232,8 +229,7 @@ HRESULT CPDDocProviderHelper::LockDocument(CStdStr strDocID, long lAction)
         IVersionPtr pVersion = GetVersion(strDocID);
         if (!pVersion)
             return E_DOCUMENT_NOT_FOUND;
-        IProfilePtr pProfile;
-        DmsCheck(pVersion->GetProfile(&pProfile));
+        IProfilePtr pProfile = ProfileOf(pVersion);
         if (lAction == LOCK_ACTION_LOCK)
         {
             hr = LockVersion(pVersion);

@@ -9,24 +9,39 @@
 
 #include "provider/HostLayout.h"
 
+namespace {
+
+bool IsReadableRegion(const MEMORY_BASIC_INFORMATION& mbi)
+{
+    const DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                           PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    return mbi.State == MEM_COMMIT && (mbi.Protect & readable) != 0 && (mbi.Protect & PAGE_GUARD) == 0;
+}
+
+// The end of the readable region that holds address, or 0 when address cannot be read.
+ULONG_PTR ReadableEnd(ULONG_PTR address)
+{
+    MEMORY_BASIC_INFORMATION mbi = {};
+    if (VirtualQuery(reinterpret_cast<const void*>(address), &mbi, sizeof(mbi)) == 0 || !IsReadableRegion(mbi))
+        return 0;
+    return reinterpret_cast<ULONG_PTR>(mbi.BaseAddress) + mbi.RegionSize;
+}
+
+}  // namespace
+
 bool IsReadableMemory(const void* p, size_t cb)
 {
     if (!p)
         return false;
-    const DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
-                           PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
     auto address = reinterpret_cast<ULONG_PTR>(p);
     const ULONG_PTR end = address + cb;
     if (end < address)
         return false;
     while (address < end)
     {
-        MEMORY_BASIC_INFORMATION mbi = {};
-        if (VirtualQuery(reinterpret_cast<const void*>(address), &mbi, sizeof(mbi)) == 0)
+        address = ReadableEnd(address);
+        if (address == 0)
             return false;
-        if (mbi.State != MEM_COMMIT || (mbi.Protect & readable) == 0 || (mbi.Protect & PAGE_GUARD) != 0)
-            return false;
-        address = reinterpret_cast<ULONG_PTR>(mbi.BaseAddress) + mbi.RegionSize;
     }
     return true;
 }
@@ -35,14 +50,24 @@ CStdStr StdStrFromBstr(const BSTR* pbstrPlace)
 {
     if (!IsReadableMemory(pbstrPlace, sizeof(BSTR)))
         return CStdStr();
-    BSTR bstr = *pbstrPlace;
-    if (!bstr || !IsReadableMemory(reinterpret_cast<const BYTE*>(bstr) - 4, 4))
+    const wchar_t* psz = *pbstrPlace;
+    if (!psz)
         return CStdStr();
-    // The length prefix bounds the scan, so a damaged BSTR cannot lead the copy astray.
-    const UINT cch = SysStringLen(bstr);
-    if (!IsReadableMemory(bstr, (static_cast<size_t>(cch) + 1) * sizeof(wchar_t)))
-        return CStdStr();
-    return CStdStr(bstr, wcsnlen(bstr, cch));
+    // Read as a zero-terminated string, whatever a length prefix says (a host may pass a plain
+    // wide string), checking each further memory region before the scan enters it.
+    const auto start = reinterpret_cast<ULONG_PTR>(psz);
+    ULONG_PTR readableEnd = start;
+    for (ULONG_PTR at = start;; at += sizeof(wchar_t))
+    {
+        while (readableEnd < at + sizeof(wchar_t))
+        {
+            readableEnd = ReadableEnd(readableEnd);
+            if (readableEnd == 0)
+                return CStdStr();
+        }
+        if (*reinterpret_cast<const wchar_t*>(at) == L'\0')
+            return CStdStr(psz, (at - start) / sizeof(wchar_t));
+    }
 }
 
 BSTR BstrFromStdStr(const CStdStr& str)

@@ -9,8 +9,9 @@
 
 #include "framework/StdStr.h"
 
-// Reads a BSTR that the host handed over. Unreadable memory, a null BSTR or an unreadable
-// length prefix give the empty string; the text ends at its first zero character.
+// Reads a BSTR that the host handed over as a zero-terminated string: its length prefix is not
+// consulted, so a plain wide string reads whole. Unreadable memory, a null BSTR or a text that
+// runs into unreadable memory before its terminator give the empty string.
 CStdStr StdStrFromBstr(const BSTR* pbstrPlace);
 inline CStdStr StdStrFromBstr(BSTR bstr) { return StdStrFromBstr(&bstr); }
 

@@ -61,6 +61,14 @@ HRESULT Boundary(const wchar_t* pszMethod, F&& body) noexcept
     }
 }
 
+// True when every out pointer a method would write is there; a method checks this before it
+// does anything, so that a missing one costs the host nothing and is never written.
+template <class... Pointers>
+bool OutPointersPresent(Pointers... pointers)
+{
+    return ((pointers != nullptr) && ...);
+}
+
 // An out BSTR receives the result string whatever the operation returned. A missing place
 // for a successful answer is the caller's error.
 HRESULT PutBstr(BSTR* pbstr, const CStdStr& str, HRESULT hr)
@@ -352,6 +360,8 @@ STDMETHODIMP CDocProvider::GetCustomCommandState(long, BSTR, long*) { return E_N
 STDMETHODIMP CDocProvider::SelectDocument(long lParentWnd, BSTR bstrFilter, BSTR* pbstrDocID)
 {
     return PROVIDER_METHOD(L"SelectDocument", {
+        if (!OutPointersPresent(pbstrDocID))
+            return E_POINTER;
         CStdStr strDocID;
         HRESULT hr = m_pHelper->SelectDocument(lParentWnd, StdStrFromBstr(bstrFilter), strDocID);
         return PutBstr(pbstrDocID, strDocID, hr);
@@ -361,6 +371,8 @@ STDMETHODIMP CDocProvider::SelectDocument(long lParentWnd, BSTR bstrFilter, BSTR
 STDMETHODIMP CDocProvider::OpenDocument(CVDOCUMENT* pDoc)
 {
     return PROVIDER_METHOD(L"OpenDocument", {
+        if (!OutPointersPresent(pDoc))
+            return E_POINTER;
         CVDocNonCom doc(pDoc);
         return PutDocument(pDoc, doc, m_pHelper->OpenDocument(doc));
     });
@@ -370,6 +382,8 @@ STDMETHODIMP CDocProvider::GetSaveInfo(long lParentWnd, BSTR bstrFormats, long l
                                        CVDOCUMENT* pDoc)
 {
     return PROVIDER_METHOD(L"GetSaveInfo", {
+        if (!OutPointersPresent(plFormatIndex, pDoc))
+            return E_POINTER;
         CVDocNonCom doc(pDoc);
         HRESULT hr = m_pHelper->GetSaveInfo(lParentWnd, StdStrFromBstr(bstrFormats), lSaveOptions, plFormatIndex, doc);
         if (hr == S_FALSE)
@@ -381,6 +395,8 @@ STDMETHODIMP CDocProvider::GetSaveInfo(long lParentWnd, BSTR bstrFormats, long l
 STDMETHODIMP CDocProvider::CloseDocument(CVDOCUMENT* pDoc, long lFlags)
 {
     return PROVIDER_METHOD(L"CloseDocument", {
+        if (!OutPointersPresent(pDoc))
+            return E_POINTER;
         CVDocNonCom doc(pDoc);
         return PutDocument(pDoc, doc, m_pHelper->CloseDocument(doc, lFlags));
     });
@@ -389,6 +405,8 @@ STDMETHODIMP CDocProvider::CloseDocument(CVDOCUMENT* pDoc, long lFlags)
 STDMETHODIMP CDocProvider::GetDocument(BSTR bstrDocID, long lMode, CVDOCUMENT* pDoc)
 {
     return PROVIDER_METHOD(L"GetDocument", {
+        if (!OutPointersPresent(pDoc))
+            return E_POINTER;
         CVDocNonCom doc(pDoc);
         HRESULT hr = m_pHelper->GetDocument(StdStrFromBstr(bstrDocID), lMode, doc);
         if (FAILED(hr) && m_pHelper->WorkingOffLine())
@@ -400,6 +418,8 @@ STDMETHODIMP CDocProvider::GetDocument(BSTR bstrDocID, long lMode, CVDOCUMENT* p
 STDMETHODIMP CDocProvider::SaveDocument(CVDOCUMENT* pDoc, long lFlags)
 {
     return PROVIDER_METHOD(L"SaveDocument", {
+        if (!OutPointersPresent(pDoc))
+            return E_POINTER;
         CVDocNonCom doc(pDoc);
         HRESULT hr;
         try
@@ -423,9 +443,10 @@ STDMETHODIMP CDocProvider::SaveDocument(CVDOCUMENT* pDoc, long lFlags)
 STDMETHODIMP CDocProvider::VersionDocument(BSTR* pbstrDocID, BSTR bstrComment)
 {
     return PROVIDER_METHOD(L"VersionDocument", {
+        if (!OutPointersPresent(pbstrDocID))
+            return E_POINTER;
         CStdStr strDocID = StdStrFromBstr(pbstrDocID);
-        if (pbstrDocID)
-            CScopedBstr dropped(std::exchange(*pbstrDocID, nullptr));
+        CScopedBstr dropped(std::exchange(*pbstrDocID, nullptr));
         HRESULT hr = m_pHelper->VersionDocument(strDocID, StdStrFromBstr(bstrComment));
         return PutBstr(pbstrDocID, strDocID, hr);
     });
@@ -439,6 +460,8 @@ STDMETHODIMP CDocProvider::DisplayProfile(BSTR bstrDocID, long lParentWnd)
 STDMETHODIMP CDocProvider::GetDocIDDescription(BSTR bstrDocID, BSTR* pbstrDescription)
 {
     return PROVIDER_METHOD(L"GetDocIDDescription", {
+        if (!OutPointersPresent(pbstrDescription))
+            return E_POINTER;
         CStdStr strDescription;
         HRESULT hr = m_pHelper->GetDocIDDescription(StdStrFromBstr(bstrDocID), strDescription);
         return PutBstr(pbstrDescription, strDescription, hr);
@@ -463,6 +486,8 @@ STDMETHODIMP CDocProvider::AddHistoryEvent(BSTR bstrDocID, long lEventType, long
 STDMETHODIMP CDocProvider::SelectDocumentEx(long lParentWnd, BSTR bstrFilter, BSTR bstrDocID, BSTR* pbstrSelectedID)
 {
     return PROVIDER_METHOD(L"SelectDocumentEx", {
+        if (!OutPointersPresent(pbstrSelectedID))
+            return E_POINTER;
         CStdStr strSelectedID;
         HRESULT hr = m_pHelper->SelectDocumentEx(lParentWnd, StdStrFromBstr(bstrFilter), StdStrFromBstr(bstrDocID),
                                                  strSelectedID);
@@ -473,6 +498,8 @@ STDMETHODIMP CDocProvider::SelectDocumentEx(long lParentWnd, BSTR bstrFilter, BS
 STDMETHODIMP CDocProvider::GetLatestVersion(BSTR* pbstrDocID)
 {
     return PROVIDER_METHOD(L"GetLatestVersion", {
+        if (!OutPointersPresent(pbstrDocID))
+            return E_POINTER;
         // The incoming BSTR stays the host's: it is overwritten, not freed.
         CStdStr strDocID = StdStrFromBstr(pbstrDocID);
         HRESULT hr = m_pHelper->GetLatestVersion(strDocID);
@@ -483,6 +510,8 @@ STDMETHODIMP CDocProvider::GetLatestVersion(BSTR* pbstrDocID)
 STDMETHODIMP CDocProvider::GetRelatedDocuments(BSTR bstrDocID, long* plCount, CVDOCUMENT** ppDocs)
 {
     return PROVIDER_METHOD(L"GetRelatedDocuments", {
+        if (!OutPointersPresent(plCount, ppDocs))
+            return E_POINTER;
         try
         {
             std::vector<CVDocNonCom> docs;
@@ -502,6 +531,8 @@ STDMETHODIMP CDocProvider::GetRelatedDocuments(BSTR bstrDocID, long* plCount, CV
 STDMETHODIMP CDocProvider::GetVersions(BSTR bstrDocID, long* plCount, CVDOCUMENTVERSION** ppVersions)
 {
     return PROVIDER_METHOD(L"GetVersions", {
+        if (!OutPointersPresent(plCount, ppVersions))
+            return E_POINTER;
         try
         {
             std::vector<CVDocumentVersionNoCom> versions;
@@ -521,6 +552,8 @@ STDMETHODIMP CDocProvider::GetVersions(BSTR bstrDocID, long* plCount, CVDOCUMENT
 STDMETHODIMP CDocProvider::RelateDocument(CVDOCUMENT* pDoc, BSTR bstrParentID)
 {
     return PROVIDER_METHOD(L"RelateDocument", {
+        if (!OutPointersPresent(pDoc))
+            return E_POINTER;
         CVDocNonCom doc(pDoc);
         return PutDocument(pDoc, doc, m_pHelper->RelateDocument(doc, StdStrFromBstr(bstrParentID)));
     });
@@ -534,6 +567,8 @@ STDMETHODIMP CDocProvider::DeleteDocument(BSTR bstrDocID)
 STDMETHODIMP CDocProvider::TranslateOdmaID(BSTR bstrOdmaID, BSTR* pbstrDocID)
 {
     return PROVIDER_METHOD(L"TranslateOdmaID", {
+        if (!OutPointersPresent(pbstrDocID))
+            return E_POINTER;
         CStdStr strDocID;
         HRESULT hr = m_pHelper->TranslateOdmaID(StdStrFromBstr(bstrOdmaID), strDocID);
         hr = PutBstr(pbstrDocID, strDocID, hr);
@@ -544,6 +579,8 @@ STDMETHODIMP CDocProvider::TranslateOdmaID(BSTR bstrOdmaID, BSTR* pbstrDocID)
 STDMETHODIMP CDocProvider::GetDocumentLockStatus(BSTR bstrDocID, long* plStatus, BSTR* pbstrOwner)
 {
     return PROVIDER_METHOD(L"GetDocumentLockStatus", {
+        if (!OutPointersPresent(plStatus, pbstrOwner))
+            return E_POINTER;
         CStdStr strOwner;
         HRESULT hr = m_pHelper->GetDocumentLockStatus(StdStrFromBstr(bstrDocID), plStatus, strOwner);
         return PutBstr(pbstrOwner, strOwner, hr);
@@ -567,6 +604,8 @@ STDMETHODIMP CDocProvider::LockDocumentAsOtherUserForTesting(BSTR bstrDocID, BST
 STDMETHODIMP CDocProvider::ImportDocument(CVDOCUMENT* pDoc, short nFlags)
 {
     return PROVIDER_METHOD(L"ImportDocument", {
+        if (!OutPointersPresent(pDoc))
+            return E_POINTER;
         CVDocNonCom doc(pDoc);
         return PutDocument(pDoc, doc, m_pHelper->ImportDocument(doc, nFlags));
     });
@@ -575,6 +614,8 @@ STDMETHODIMP CDocProvider::ImportDocument(CVDOCUMENT* pDoc, short nFlags)
 STDMETHODIMP CDocProvider::GetCurrentDmsUser(BSTR bstrDocID, BSTR* pbstrUser)
 {
     return PROVIDER_METHOD(L"GetCurrentDmsUser", {
+        if (!OutPointersPresent(pbstrUser))
+            return E_POINTER;
         CStdStr strUser;
         HRESULT hr = m_pHelper->GetCurrentDmsUser(StdStrFromBstr(bstrDocID), strUser);
         return PutBstr(pbstrUser, strUser, hr);

@@ -70,6 +70,19 @@ struct HostDocument
     std::wstring LocalFile() const { return doc.bstrLocalFile ? doc.bstrLocalFile : L""; }
 };
 
+// A BSTR value no call may write over.
+BSTR const kUntouchedBstr = reinterpret_cast<BSTR>(static_cast<INT_PTR>(0x5A5A));
+
+// Every DMS method that the document calls may reach.
+const wchar_t* const kDmsMethods[] = {
+    L"IApplication::Libraries", L"ILibraries::Item", L"ILibrary::GetProfile", L"IProfile::Versions",
+    L"IVersions::Item", L"IProfile::CurrentVersion", L"IVersion::GetProfile", L"IProfile::WorkingFolder",
+    L"IVersion::FilePath", L"IVersion::Fetch", L"IProfile::Columns", L"IColumns::Item", L"IColumn::Value",
+    L"IProfile::SelectForEdit", L"IVersion::LockVersionForEdit", L"IVersion::UnlockVersion",
+    L"IProfile::ReleaseDoc", L"IProfile::PutLocalFile", L"IVersion::Label", L"IProfile::Library",
+    L"ILibrary::Name", L"IProfile::DocNumber", L"IVersion::Date", L"ILibrary::UserID",
+    L"IApplication::CurrentLibrary", L"IApplicationState::ConnectionState", L"IDMSession::Logon"};
+
 class DocumentTest : public ::testing::Test
 {
 protected:
@@ -303,6 +316,56 @@ TEST_F(DocumentTest, ClosesOnBothClientGenerations)
     }
 }
 
+// Closing gives the check-out back or says that it could not: with any one DMS call of the close
+// failing, the answer is a failure code (and the host keeps its file) or the lock is gone.
+TEST_F(DocumentTest, CloseNeverReportsSuccessWhileTheCheckOutIsHeld)
+{
+    int injected = 0;
+    for (const wchar_t* version : {L"5.3", L"6.0"})
+    {
+        ASSERT_EQ(S_OK, StandIn_Install(version));
+        auto checkOut = [&](HostDocument& host) {
+            StandIn_ClearFaults();
+            StandIn_SetLock(L"LIB", m_lDoc, nullptr);
+            ASSERT_EQ(S_OK, m_pProvider->GetDocument(Id(m_lDoc, L"1"), 2, &host.doc)) << version;
+            ASSERT_EQ(1, host.doc.lFlags);
+            StandIn_ClearFaults();
+        };
+        std::vector<std::pair<std::wstring, LONG>> calls;
+        {
+            HostDocument host;
+            checkOut(host);
+            ASSERT_EQ(S_OK, m_pProvider->CloseDocument(&host.doc, 0));
+            for (const wchar_t* method : kDmsMethods)
+                if (LONG n = StandIn_CallCount(method))
+                    calls.emplace_back(method, n);
+        }
+        ASSERT_GT(calls.size(), 3u);
+        for (const auto& call : calls)
+        {
+            for (LONG at = 1; at <= call.second; ++at)
+            {
+                const std::string where = std::string(call.first.begin(), call.first.end()) + " at " +
+                                          std::to_string(at) + " on " + (version[0] == L'6' ? "DM 6" : "DM 5");
+                HostDocument host;
+                checkOut(host);
+                const std::wstring local = host.LocalFile();
+                ASSERT_EQ(S_OK, StandIn_InjectFault(call.first.c_str(), E_FAIL, 0, at, FALSE));
+                const HRESULT hr = m_pProvider->CloseDocument(&host.doc, 0);
+                StandIn_ClearFaults();
+                ++injected;
+                if (SUCCEEDED(hr))
+                    EXPECT_EQ(0, LockState(m_lDoc)) << "closed while still checked out: " << where;
+                else
+                    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(local.c_str()))
+                        << "the host's file went with a failed close: " << where;
+                DeleteFileW(local.c_str());
+            }
+        }
+    }
+    EXPECT_GT(injected, 10);
+}
+
 TEST_F(DocumentTest, OfflineFailureIsReportedAsOfflineSuccess)
 {
     ASSERT_EQ(S_OK, StandIn_SetConnectionState(1));
@@ -323,6 +386,19 @@ TEST_F(DocumentTest, DescribesDocumentsInTheCacheFileNameForm)
     bstr = nullptr;
     EXPECT_EQ(E_DOCUMENT_NOT_FOUND, m_pProvider->GetDocIDDescription(_bstr_t(L"PowerDocs://LIB/999999/1"), &bstr));
     SysFreeString(bstr);
+
+    // A name that cannot be read is no name: no description, and a fetched record stays nameless.
+    ASSERT_EQ(S_OK, StandIn_InjectFault(L"IColumn::Value", E_FAIL, 0, 1, FALSE));
+    bstr = nullptr;
+    EXPECT_EQ(E_FAIL, m_pProvider->GetDocIDDescription(Id(m_lDoc, L"2"), &bstr));
+    EXPECT_STREQ(L"", bstr);
+    SysFreeString(bstr);
+    StandIn_ClearFaults();
+    HostDocument host;
+    ASSERT_EQ(S_OK, StandIn_InjectFault(L"IColumn::Value", E_FAIL, 0, 1, FALSE));
+    EXPECT_EQ(S_OK, m_pProvider->GetDocument(Id(m_lDoc, L"2"), 0, &host.doc));
+    EXPECT_TRUE(host.doc.bstrName == nullptr || *host.doc.bstrName == L'\0') << "not \"0\"";
+    DeleteFileW(host.LocalFile().c_str());
 }
 
 // Fetches a version into the DMS's cache directly and answers the cached file's path.
@@ -378,6 +454,15 @@ TEST_F(DocumentTest, ResolvesCachedFilesAndOdmaIDsToDocumentIDs)
     option.SetDword(0);
     EXPECT_EQ(E_INVALIDARG, resolve(FetchIntoCache(m_lDoc, L"1"), nullptr)) << "resolution switched off";
 
+    // An ODMA ID fetches the version it names, as its document ID would.
+    {
+        HostDocument host;
+        const std::wstring odma = L"::ODMA\\PCDOCS\\LIB\\" + std::to_wstring(m_lDoc) + L"\\1";
+        ASSERT_EQ(S_OK, m_pProvider->GetDocument(_bstr_t(odma.c_str()), 0, &host.doc)) << odma;
+        EXPECT_EQ(expected, std::wstring(host.doc.bstrDocID));
+        DeleteFileW(host.LocalFile().c_str());
+    }
+
     BSTR bstr = nullptr;
     EXPECT_EQ(S_OK, m_pProvider->TranslateOdmaID(_bstr_t(L"::ODMA\\PCDOCS\\LIB\\12\\1"), &bstr));
     EXPECT_STREQ(L"powerdocs://lib/12/1", bstr);
@@ -417,11 +502,19 @@ TEST_F(DocumentTest, BadInputGetsACodeNeverACrash)
 
     HostDocument host;
     EXPECT_EQ(E_DOCUMENT_NOT_FOUND, m_pProvider->GetDocument(nullptr, 0, &host.doc)) << "a null BSTR is an empty ID";
-    EXPECT_EQ(E_DOCUMENT_NOT_FOUND, m_pProvider->CloseDocument(nullptr, 0)) << "a null record is the default record";
-    EXPECT_EQ(E_DOCUMENT_NOT_FOUND, m_pProvider->OpenDocument(nullptr));
-    EXPECT_EQ(E_POINTER, m_pProvider->GetDocument(Id(m_lDoc, L"1"), 8, nullptr)) << "nowhere to put the record";
+    // A missing record or out value is E_POINTER, before any DMS work: no lock is taken for a
+    // record that could not be handed back.
+    StandIn_ClearFaults();
+    EXPECT_EQ(E_POINTER, m_pProvider->CloseDocument(nullptr, 0));
+    EXPECT_EQ(E_POINTER, m_pProvider->OpenDocument(nullptr));
+    EXPECT_EQ(E_POINTER, m_pProvider->GetDocument(Id(m_lDoc, L"1"), 2, nullptr)) << "nowhere to put the record";
     long lState = -1;
     EXPECT_EQ(E_POINTER, m_pProvider->GetDocumentLockStatus(Id(m_lDoc, L"1"), &lState, nullptr));
+    EXPECT_EQ(-1, lState);
+    BSTR bstrOwner = kUntouchedBstr;
+    EXPECT_EQ(E_POINTER, m_pProvider->GetDocumentLockStatus(Id(m_lDoc, L"1"), nullptr, &bstrOwner));
+    EXPECT_EQ(kUntouchedBstr, bstrOwner);
+    EXPECT_EQ(0, StandIn_TotalCalls()) << "no DMS call for a call that cannot answer";
     EXPECT_EQ(E_FAIL, m_pProvider->LockDocument(Id(m_lDoc, L"1"), 99)) << "an unknown lock action";
     EXPECT_EQ(0, LockState(m_lDoc));
 
@@ -434,14 +527,7 @@ TEST_F(DocumentTest, BadInputGetsACodeNeverACrash)
 // (or its documented outcome) and leave no DMS object alive.
 TEST_F(DocumentTest, SurvivesAFailureAtEveryDmsCall)
 {
-    const wchar_t* methods[] = {
-        L"IApplication::Libraries", L"ILibraries::Item", L"ILibrary::GetProfile", L"IProfile::Versions",
-        L"IVersions::Item", L"IProfile::CurrentVersion", L"IVersion::GetProfile", L"IProfile::WorkingFolder",
-        L"IVersion::FilePath", L"IVersion::Fetch", L"IProfile::Columns", L"IColumns::Item", L"IColumn::Value",
-        L"IProfile::SelectForEdit", L"IVersion::LockVersionForEdit", L"IVersion::UnlockVersion",
-        L"IProfile::ReleaseDoc", L"IProfile::PutLocalFile", L"IVersion::Label", L"IProfile::Library",
-        L"ILibrary::Name", L"IProfile::DocNumber", L"IVersion::Date", L"ILibrary::UserID",
-        L"IApplication::CurrentLibrary", L"IApplicationState::ConnectionState", L"IDMSession::Logon"};
+
 
     auto getAndClose = [&]() {
         HostDocument host;
@@ -466,7 +552,7 @@ TEST_F(DocumentTest, SurvivesAFailureAtEveryDmsCall)
         StandIn_ClearFaults();
         operation();
         std::vector<std::pair<std::wstring, LONG>> calls;
-        for (const wchar_t* method : methods)
+        for (const wchar_t* method : kDmsMethods)
             if (LONG n = StandIn_CallCount(method))
                 calls.emplace_back(method, n);
         ASSERT_FALSE(calls.empty());

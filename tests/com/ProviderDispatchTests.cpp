@@ -121,6 +121,8 @@ TEST_F(ProviderTest, WithDmsClientCallsReachTheLogicObject)
     EXPECT_EQ(VARIANT_FALSE, vbOffline);
     EXPECT_EQ(E_POINTER, m_pProvider->IsDmsInOfflineMode(app, nullptr));
 
+    testing_support::ScopedRegValue currentVersion(HKEY_LOCAL_MACHINE, kDmsClientKey, L"CurrentVersion");
+    currentVersion.SetString(L"4.0");
     long lFlags = kSentinelLong;
     EXPECT_EQ(S_OK, m_pProvider->GetCapabilities(app, 0, &lFlags));
     EXPECT_EQ(0, lFlags) << "no DM5 client: offline work is not offered";

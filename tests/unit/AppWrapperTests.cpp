@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "DmsStandInControl.h"
+#include "TestSupport.h"
 #include "dms/AppWrapper.h"
 #include "provider/PDDocProviderHelper.h"
 
@@ -58,6 +59,26 @@ TEST_F(AppWrapperTest, RetriesUntilTheClientIsThereAndReleasesOnce)
     const LONG lAfter = StandIn_LiveObjects();
     CAppWrapper::Instance().ReleaseDispatch();  // a second release does nothing
     EXPECT_EQ(lAfter, StandIn_LiveObjects());
+}
+
+// The logon happens once per process, so this runs in a fresh process of its own.
+TEST_F(AppWrapperTest, ALogonThatRaisesParksNothingAndIsTriedAgain)
+{
+    const wchar_t kChildSwitch[] = L"--logon-child";
+    if (wcsstr(GetCommandLineW(), kChildSwitch))
+    {
+        ASSERT_EQ(S_OK, StandIn_InjectFault(L"IDMSession::Logon", E_ACCESSDENIED, 0, 1, FALSE));
+        EXPECT_FALSE(CAppWrapper::Instance().EnsureAppIsMarshalled());
+        EXPECT_EQ(nullptr, g_lpUnknownStream);
+        StandIn_ClearFaults();
+        EXPECT_TRUE(CAppWrapper::Instance().EnsureAppIsMarshalled());
+        EXPECT_NE(nullptr, g_lpUnknownStream);
+        return;
+    }
+    wchar_t szExe[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, szExe, MAX_PATH);
+    EXPECT_EQ(0, testing_support::RunProgram(L"\"" + std::wstring(szExe) +
+                                             L"\" --gtest_filter=AppWrapperTest.ALogonThatRaises* " + kChildSwitch));
 }
 
 TEST_F(AppWrapperTest, ConnectionStatesOneAndTwoMeanOffline)

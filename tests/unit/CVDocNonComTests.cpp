@@ -110,6 +110,29 @@ TEST(CVDocNonCom, NullOrUnreadableInputGivesEmptyFields)
     SysFreeString(empty);
 }
 
+TEST(CVDocNonCom, ReadsArgumentsToTheirTerminatorNotTheirLengthPrefix)
+{
+    // A host that passes a plain wide string: whatever lies before it is no length.
+    wchar_t plain[] = L"\x0002\x0000PowerDocs://LIB/12/3";
+    EXPECT_EQ(L"PowerDocs://LIB/12/3", StdStrFromBstr(plain + 2));
+
+    // A text that ends exactly where its readable page ends, with a guard page behind it:
+    // without a terminator in reach the reader gives up instead of faulting.
+    SYSTEM_INFO info = {};
+    GetSystemInfo(&info);
+    const size_t cbPage = info.dwPageSize;
+    auto* pBase = static_cast<BYTE*>(VirtualAlloc(nullptr, 2 * cbPage, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    ASSERT_NE(nullptr, pBase);
+    DWORD dwOld = 0;
+    ASSERT_TRUE(VirtualProtect(pBase + cbPage, cbPage, PAGE_NOACCESS, &dwOld));
+    auto* pszTail = reinterpret_cast<wchar_t*>(pBase + cbPage) - 4;
+    wmemcpy(pszTail, L"abc", 4);
+    EXPECT_EQ(L"abc", StdStrFromBstr(pszTail)) << "terminated in the last readable characters";
+    pszTail[3] = L'd';
+    EXPECT_TRUE(StdStrFromBstr(pszTail).empty()) << "no terminator before unreadable memory";
+    VirtualFree(pBase, 0, MEM_RELEASE);
+}
+
 TEST(CVDocNonCom, ToComReplacesHeldStringsWithoutLeaking)
 {
     EXPECT_EQ(E_POINTER, CVDocNonCom().ToCom(nullptr));

@@ -210,7 +210,8 @@ void CheckResolver(const CStdStr& strPath, const CFixedReader& reader, bool bDM6
         ASSERT_THROW(resolver.AsDocID(), std::runtime_error);
 }
 
-// StripID: the first exact ODMA prefix is cut out; otherwise the text after twelve characters
+// StripID: the first exact ODMA prefix is cut out (the scheme taking its place when no "//" is
+// left); otherwise the text after twelve characters
 // resolves as a cache path, or the input comes back unchanged.
 void CheckStrip(const CStdStr& strID, const CFixedReader& reader, bool bDM6)
 {
@@ -220,7 +221,11 @@ void CheckStrip(const CStdStr& strID, const CFixedReader& reader, bool bDM6)
         pos = strID.find(L"::odma\\pcdocs\\");
     if (pos != CStdStr::npos)
     {
-        ASSERT_EQ(strID.substr(0, pos) + strID.substr(pos + 14), strOut);
+        const CStdStr strCut = strID.substr(0, pos) + strID.substr(pos + 14);
+        if (strCut.find(L"//") != CStdStr::npos)
+            ASSERT_EQ(strCut, strOut);
+        else
+            ASSERT_EQ(strID.substr(0, pos) + L"PowerDocs://" + strID.substr(pos + 14), strOut);
         return;
     }
     const std::vector<CStdStr> p = Scan(strID.size() > 12 ? CStdStr(strID.substr(12)) : CStdStr(), bDM6);

@@ -164,9 +164,9 @@ TEST(StripID, OdmaPrefixesAreCutAndCachePathsResolved)
         const wchar_t* pszInput;
         const wchar_t* pszExpected;
     } kCases[] = {
-        {L"::ODMA\\PCDOCS\\LIB\\123\\1", L"LIB\\123\\1"},
-        {L"x::odma\\pcdocs\\LIB\\5\\1", L"xLIB\\5\\1"},
-        {L"a::odma\\pcdocs\\b::ODMA\\PCDOCS\\c", L"a::odma\\pcdocs\\bc"},  // upper case is looked for first
+        {L"::ODMA\\PCDOCS\\LIB\\123\\1", L"PowerDocs://LIB\\123\\1"},
+        {L"x::odma\\pcdocs\\LIB\\5\\1", L"xPowerDocs://LIB\\5\\1"},
+        {L"a::odma\\pcdocs\\b::ODMA\\PCDOCS\\c", L"a::odma\\pcdocs\\bPowerDocs://c"},  // upper case first
         {L"PowerDocs://::ODMA\\PCDOCS\\LIB\\123\\1", L"PowerDocs://LIB\\123\\1"},
         {L"PowerDocs://C:\\Shadow\\LIB-#1234-v2-Budget.doc", L"PowerDocs://LIB/1234/2"},
         {L"123456789012LIB-#1-v2-x", L"PowerDocs://LIB/1/2"},  // any twelve characters are dropped
@@ -181,9 +181,12 @@ TEST(StripID, OdmaPrefixesAreCutAndCachePathsResolved)
     EXPECT_EQ(L"PowerDocs://LIB/1234/2", StripID(L"PowerDOCS://\\\\srv\\DMNFSL1\\LIB\\1234\\2\\b.doc", kDM6));
     EXPECT_EQ(CStdStr(10000, L'/'), StripID(CStdStr(10000, L'/'), kDM6));
 
-    // What the ODMA case leaves behind a scheme splits like any document ID.
-    CStdStr strLibrary, strVersion;
-    long lNumber = 0;
-    EXPECT_TRUE(SplitDocID(StripID(L"PowerDocs://::ODMA\\PCDOCS\\LIB\\123\\1", kDM5), strLibrary, lNumber, strVersion));
-    EXPECT_TRUE(strLibrary == L"LIB" && lNumber == 123 && strVersion == L"1");
+    // What the ODMA case leaves, with or without a scheme before it, splits like any document ID.
+    for (const wchar_t* pszOdma : {L"PowerDocs://::ODMA\\PCDOCS\\LIB\\123\\1", L"::ODMA\\PCDOCS\\LIB\\123\\1"})
+    {
+        CStdStr strLibrary, strVersion;
+        long lNumber = 0;
+        EXPECT_TRUE(SplitDocID(StripID(pszOdma, kDM5), strLibrary, lNumber, strVersion)) << pszOdma;
+        EXPECT_TRUE(strLibrary == L"LIB" && lNumber == 123 && strVersion == L"1") << pszOdma;
+    }
 }

@@ -209,7 +209,7 @@ TEST(LogSettings, DefaultsApplyWithoutValues)
     EXPECT_EQ(DEFAULT_PATH, settings.m_strPath);
 }
 
-TEST(LogSettings, CurrentUserBeatsLocalMachineAndInvalidValuesDoNotCount)
+TEST(LogSettings, TheFirstHiveHoldingAValueDecidesAndInvalidValuesGiveTheDefault)
 {
     CLogRegistry registry;
     registry.Set(HKEY_LOCAL_MACHINE, L"Logging.Enabled", 1);
@@ -226,14 +226,15 @@ TEST(LogSettings, CurrentUserBeatsLocalMachineAndInvalidValuesDoNotCount)
     EXPECT_EQ(2u, settings.m_dwSeverity);
     EXPECT_EQ(L"C:\\user.clf2", settings.m_strPath);
 
-    // A user value of the wrong type or size, or an empty path, gives way to the machine's.
+    // A user value of the wrong type or size, or an empty path, makes the default apply: the
+    // machine's value is not consulted once the user's hive holds the value.
     registry.Set(HKEY_CURRENT_USER, L"Logging.Severity", L"5");
-    EXPECT_EQ(3u, ReadLogSettings().m_dwSeverity);
+    EXPECT_EQ(1u, ReadLogSettings().m_dwSeverity);
     const WORD wShort = 5;
     registry.Set(HKEY_CURRENT_USER, L"Logging.Severity", REG_DWORD, &wShort, sizeof(wShort));
-    EXPECT_EQ(3u, ReadLogSettings().m_dwSeverity);
+    EXPECT_EQ(1u, ReadLogSettings().m_dwSeverity);
     registry.Set(HKEY_CURRENT_USER, L"Logging.Path", L"");
-    EXPECT_EQ(L"C:\\machine.clf2", ReadLogSettings().m_strPath);
+    EXPECT_EQ(DEFAULT_PATH, ReadLogSettings().m_strPath);
 
     // With no valid value in either hive, the default applies.
     const ULONGLONG qwValue = 5;

