@@ -33,10 +33,60 @@ struct ClassEntry
     HRESULT (*pfnFactory)(REFIID riid, void** ppv);
 };
 
+// The class factory of a creatable class. Each creation counts and is timed as a DMS call
+// named pszCall, since a client pays for every object it has the DMS create.
 template <class T>
-HRESULT MakeFactory(REFIID riid, void** ppv)
+class CStandInClassFactory final : public IClassFactory
 {
-    auto* pFactory = new (std::nothrow) CClassFactory<T>();
+public:
+    explicit CStandInClassFactory(const wchar_t* pszCall) : m_pszCall(pszCall) { ComModule::Lock(); }
+    virtual ~CStandInClassFactory() { ComModule::Unlock(); }
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (!ppv)
+            return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory))
+        {
+            *ppv = static_cast<IClassFactory*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_cRef)); }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        LONG c = InterlockedDecrement(&m_cRef);
+        if (c == 0)
+            delete this;
+        return static_cast<ULONG>(c);
+    }
+    STDMETHODIMP CreateInstance(IUnknown* pOuter, REFIID riid, void** ppv) override
+    {
+        const CDmsCallTimer timer(m_pszCall);
+        CFaultInjector::Instance().Count(m_pszCall);
+        return CreateComInstance<T>(pOuter, riid, ppv);
+    }
+    STDMETHODIMP LockServer(BOOL fLock) override
+    {
+        if (fLock)
+            ComModule::Lock();
+        else
+            ComModule::Unlock();
+        return S_OK;
+    }
+
+private:
+    const wchar_t* m_pszCall;
+    LONG m_cRef = 0;
+};
+
+template <class T>
+HRESULT MakeFactory(const wchar_t* pszCall, REFIID riid, void** ppv)
+{
+    auto* pFactory = new (std::nothrow) CStandInClassFactory<T>(pszCall);
     if (!pFactory)
         return E_OUTOFMEMORY;
     pFactory->AddRef();
@@ -46,10 +96,14 @@ HRESULT MakeFactory(REFIID riid, void** ppv)
 }
 
 const ClassEntry kClasses[] = {
-    {&CLSID_Application, L"DMS stand-in Application", &MakeFactory<CApplication>},
-    {&CLSID_SelectForm, L"DMS stand-in SelectForm", &MakeFactory<CSelectForm>},
-    {&CLSID_HistoryEvent, L"DMS stand-in HistoryEvent", &MakeFactory<CHistoryEvent>},
-    {&CLSID_Session, L"DMS stand-in Session", &MakeFactory<CSession>},
+    {&CLSID_Application, L"DMS stand-in Application",
+     [](REFIID riid, void** ppv) { return MakeFactory<CApplication>(L"CoCreateInstance(Application)", riid, ppv); }},
+    {&CLSID_SelectForm, L"DMS stand-in SelectForm",
+     [](REFIID riid, void** ppv) { return MakeFactory<CSelectForm>(L"CoCreateInstance(SelectForm)", riid, ppv); }},
+    {&CLSID_HistoryEvent, L"DMS stand-in HistoryEvent",
+     [](REFIID riid, void** ppv) { return MakeFactory<CHistoryEvent>(L"CoCreateInstance(HistoryEvent)", riid, ppv); }},
+    {&CLSID_Session, L"DMS stand-in Session",
+     [](REFIID riid, void** ppv) { return MakeFactory<CSession>(L"CoCreateInstance(Session)", riid, ppv); }},
 };
 
 std::wstring ClsidKey(const CLSID& clsid)
