@@ -67,7 +67,7 @@ inline BOOL WINAPI TimedCopyFileW(LPCWSTR pszFrom, LPCWSTR pszTo, BOOL bFailIfEx
 
 // Points the module's import of CopyFileW at a wrapper that adds up the time of each copy,
 // so that the module's own copies can be told apart from the rest of its time. False when
-// the module does not import CopyFileW.
+// the module does not import CopyFileW. Calling it again for the same module changes nothing.
 inline bool TimeCopiesOf(HMODULE hModule)
 {
     auto* pBase = reinterpret_cast<BYTE*>(hModule);

@@ -420,7 +420,6 @@ int wmain(int argc, wchar_t** argv)
         const wchar_t* label;
         DWORD bytes;
     } sizes[] = {{L"1 KB", 1u << 10}, {L"1 MB", 1u << 20}, {L"50 MB", 50u << 20}};
-    bool bCopiesTimed = false;
     std::vector<Sample> callsPlain, callsCheckOut;
     _bstr_t firstCallID;
     LONG lFirstCallNumber = 0;
@@ -441,7 +440,9 @@ int wmain(int argc, wchar_t** argv)
                 fwprintf(stderr, L"the provider is not registered\n");
                 return 1;
             }
-            if (!bCopiesTimed && !(bCopiesTimed = TimeCopiesOf(GetModuleHandleW(L"CmQuendrel.dll"))))
+            // Again for each provider: should COM have loaded the module anew, its import is the
+            // system's again.
+            if (!TimeCopiesOf(GetModuleHandleW(L"CmQuendrel.dll")))
             {
                 fwprintf(stderr, L"CmQuendrel.dll does not import CopyFileW: its copies cannot be timed\n");
                 return 1;
