@@ -1,7 +1,7 @@
 # The newcomer's entry points. Each one installs what it needs first.
 PRESETS := i686 x86_64
 
-.PHONY: setup build test demo bench clean
+.PHONY: setup build test demo bench dist clean
 
 setup:
 	@scripts/setup
@@ -20,5 +20,9 @@ demo: build
 bench: build
 	@scripts/bench
 
+# The shipped i686 DLL, stripped, with its debug file, type library, IDL, header and host text.
+dist: setup
+	@scripts/dist
+
 clean:
-	rm -rf build
+	rm -rf build dist

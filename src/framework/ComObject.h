@@ -164,7 +164,13 @@ HRESULT CreateComInstance(IUnknown* pOuter, REFIID riid, void** ppv)
     return pAggregate ? pAggregate->QueryInterface(riid, ppv) : E_OUTOFMEMORY;
 }
 
-template <class T>
+// What a class factory holds around each creation: nothing by default; a module that counts or
+// times its creations passes a scope type of its own.
+struct CNoCreationScope
+{
+};
+
+template <class T, class CreationScope = CNoCreationScope>
 class CClassFactory final : public IClassFactory
 {
 public:
@@ -190,6 +196,7 @@ public:
     }
     STDMETHODIMP CreateInstance(IUnknown* pOuter, REFIID riid, void** ppv) override
     {
+        const CreationScope scope{};
         return CreateComInstance<T>(pOuter, riid, ppv);
     }
     STDMETHODIMP LockServer(BOOL fLock) override
@@ -206,12 +213,12 @@ private:
 };
 
 // DllGetClassObject's answer for class T: a new class factory, queried for riid.
-template <class T>
+template <class T, class CreationScope = CNoCreationScope>
 HRESULT GetClassFactory(REFIID riid, void** ppv)
 {
     if (!ppv)
         return E_POINTER;
     *ppv = nullptr;
-    CComRef<CClassFactory<T>> pFactory = NewComObject<CClassFactory<T>>();
+    CComRef<CClassFactory<T, CreationScope>> pFactory = NewComObject<CClassFactory<T, CreationScope>>();
     return pFactory ? pFactory->QueryInterface(riid, ppv) : E_OUTOFMEMORY;
 }

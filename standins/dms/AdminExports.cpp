@@ -370,6 +370,32 @@ LONG __cdecl StandIn_TotalCalls(void)
     }
 }
 
+double __cdecl StandIn_DmsSeconds(void)
+{
+    try
+    {
+        LARGE_INTEGER frequency;
+        QueryPerformanceFrequency(&frequency);
+        return static_cast<double>(CFaultInjector::Instance().TotalTicks()) / static_cast<double>(frequency.QuadPart);
+    }
+    catch (...)
+    {
+        return 0.0;
+    }
+}
+
+BSTR __cdecl StandIn_CallStatistics(void)
+{
+    try
+    {
+        return SysAllocString(CFaultInjector::Instance().Statistics().c_str());
+    }
+    catch (...)
+    {
+        return nullptr;
+    }
+}
+
 LONG __cdecl StandIn_LiveObjects(void)
 {
     return process_state::LiveObjects();

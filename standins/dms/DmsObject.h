@@ -42,14 +42,22 @@ protected:
     std::wstring m_strError;
 };
 
-// Returns from the current method unless Enter lets it go on (see CDmsObjectBase::Enter).
+// Times the rest of the current method and returns from it unless Enter lets it go on (see
+// CDmsObjectBase::Enter). One per method body.
 #define DMS_ENTER(name)                                        \
+    const CDmsCallTimer dmsCallTimer_(name);                   \
     do                                                         \
     {                                                          \
         const HRESULT hrEnter_ = Enter(name);                  \
         if (hrEnter_ != S_OK)                                  \
             return hrEnter_ == S_FALSE ? S_OK : hrEnter_;      \
     } while (0)
+
+// Times and counts the rest of the current method without clearing the error state and
+// without fault injection: for the calls that read the error state itself.
+#define DMS_COUNT(name)                                        \
+    const CDmsCallTimer dmsCallTimer_(name);                   \
+    CFaultInjector::Instance().Count(name)
 
 #define DMS_RESERVED(n) \
     STDMETHODIMP Reserved##n() override { return E_NOTIMPL; }
@@ -93,6 +101,7 @@ public:
     {
         if (!plNumber)
             return E_POINTER;
+        DMS_COUNT(L"IDMError::ErrorNumber");
         *plNumber = m_lError;
         return S_OK;
     }
@@ -100,6 +109,7 @@ public:
     {
         if (!pbstrText)
             return E_POINTER;
+        DMS_COUNT(L"IDMError::ErrorDescription");
         *pbstrText = SysAllocString(m_strError.c_str());
         return *pbstrText ? S_OK : E_OUTOFMEMORY;
     }

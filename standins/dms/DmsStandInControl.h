@@ -78,12 +78,22 @@ LONG __cdecl StandIn_PendingFormAnswers(void);
 // records that DMS error number and answers success with empty results (status 0, no object).
 HRESULT __cdecl StandIn_InjectFault(const wchar_t* pszMethod, HRESULT hrFailure, LONG lErrorNumber, LONG lAtCall,
                                     BOOL bAlways);
-// Clears every fault, the call counts and the parent-window record of this process.
+// Clears every fault, the call counts and times and the parent-window record of this process.
 void __cdecl StandIn_ClearFaults(void);
-// Calls of the named method in this process since the last StandIn_ClearFaults.
+// Calls of the named method in this process since the last StandIn_ClearFaults. Creating one
+// of the stand-in's classes counts as a call named "CoCreateInstance(<class>)", e.g.
+// "CoCreateInstance(Application)"; reading an object's error state counts as
+// "IDMError::ErrorNumber" and "IDMError::ErrorDescription".
 LONG __cdecl StandIn_CallCount(const wchar_t* pszMethod);
 // Calls of all DMS methods in this process since the last StandIn_ClearFaults.
 LONG __cdecl StandIn_TotalCalls(void);
+// Seconds spent inside the stand-in's methods (from a method's entry to its return, the
+// counted creations included) in this process since the last StandIn_ClearFaults. A method
+// that another method of the stand-in calls is inside its caller's time, never added twice.
+double __cdecl StandIn_DmsSeconds(void);
+// The calls since the last StandIn_ClearFaults, one line per method: its name, a tab, its
+// calls, a tab and the seconds spent inside it. Free it with SysFreeString.
+BSTR __cdecl StandIn_CallStatistics(void);
 // Stand-in COM objects alive in this process.
 LONG __cdecl StandIn_LiveObjects(void);
 // Last value written to an application's ParentWindow in this process, -1 when none was

@@ -1,5 +1,7 @@
 #include "FaultInjector.h"
 
+#include <cwchar>
+
 namespace dms_standin {
 
 CFaultInjector& CFaultInjector::Instance()
@@ -26,7 +28,7 @@ LONG CFaultInjector::CallCount(const std::wstring& strMethod)
 {
     std::lock_guard<std::mutex> guard(m_mutex);
     auto it = m_calls.find(strMethod);
-    return it == m_calls.end() ? 0 : it->second;
+    return it == m_calls.end() ? 0 : it->second.lCalls;
 }
 
 LONG CFaultInjector::TotalCalls()
@@ -34,15 +36,40 @@ LONG CFaultInjector::TotalCalls()
     std::lock_guard<std::mutex> guard(m_mutex);
     LONG lTotal = 0;
     for (const auto& call : m_calls)
-        lTotal += call.second;
+        lTotal += call.second.lCalls;
     return lTotal;
+}
+
+LONGLONG CFaultInjector::TotalTicks()
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    LONGLONG llTotal = 0;
+    for (const auto& call : m_calls)
+        llTotal += call.second.llTicks;
+    return llTotal;
+}
+
+std::wstring CFaultInjector::Statistics()
+{
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    std::lock_guard<std::mutex> guard(m_mutex);
+    std::wstring strText;
+    for (const auto& call : m_calls)
+    {
+        wchar_t szFigures[64] = {};
+        swprintf(szFigures, 64, L"\t%ld\t%.9f\n", call.second.lCalls,
+                 static_cast<double>(call.second.llTicks) / static_cast<double>(frequency.QuadPart));
+        strText += call.first + szFigures;
+    }
+    return strText;
 }
 
 bool CFaultInjector::Check(const wchar_t* pszMethod, HRESULT* phrFailure, LONG* plErrorNumber)
 {
     std::lock_guard<std::mutex> guard(m_mutex);
     const std::wstring strMethod = pszMethod;
-    ++m_calls[strMethod];
+    ++m_calls[strMethod].lCalls;
     auto it = m_faults.find(strMethod);
     if (it == m_faults.end())
         return false;
@@ -54,6 +81,41 @@ bool CFaultInjector::Check(const wchar_t* pszMethod, HRESULT* phrFailure, LONG* 
     *phrFailure = fault.hrFailure;
     *plErrorNumber = fault.lErrorNumber;
     return true;
+}
+
+void CFaultInjector::Count(const wchar_t* pszMethod)
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    ++m_calls[pszMethod].lCalls;
+}
+
+void CFaultInjector::AddTime(const wchar_t* pszMethod, LONGLONG llStartTicks)
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    Usage& usage = m_calls[pszMethod];
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    usage.llTicks += now.QuadPart - llStartTicks;
+}
+
+namespace {
+thread_local int t_nTimedDepth = 0;  // timed stand-in calls open on this thread
+}  // namespace
+
+CDmsCallTimer::CDmsCallTimer(const wchar_t* pszMethod) : m_pszMethod(pszMethod)
+{
+    if (t_nTimedDepth++ == 0)
+    {
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        m_llStart = now.QuadPart;
+    }
+}
+
+CDmsCallTimer::~CDmsCallTimer()
+{
+    if (--t_nTimedDepth == 0)
+        CFaultInjector::Instance().AddTime(m_pszMethod, m_llStart);
 }
 
 namespace process_state {

@@ -1,6 +1,7 @@
 #pragma once
-// Per-process test controls of the stand-in: injected faults by method name, call counts, the
-// live-object count and the last parent window written to an application object.
+// Per-process test controls of the stand-in: injected faults by method name, call counts and
+// the time spent inside the stand-in's methods, the live-object count and the last parent
+// window written to an application object.
 #include <windows.h>
 
 #include <map>
@@ -9,21 +10,32 @@
 
 namespace dms_standin {
 
-// Makes named methods fail on purpose and counts every call by name; one instance per process.
+// Makes named methods fail on purpose, counts every call by name and adds up the time spent
+// inside each method; one instance per process.
 class CFaultInjector
 {
 public:
     static CFaultInjector& Instance();
 
     void Inject(const std::wstring& strMethod, HRESULT hrFailure, LONG lErrorNumber, LONG lAtCall, bool bAlways);
+    // Drops every fault, call count and accumulated time.
     void Clear();
     LONG CallCount(const std::wstring& strMethod);
     // Calls of every method since the last Clear.
     LONG TotalCalls();
+    // Performance-counter ticks spent inside the stand-in's methods since the last Clear.
+    LONGLONG TotalTicks();
+    // One line per method called since the last Clear: name, tab, calls, tab, seconds.
+    std::wstring Statistics();
 
     // Counts a call of the method; true when a fault applies to this call, with the HRESULT
     // to return or (when non-zero) the DMS error number to record instead.
     bool Check(const wchar_t* pszMethod, HRESULT* phrFailure, LONG* plErrorNumber);
+    // Counts a call of a method that no fault can make fail.
+    void Count(const wchar_t* pszMethod);
+    // Adds the time from llStartTicks to now to the method. The clock is read after the
+    // bookkeeping, so that its cost falls inside the stand-in's time and not the caller's.
+    void AddTime(const wchar_t* pszMethod, LONGLONG llStartTicks);
 
 private:
     struct Fault
@@ -35,8 +47,29 @@ private:
         LONG lSeen;
     };
     std::mutex m_mutex;
+    struct Usage
+    {
+        LONG lCalls = 0;
+        LONGLONG llTicks = 0;
+    };
     std::map<std::wstring, Fault> m_faults;
-    std::map<std::wstring, LONG> m_calls;
+    std::map<std::wstring, Usage> m_calls;
+};
+
+// Times one call of a stand-in method, from its construction at the method's entry to its
+// destruction at the method's return. Only the outermost timed call of a thread adds its time,
+// so a method that calls another method of the stand-in is not counted twice.
+class CDmsCallTimer
+{
+public:
+    explicit CDmsCallTimer(const wchar_t* pszMethod);
+    ~CDmsCallTimer();
+    CDmsCallTimer(const CDmsCallTimer&) = delete;
+    CDmsCallTimer& operator=(const CDmsCallTimer&) = delete;
+
+private:
+    const wchar_t* m_pszMethod;
+    LONGLONG m_llStart = 0;
 };
 
 // Counters of the process that tests read through the admin exports.

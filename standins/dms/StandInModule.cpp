@@ -20,11 +20,27 @@ struct ClassEntry
     HRESULT (*pfnFactory)(REFIID riid, void** ppv);
 };
 
+// Each creation of a class counts and is timed as a DMS call named pszCall, since a client pays
+// for every object it has the DMS create.
+template <const wchar_t* pszCall>
+struct CCountedCreation
+{
+    CCountedCreation() : m_timer(pszCall) { CFaultInjector::Instance().Count(pszCall); }
+    const CDmsCallTimer m_timer;
+};
+
+constexpr wchar_t kCreateApplication[] = L"CoCreateInstance(Application)";
+constexpr wchar_t kCreateSelectForm[] = L"CoCreateInstance(SelectForm)";
+constexpr wchar_t kCreateHistoryEvent[] = L"CoCreateInstance(HistoryEvent)";
+constexpr wchar_t kCreateSession[] = L"CoCreateInstance(Session)";
+
 const ClassEntry kClasses[] = {
-    {&CLSID_Application, L"DMS stand-in Application", &GetClassFactory<CApplication>},
-    {&CLSID_SelectForm, L"DMS stand-in SelectForm", &GetClassFactory<CSelectForm>},
-    {&CLSID_HistoryEvent, L"DMS stand-in HistoryEvent", &GetClassFactory<CHistoryEvent>},
-    {&CLSID_Session, L"DMS stand-in Session", &GetClassFactory<CSession>},
+    {&CLSID_Application, L"DMS stand-in Application",
+     &GetClassFactory<CApplication, CCountedCreation<kCreateApplication>>},
+    {&CLSID_SelectForm, L"DMS stand-in SelectForm", &GetClassFactory<CSelectForm, CCountedCreation<kCreateSelectForm>>},
+    {&CLSID_HistoryEvent, L"DMS stand-in HistoryEvent",
+     &GetClassFactory<CHistoryEvent, CCountedCreation<kCreateHistoryEvent>>},
+    {&CLSID_Session, L"DMS stand-in Session", &GetClassFactory<CSession, CCountedCreation<kCreateSession>>},
 };
 
 std::wstring ClsidKey(const CLSID& clsid)

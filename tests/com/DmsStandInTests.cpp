@@ -6,8 +6,10 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <map>
 #include <memory>
 #include <regex>
+#include <sstream>
 #include <string>
 
 #include "DmsStandInControl.h"
@@ -487,6 +489,60 @@ TEST_F(DmsStandIn, InjectedFaultsRaiseThroughTheSmartPointers)
     StandIn_ClearFaults();
     EXPECT_NO_THROW(CheckLocked(spProfile));
     EXPECT_EQ(0, StandIn_CallCount(L"IVersion::Fetch"));
+}
+
+// What a benchmark reads to tell the DMS's share of an operation: calls by method, creations
+// and error reads included, and the time spent inside them, both cleared with the faults.
+TEST_F(DmsStandIn, CountsAndTimesEachCallUntilCleared)
+{
+    StandIn_ClearFaults();
+    EXPECT_EQ(0.0, StandIn_DmsSeconds());
+    BSTR bstrEmpty = StandIn_CallStatistics();
+    EXPECT_EQ(L"", ToString(bstrEmpty));
+
+    IProfilePtr spProfile = OpenProfile(L"LIB", m_lBudget);
+    const double dAfterLookup = StandIn_DmsSeconds();
+    EXPECT_GT(dAfterLookup, 0.0);
+    IVersionsPtr spVersions;
+    DmsCheck(spProfile->get_Versions(&spVersions));
+    IVersionPtr spVersion;
+    DmsCheck(spVersions->get_Item(_variant_t(L"2"), &spVersion));
+    ASSERT_EQ(S_OK, StandIn_InjectFault(L"IVersion::Fetch", E_FAIL, 11, 1, FALSE));
+    DmsCheck(spVersion->Fetch(0));
+    // Reading the error state counts as a call and leaves the state as it was.
+    EXPECT_EQ(11, ErrorNumber(spVersion));
+    EXPECT_EQ(11, ErrorNumber(spVersion));
+    EXPECT_GT(StandIn_DmsSeconds(), dAfterLookup);
+
+    BSTR bstrStatistics = StandIn_CallStatistics();
+    const std::wstring statistics = ToString(bstrStatistics);
+    std::map<std::wstring, LONG> calls;
+    double dSum = 0;
+    std::wistringstream lines(statistics);
+    std::wstring method;
+    LONG lCalls = 0;
+    double dSeconds = 0;
+    while (std::getline(lines, method, L'\t') && lines >> lCalls >> dSeconds)
+    {
+        lines.ignore(1);
+        calls[method] = lCalls;
+        dSum += dSeconds;
+        EXPECT_GE(dSeconds, 0.0) << std::string(method.begin(), method.end());
+    }
+    const std::map<std::wstring, LONG> expected = {
+        {L"CoCreateInstance(Application)", 1}, {L"IApplication::Libraries", 1}, {L"ILibraries::Item", 1},
+        {L"ILibrary::GetProfile", 1},          {L"IProfile::Versions", 1},      {L"IVersions::Item", 1},
+        {L"IVersion::Fetch", 1},               {L"IDMError::ErrorNumber", 2}};
+    EXPECT_EQ(expected, calls) << std::string(statistics.begin(), statistics.end());
+    EXPECT_EQ(9, StandIn_TotalCalls());
+    EXPECT_EQ(1, StandIn_CallCount(L"CoCreateInstance(Application)"));
+    EXPECT_NEAR(StandIn_DmsSeconds(), dSum, 1e-6 * static_cast<double>(calls.size()));
+
+    StandIn_ClearFaults();
+    EXPECT_EQ(0.0, StandIn_DmsSeconds());
+    EXPECT_EQ(0, StandIn_TotalCalls());
+    BSTR bstrCleared = StandIn_CallStatistics();
+    EXPECT_EQ(L"", ToString(bstrCleared));
 }
 
 TEST_F(DmsStandIn, SelectionFormAndVersionChooserAnswerFromTheScriptInOrder)
