@@ -43,37 +43,25 @@ bool NextFormAnswer(std::wstring* pstrVerb, std::wstring* pstrArgument)
 
 STDMETHODIMP CApplication::get_Libraries(ILibraries** ppLibraries)
 {
-    if (!ppLibraries)
-        return E_POINTER;
-    *ppLibraries = nullptr;
-    DMS_ENTER(L"IApplication::Libraries");
+    DMS_ENTER_OUT(L"IApplication::Libraries", ppLibraries, nullptr);
     return CreateDmsObject<CLibraries>(ppLibraries, [](CLibraries&) {});
 }
 
 STDMETHODIMP CApplication::get_UserName(BSTR* pbstrUser)
 {
-    if (!pbstrUser)
-        return E_POINTER;
-    *pbstrUser = nullptr;
-    DMS_ENTER(L"IApplication::UserName");
+    DMS_ENTER_OUT(L"IApplication::UserName", pbstrUser, nullptr);
     return ReturnString(CCatalog::CurrentUser(), pbstrUser);
 }
 
 STDMETHODIMP CApplication::get_Version(BSTR* pbstrVersion)
 {
-    if (!pbstrVersion)
-        return E_POINTER;
-    *pbstrVersion = nullptr;
-    DMS_ENTER(L"IApplication::Version");
+    DMS_ENTER_OUT(L"IApplication::Version", pbstrVersion, nullptr);
     return ReturnString(CClientSetup::ClientVersion(), pbstrVersion);
 }
 
 STDMETHODIMP CApplication::get_CurrentLibrary(ILibrary** ppLibrary)
 {
-    if (!ppLibrary)
-        return E_POINTER;
-    *ppLibrary = nullptr;
-    DMS_ENTER(L"IApplication::CurrentLibrary");
+    DMS_ENTER_OUT(L"IApplication::CurrentLibrary", ppLibrary, nullptr);
     const std::wstring strLibrary = CCatalog::CurrentLibrary();
     if (strLibrary.empty())
         return Fail(DISP_E_BADINDEX, 9, L"The DMS has no library");
@@ -98,10 +86,7 @@ STDMETHODIMP CApplication::Refresh()
 
 STDMETHODIMP CApplication::get_ParentWindow(LONG* plHwnd)
 {
-    if (!plHwnd)
-        return E_POINTER;
-    *plHwnd = 0;
-    DMS_ENTER(L"IApplication::ParentWindow");
+    DMS_ENTER_OUT(L"IApplication::ParentWindow", plHwnd, 0);
     const LONG lHwnd = process_state::ParentWindow();
     *plHwnd = lHwnd == -1 ? 0 : lHwnd;
     return S_OK;
@@ -116,10 +101,7 @@ STDMETHODIMP CApplication::put_ParentWindow(LONG lHwnd)
 
 STDMETHODIMP CApplication::get_ConnectionState(LONG* plState)
 {
-    if (!plState)
-        return E_POINTER;
-    *plState = 0;
-    DMS_ENTER(L"IApplicationState::ConnectionState");
+    DMS_ENTER_OUT(L"IApplicationState::ConnectionState", plState, 0);
     *plState = CCatalog::ConnectionState();
     return S_OK;
 }
@@ -135,10 +117,7 @@ STDMETHODIMP CApplication::put_ConnectionState(LONG lState)
 
 STDMETHODIMP CLibraries::get_Item(VARIANT vKey, ILibrary** ppLibrary)
 {
-    if (!ppLibrary)
-        return E_POINTER;
-    *ppLibrary = nullptr;
-    DMS_ENTER(L"ILibraries::Item");
+    DMS_ENTER_OUT(L"ILibraries::Item", ppLibrary, nullptr);
     std::wstring strName;
     LONG lIndex = 0;
     if (VariantIsText(vKey) && VariantText(vKey, &strName))
@@ -158,10 +137,7 @@ STDMETHODIMP CLibraries::get_Item(VARIANT vKey, ILibrary** ppLibrary)
 
 STDMETHODIMP CLibraries::get_Count(LONG* plCount)
 {
-    if (!plCount)
-        return E_POINTER;
-    *plCount = 0;
-    DMS_ENTER(L"ILibraries::Count");
+    DMS_ENTER_OUT(L"ILibraries::Count", plCount, 0);
     *plCount = static_cast<LONG>(CCatalog::Libraries().size());
     return S_OK;
 }
@@ -197,10 +173,7 @@ STDMETHODIMP CHistoryEvent::put_Text(VARIANT vText)
 
 STDMETHODIMP CHistoryEvent::get_Number1(LONG* plValue)
 {
-    if (!plValue)
-        return E_POINTER;
-    *plValue = 0;
-    DMS_ENTER(L"IHistoryEvent::Number1");
+    DMS_ENTER_OUT(L"IHistoryEvent::Number1", plValue, 0);
     *plValue = m_lNumber1;
     return S_OK;
 }
@@ -214,10 +187,7 @@ STDMETHODIMP CHistoryEvent::put_Number1(LONG lValue)
 
 STDMETHODIMP CHistoryEvent::get_Number2(LONG* plValue)
 {
-    if (!plValue)
-        return E_POINTER;
-    *plValue = 0;
-    DMS_ENTER(L"IHistoryEvent::Number2");
+    DMS_ENTER_OUT(L"IHistoryEvent::Number2", plValue, 0);
     *plValue = m_lNumber2;
     return S_OK;
 }
@@ -255,10 +225,7 @@ STDMETHODIMP CSession::Logon(LONG)
 
 STDMETHODIMP CSession::get_LoggedOn(VARIANT_BOOL* pbLoggedOn)
 {
-    if (!pbLoggedOn)
-        return E_POINTER;
-    *pbLoggedOn = VARIANT_FALSE;
-    DMS_ENTER(L"IDMSession::LoggedOn");
+    DMS_ENTER_OUT(L"IDMSession::LoggedOn", pbLoggedOn, VARIANT_FALSE);
     *pbLoggedOn = g_lLoggedOn ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
 }

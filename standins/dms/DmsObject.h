@@ -59,6 +59,17 @@ protected:
     const CDmsCallTimer dmsCallTimer_(name);                   \
     CFaultInjector::Instance().Count(name)
 
+// Starts a method with an out value: a null out pointer is E_POINTER; otherwise the out value
+// is emptied before the method is entered, so that every failure leaves it empty.
+#define DMS_ENTER_OUT(name, pOut, empty) \
+    do                                   \
+    {                                    \
+        if (!(pOut))                     \
+            return E_POINTER;            \
+        *(pOut) = empty;                 \
+        DMS_ENTER(name);                 \
+    } while (0)
+
 #define DMS_RESERVED(n) \
     STDMETHODIMP Reserved##n() override { return E_NOTIMPL; }
 

@@ -158,6 +158,9 @@ public:
 private:
     HRESULT RequireStored();
     HRESULT LockedByOther(std::wstring* pstrOwner) const;
+    HRESULT OpenCurrentVersion(IVersion** ppVersion);
+    // The status of a call that another user's lock refuses: 1, or 0 with the DMS error.
+    HRESULT RefuseWhileLockedByOther(short* pnStatus);
 
     std::wstring m_strLibrary;
     LONG m_lNumber = 0;
@@ -274,6 +277,17 @@ private:
     // One text field of the catalog record, read or written as the named method.
     HRESULT GetRecordText(const wchar_t* pszMethod, std::wstring VersionRecord::*pField, BSTR* pbstr);
     HRESULT SetRecordText(const wchar_t* pszMethod, const wchar_t* pszValueName, BSTR bstrValue);
+    // Any other field of the catalog record, read as the named method.
+    template <class T, class Read>
+    HRESULT GetRecordValue(const wchar_t* pszMethod, T* pOut, T empty, Read read)
+    {
+        DMS_ENTER_OUT(pszMethod, pOut, empty);
+        VersionRecord record;
+        HRESULT hr = Record(&record);
+        if (SUCCEEDED(hr))
+            *pOut = read(record);
+        return hr;
+    }
     HRESULT AddVersionFrom(const std::wstring& strLabel, BSTR bstrComment, const VARIANT& vAuthor,
                         const VARIANT& vTypist, IVersion** ppVersion);
 };

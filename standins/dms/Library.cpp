@@ -10,28 +10,19 @@ const wchar_t* const kRightNames[] = {L"User.DeleteVersions", L"User.DeleteDocum
 
 STDMETHODIMP CLibrary::get_Application(IApplication** ppApp)
 {
-    if (!ppApp)
-        return E_POINTER;
-    *ppApp = nullptr;
-    DMS_ENTER(L"ILibrary::Application");
+    DMS_ENTER_OUT(L"ILibrary::Application", ppApp, nullptr);
     return OpenApplication(ppApp);
 }
 
 STDMETHODIMP CLibrary::get_UserID(BSTR* pbstrUser)
 {
-    if (!pbstrUser)
-        return E_POINTER;
-    *pbstrUser = nullptr;
-    DMS_ENTER(L"ILibrary::UserID");
+    DMS_ENTER_OUT(L"ILibrary::UserID", pbstrUser, nullptr);
     return ReturnString(CCatalog::CurrentUser(), pbstrUser);
 }
 
 STDMETHODIMP CLibrary::GetProfile(VARIANT vDocNumber, IProfile** ppProfile)
 {
-    if (!ppProfile)
-        return E_POINTER;
-    *ppProfile = nullptr;
-    DMS_ENTER(L"ILibrary::GetProfile");
+    DMS_ENTER_OUT(L"ILibrary::GetProfile", ppProfile, nullptr);
     VARIANT number;
     VariantInit(&number);
     if (FAILED(VariantChangeType(&number, &vDocNumber, 0, VT_I4)))
@@ -45,38 +36,26 @@ STDMETHODIMP CLibrary::GetProfile(VARIANT vDocNumber, IProfile** ppProfile)
 
 STDMETHODIMP CLibrary::get_Description(BSTR* pbstrText)
 {
-    if (!pbstrText)
-        return E_POINTER;
-    *pbstrText = nullptr;
-    DMS_ENTER(L"ILibrary::Description");
+    DMS_ENTER_OUT(L"ILibrary::Description", pbstrText, nullptr);
     return ReturnString(L"Library " + m_strName, pbstrText);
 }
 
 STDMETHODIMP CLibrary::get_ProfileCount(LONG* plCount)
 {
-    if (!plCount)
-        return E_POINTER;
-    *plCount = 0;
-    DMS_ENTER(L"ILibrary::ProfileCount");
+    DMS_ENTER_OUT(L"ILibrary::ProfileCount", plCount, 0);
     *plCount = static_cast<LONG>(CCatalog::Profiles(m_strName).size());
     return S_OK;
 }
 
 STDMETHODIMP CLibrary::get_Name(BSTR* pbstrName)
 {
-    if (!pbstrName)
-        return E_POINTER;
-    *pbstrName = nullptr;
-    DMS_ENTER(L"ILibrary::Name");
+    DMS_ENTER_OUT(L"ILibrary::Name", pbstrName, nullptr);
     return ReturnString(m_strName, pbstrName);
 }
 
 STDMETHODIMP CLibrary::GetApplicationExtension(BSTR bstrAppID, BSTR* pbstrExtension)
 {
-    if (!pbstrExtension)
-        return E_POINTER;
-    *pbstrExtension = nullptr;
-    DMS_ENTER(L"ILibrary::GetApplicationExtension");
+    DMS_ENTER_OUT(L"ILibrary::GetApplicationExtension", pbstrExtension, nullptr);
     const std::wstring strAppID = bstrAppID ? bstrAppID : L"";
     std::wstring strExtension;
     if (!CCatalog::ApplicationExtension(strAppID, &strExtension))
@@ -86,10 +65,7 @@ STDMETHODIMP CLibrary::GetApplicationExtension(BSTR bstrAppID, BSTR* pbstrExtens
 
 STDMETHODIMP CLibrary::GetApplicationID(BSTR bstrExtension, BSTR* pbstrAppID)
 {
-    if (!pbstrAppID)
-        return E_POINTER;
-    *pbstrAppID = nullptr;
-    DMS_ENTER(L"ILibrary::GetApplicationID");
+    DMS_ENTER_OUT(L"ILibrary::GetApplicationID", pbstrAppID, nullptr);
     const std::wstring strExtension = bstrExtension ? bstrExtension : L"";
     std::wstring strAppID;
     if (!CCatalog::ApplicationForExtension(strExtension, &strAppID))
@@ -99,19 +75,13 @@ STDMETHODIMP CLibrary::GetApplicationID(BSTR bstrExtension, BSTR* pbstrAppID)
 
 STDMETHODIMP CLibrary::get_Rights(IRights** ppRights)
 {
-    if (!ppRights)
-        return E_POINTER;
-    *ppRights = nullptr;
-    DMS_ENTER(L"ILibrary::Rights");
+    DMS_ENTER_OUT(L"ILibrary::Rights", ppRights, nullptr);
     return CreateDmsObject<CRights>(ppRights, [&](CRights& rights) { rights.m_strLibrary = m_strName; });
 }
 
 STDMETHODIMP CLibrary::NewProfile(LONG, VARIANT vAppID, IProfile** ppProfile)
 {
-    if (!ppProfile)
-        return E_POINTER;
-    *ppProfile = nullptr;
-    DMS_ENTER(L"ILibrary::NewProfile");
+    DMS_ENTER_OUT(L"ILibrary::NewProfile", ppProfile, nullptr);
     std::wstring strAppID;
     VariantText(vAppID, &strAppID);
     return CreateDmsObject<CProfile>(ppProfile, [&](CProfile& profile) { profile.InitNew(m_strName, strAppID, L""); });
@@ -161,10 +131,7 @@ STDMETHODIMP CLibrary::NewProfileForm(LONG, VARIANT vAppID, VARIANT* pvProject, 
 
 STDMETHODIMP CLibrary::NewProfileForm(IDM5ProfileForm** ppForm)
 {
-    if (!ppForm)
-        return E_POINTER;
-    *ppForm = nullptr;
-    DMS_ENTER(L"IDM5LibraryForms::NewProfileForm");
+    DMS_ENTER_OUT(L"IDM5LibraryForms::NewProfileForm", ppForm, nullptr);
     return CreateDmsObject<CDM5ProfileForm>(ppForm, [&](CDM5ProfileForm& form) { form.m_strLibrary = m_strName; });
 }
 
@@ -172,10 +139,7 @@ STDMETHODIMP CLibrary::NewProfileForm(IDM5ProfileForm** ppForm)
 
 STDMETHODIMP CRights::get_Item(VARIANT vKey, IRight** ppRight)
 {
-    if (!ppRight)
-        return E_POINTER;
-    *ppRight = nullptr;
-    DMS_ENTER(L"IRights::Item");
+    DMS_ENTER_OUT(L"IRights::Item", ppRight, nullptr);
     std::wstring strName;
     LONG lIndex = 0;
     if (VariantNumber(vKey, &lIndex))
@@ -204,10 +168,7 @@ STDMETHODIMP CRights::get_Item(VARIANT vKey, IRight** ppRight)
 
 STDMETHODIMP CRights::get_Count(LONG* plCount)
 {
-    if (!plCount)
-        return E_POINTER;
-    *plCount = 0;
-    DMS_ENTER(L"IRights::Count");
+    DMS_ENTER_OUT(L"IRights::Count", plCount, 0);
     *plCount = static_cast<LONG>(sizeof(kRightNames) / sizeof(kRightNames[0]));
     return S_OK;
 }
@@ -225,10 +186,7 @@ STDMETHODIMP CRight::get_Value(VARIANT* pvValue)
 
 STDMETHODIMP CRight::get_Name(BSTR* pbstrName)
 {
-    if (!pbstrName)
-        return E_POINTER;
-    *pbstrName = nullptr;
-    DMS_ENTER(L"IRight::Name");
+    DMS_ENTER_OUT(L"IRight::Name", pbstrName, nullptr);
     return ReturnString(m_strName, pbstrName);
 }
 
@@ -285,19 +243,13 @@ STDMETHODIMP CDM5ProfileForm::Show(LONG, VARIANT vExtension, IDispatch** ppProfi
 
 STDMETHODIMP CProject::get_Name(BSTR* pbstrName)
 {
-    if (!pbstrName)
-        return E_POINTER;
-    *pbstrName = nullptr;
-    DMS_ENTER(L"IProject::Name");
+    DMS_ENTER_OUT(L"IProject::Name", pbstrName, nullptr);
     return ReturnString(m_strName, pbstrName);
 }
 
 STDMETHODIMP CProject::get_ProjectID(LONG* plID)
 {
-    if (!plID)
-        return E_POINTER;
-    *plID = 0;
-    DMS_ENTER(L"IProject::ProjectID");
+    DMS_ENTER_OUT(L"IProject::ProjectID", plID, 0);
     *plID = 1;
     return S_OK;
 }

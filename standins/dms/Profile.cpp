@@ -97,10 +97,7 @@ HRESULT CProfile::LockedByOther(std::wstring* pstrOwner) const
 
 STDMETHODIMP CProfile::get_WorkingFolder(BSTR* pbstrFolder)
 {
-    if (!pbstrFolder)
-        return E_POINTER;
-    *pbstrFolder = nullptr;
-    DMS_ENTER(L"IProfile::WorkingFolder");
+    DMS_ENTER_OUT(L"IProfile::WorkingFolder", pbstrFolder, nullptr);
     return ReturnString(Value(L"WorkingFolder"), pbstrFolder);
 }
 
@@ -113,39 +110,27 @@ STDMETHODIMP CProfile::put_WorkingFolder(BSTR bstrFolder)
 
 STDMETHODIMP CProfile::get_Library(ILibrary** ppLibrary)
 {
-    if (!ppLibrary)
-        return E_POINTER;
-    *ppLibrary = nullptr;
-    DMS_ENTER(L"IProfile::Library");
+    DMS_ENTER_OUT(L"IProfile::Library", ppLibrary, nullptr);
     return OpenLibrary(m_strLibrary, ppLibrary);
 }
 
 STDMETHODIMP CProfile::get_FormName(BSTR* pbstrForm)
 {
-    if (!pbstrForm)
-        return E_POINTER;
-    *pbstrForm = nullptr;
-    DMS_ENTER(L"IProfile::FormName");
+    DMS_ENTER_OUT(L"IProfile::FormName", pbstrForm, nullptr);
     std::wstring strForm = Value(L"FormName");
     return ReturnString(strForm.empty() ? std::wstring(kDefaultFormName) : strForm, pbstrForm);
 }
 
 STDMETHODIMP CProfile::get_DocNumber(LONG* plNumber)
 {
-    if (!plNumber)
-        return E_POINTER;
-    *plNumber = 0;
-    DMS_ENTER(L"IProfile::DocNumber");
+    DMS_ENTER_OUT(L"IProfile::DocNumber", plNumber, 0);
     *plNumber = m_lNumber;
     return S_OK;
 }
 
 STDMETHODIMP CProfile::get_Versions(IVersions** ppVersions)
 {
-    if (!ppVersions)
-        return E_POINTER;
-    *ppVersions = nullptr;
-    DMS_ENTER(L"IProfile::Versions");
+    DMS_ENTER_OUT(L"IProfile::Versions", ppVersions, nullptr);
     HRESULT hr = RequireStored();
     if (FAILED(hr))
         return hr;
@@ -155,12 +140,9 @@ STDMETHODIMP CProfile::get_Versions(IVersions** ppVersions)
     });
 }
 
-STDMETHODIMP CProfile::get_CurrentVersion(IVersion** ppVersion)
+// The current version is also the latest: the stand-in has no older current version.
+HRESULT CProfile::OpenCurrentVersion(IVersion** ppVersion)
 {
-    if (!ppVersion)
-        return E_POINTER;
-    *ppVersion = nullptr;
-    DMS_ENTER(L"IProfile::CurrentVersion");
     HRESULT hr = RequireStored();
     if (FAILED(hr))
         return hr;
@@ -170,29 +152,23 @@ STDMETHODIMP CProfile::get_CurrentVersion(IVersion** ppVersion)
     return OpenVersion(m_strLibrary, m_lNumber, strLabel, ppVersion);
 }
 
+STDMETHODIMP CProfile::get_CurrentVersion(IVersion** ppVersion)
+{
+    DMS_ENTER_OUT(L"IProfile::CurrentVersion", ppVersion, nullptr);
+    return OpenCurrentVersion(ppVersion);
+}
+
 STDMETHODIMP CProfile::get_LatestVersion(IVersion** ppVersion)
 {
-    if (!ppVersion)
-        return E_POINTER;
-    *ppVersion = nullptr;
-    DMS_ENTER(L"IProfile::LatestVersion");
-    HRESULT hr = RequireStored();
-    if (FAILED(hr))
-        return hr;
-    const std::wstring strLabel = CCatalog::CurrentVersionLabel(m_strLibrary, m_lNumber);
-    if (strLabel.empty())
-        return Fail(DISP_E_BADINDEX, 9, L"The document has no version");
-    return OpenVersion(m_strLibrary, m_lNumber, strLabel, ppVersion);
+    DMS_ENTER_OUT(L"IProfile::LatestVersion", ppVersion, nullptr);
+    return OpenCurrentVersion(ppVersion);
 }
 
 // The client takes the closed local file back; the stand-in has nothing to do with it and
 // answers with the profile itself.
 STDMETHODIMP CProfile::PutLocalFile(LONG, LONG, BSTR, LONG, IDispatch** ppResult)
 {
-    if (!ppResult)
-        return E_POINTER;
-    *ppResult = nullptr;
-    DMS_ENTER(L"IProfile::PutLocalFile");
+    DMS_ENTER_OUT(L"IProfile::PutLocalFile", ppResult, nullptr);
     IProfile* pThis = this;
     pThis->AddRef();
     *ppResult = pThis;
@@ -201,10 +177,7 @@ STDMETHODIMP CProfile::PutLocalFile(LONG, LONG, BSTR, LONG, IDispatch** ppResult
 
 STDMETHODIMP CProfile::get_Columns(IColumns** ppColumns)
 {
-    if (!ppColumns)
-        return E_POINTER;
-    *ppColumns = nullptr;
-    DMS_ENTER(L"IProfile::Columns");
+    DMS_ENTER_OUT(L"IProfile::Columns", ppColumns, nullptr);
     IProfile* pThis = this;
     return CreateDmsObject<CColumns>(ppColumns, [&](CColumns& columns) { columns.m_spProfile = pThis; });
 }
@@ -218,10 +191,7 @@ STDMETHODIMP CProfile::Save(LONG)
 
 STDMETHODIMP CProfile::get_FolderLink(IFolderLink** ppLink)
 {
-    if (!ppLink)
-        return E_POINTER;
-    *ppLink = nullptr;
-    DMS_ENTER(L"IProfile::FolderLink");
+    DMS_ENTER_OUT(L"IProfile::FolderLink", ppLink, nullptr);
     IProfile* pThis = this;
     return CreateDmsObject<CFolderLink>(ppLink, [&](CFolderLink& link) { link.m_spProfile = pThis; });
 }
@@ -232,13 +202,8 @@ STDMETHODIMP CProfile::AddFileForAttachment(VARIANT, VARIANT)
     return S_OK;
 }
 
-// Taking a profile for editing fails only while another user holds the document.
-STDMETHODIMP CProfile::SelectForEdit(LONG, short* pnStatus)
+HRESULT CProfile::RefuseWhileLockedByOther(short* pnStatus)
 {
-    if (!pnStatus)
-        return E_POINTER;
-    *pnStatus = 0;
-    DMS_ENTER(L"IProfile::SelectForEdit");
     HRESULT hr = RequireStored();
     if (FAILED(hr))
         return hr;
@@ -250,6 +215,13 @@ STDMETHODIMP CProfile::SelectForEdit(LONG, short* pnStatus)
     }
     *pnStatus = 1;
     return S_OK;
+}
+
+// Taking a profile for editing fails only while another user holds the document.
+STDMETHODIMP CProfile::SelectForEdit(LONG, short* pnStatus)
+{
+    DMS_ENTER_OUT(L"IProfile::SelectForEdit", pnStatus, 0);
+    return RefuseWhileLockedByOther(pnStatus);
 }
 
 // Giving the profile back ends the current user's editing: a lock the user holds is released.
@@ -263,31 +235,17 @@ STDMETHODIMP CProfile::ReleaseDoc()
 
 STDMETHODIMP CProfile::DeleteDocument(LONG, short* pnStatus)
 {
-    if (!pnStatus)
-        return E_POINTER;
-    *pnStatus = 0;
-    DMS_ENTER(L"IProfile::DeleteDocument");
-    HRESULT hr = RequireStored();
-    if (FAILED(hr))
-        return hr;
-    std::wstring strOwner;
-    if (LockedByOther(&strOwner) == S_FALSE)
-    {
-        SetError(4, L"The document is checked out by " + strOwner);
-        return S_OK;
-    }
-    CCatalog::DeleteProfile(m_strLibrary, m_lNumber);
-    *pnStatus = 1;
-    return S_OK;
+    DMS_ENTER_OUT(L"IProfile::DeleteDocument", pnStatus, 0);
+    HRESULT hr = RefuseWhileLockedByOther(pnStatus);
+    if (SUCCEEDED(hr) && *pnStatus)
+        CCatalog::DeleteProfile(m_strLibrary, m_lNumber);
+    return hr;
 }
 
 // The profile form's last step: "ok" stores a new profile.
 STDMETHODIMP CProfile::FinishForm(LONG, VARIANT_BOOL* pbOK)
 {
-    if (!pbOK)
-        return E_POINTER;
-    *pbOK = VARIANT_FALSE;
-    DMS_ENTER(L"IProfile::FinishForm");
+    DMS_ENTER_OUT(L"IProfile::FinishForm", pbOK, VARIANT_FALSE);
     std::wstring strVerb, strArgument;
     if (!NextFormAnswer(&strVerb, &strArgument) || strVerb != L"ok")
     {
@@ -302,10 +260,7 @@ STDMETHODIMP CProfile::FinishForm(LONG, VARIANT_BOOL* pbOK)
 // The version chooser: "version <label>" chooses, anything else cancels (no version).
 STDMETHODIMP CProfile::ChooseVersion(LONG, BSTR, IVersion** ppVersion)
 {
-    if (!ppVersion)
-        return E_POINTER;
-    *ppVersion = nullptr;
-    DMS_ENTER(L"IProfile::ChooseVersion");
+    DMS_ENTER_OUT(L"IProfile::ChooseVersion", ppVersion, nullptr);
     HRESULT hr = RequireStored();
     if (FAILED(hr))
         return hr;
@@ -353,10 +308,7 @@ STDMETHODIMP CProfile::AddHistory(VARIANT vDescription, IHistoryEvent* pEvent)
 STDMETHODIMP CProfile::NewAttachment(LONG, BSTR bstrPath, VARIANT vAuthor, VARIANT vTypist, VARIANT vExtension,
                                      VARIANT vReserved, IVersion** ppVersion)
 {
-    if (!ppVersion)
-        return E_POINTER;
-    *ppVersion = nullptr;
-    DMS_ENTER(L"IProfile::NewAttachment");
+    DMS_ENTER_OUT(L"IProfile::NewAttachment", ppVersion, nullptr);
     HRESULT hr = RequireStored();
     if (FAILED(hr))
         return hr;
@@ -382,10 +334,7 @@ STDMETHODIMP CProfile::NewAttachment(LONG, BSTR bstrPath, VARIANT vAuthor, VARIA
 
 STDMETHODIMP CProfile::get_HistoryCount(LONG* plCount)
 {
-    if (!plCount)
-        return E_POINTER;
-    *plCount = 0;
-    DMS_ENTER(L"IProfile::HistoryCount");
+    DMS_ENTER_OUT(L"IProfile::HistoryCount", plCount, 0);
     if (IsStored())
         *plCount = static_cast<LONG>(CCatalog::History(m_strLibrary, m_lNumber).size());
     return S_OK;
@@ -394,10 +343,7 @@ STDMETHODIMP CProfile::get_HistoryCount(LONG* plCount)
 // An entry as one line: description, text, the two numbers and the user, separated by tabs.
 STDMETHODIMP CProfile::GetHistoryEntry(LONG lIndex, BSTR* pbstrEntry)
 {
-    if (!pbstrEntry)
-        return E_POINTER;
-    *pbstrEntry = nullptr;
-    DMS_ENTER(L"IProfile::GetHistoryEntry");
+    DMS_ENTER_OUT(L"IProfile::GetHistoryEntry", pbstrEntry, nullptr);
     const std::vector<HistoryRecord> entries =
         IsStored() ? CCatalog::History(m_strLibrary, m_lNumber) : std::vector<HistoryRecord>();
     if (lIndex < 1 || static_cast<size_t>(lIndex) > entries.size())
@@ -412,10 +358,7 @@ STDMETHODIMP CProfile::GetHistoryEntry(LONG lIndex, BSTR* pbstrEntry)
 
 STDMETHODIMP CColumns::get_Item(VARIANT vName, IColumn** ppColumn)
 {
-    if (!ppColumn)
-        return E_POINTER;
-    *ppColumn = nullptr;
-    DMS_ENTER(L"IColumns::Item");
+    DMS_ENTER_OUT(L"IColumns::Item", ppColumn, nullptr);
     const std::vector<std::wstring> names = ColumnNames();
     std::wstring strName;
     LONG lIndex = 0;
@@ -438,10 +381,7 @@ STDMETHODIMP CColumns::get_Item(VARIANT vName, IColumn** ppColumn)
 
 STDMETHODIMP CColumns::get_Count(LONG* plCount)
 {
-    if (!plCount)
-        return E_POINTER;
-    *plCount = 0;
-    DMS_ENTER(L"IColumns::Count");
+    DMS_ENTER_OUT(L"IColumns::Count", plCount, 0);
     *plCount = static_cast<LONG>(ColumnNames().size());
     return S_OK;
 }
@@ -455,19 +395,13 @@ STDMETHODIMP CColumns::Commit()
 
 STDMETHODIMP CColumn::get_Name(BSTR* pbstrName)
 {
-    if (!pbstrName)
-        return E_POINTER;
-    *pbstrName = nullptr;
-    DMS_ENTER(L"IColumn::Name");
+    DMS_ENTER_OUT(L"IColumn::Name", pbstrName, nullptr);
     return ReturnString(m_strName, pbstrName);
 }
 
 STDMETHODIMP CColumn::get_Computed(VARIANT_BOOL* pbComputed)
 {
-    if (!pbComputed)
-        return E_POINTER;
-    *pbComputed = VARIANT_FALSE;
-    DMS_ENTER(L"IColumn::Computed");
+    DMS_ENTER_OUT(L"IColumn::Computed", pbComputed, VARIANT_FALSE);
     *pbComputed = m_strName[0] == L'%' ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
 }
@@ -526,10 +460,7 @@ STDMETHODIMP CColumn::put_Value(VARIANT vValue)
 
 STDMETHODIMP CFolderLink::get_Count(LONG* plCount)
 {
-    if (!plCount)
-        return E_POINTER;
-    *plCount = 0;
-    DMS_ENTER(L"IFolderLink::Count");
+    DMS_ENTER_OUT(L"IFolderLink::Count", plCount, 0);
     *plCount = ProfileObject(m_spProfile)->Value(L"Folder").empty() ? 0 : 1;
     return S_OK;
 }

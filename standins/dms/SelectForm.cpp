@@ -27,10 +27,7 @@ bool ParseDocumentID(const std::wstring& strID, std::wstring* pstrLibrary, LONG*
 
 STDMETHODIMP CSelectForm::get_Title(BSTR* pbstrTitle)
 {
-    if (!pbstrTitle)
-        return E_POINTER;
-    *pbstrTitle = nullptr;
-    DMS_ENTER(L"ISelectForm::Title");
+    DMS_ENTER_OUT(L"ISelectForm::Title", pbstrTitle, nullptr);
     return ReturnString(m_strTitle, pbstrTitle);
 }
 
@@ -43,20 +40,14 @@ STDMETHODIMP CSelectForm::put_Title(BSTR bstrTitle)
 
 STDMETHODIMP CSelectForm::get_Profiles(IChosenProfiles** ppProfiles)
 {
-    if (!ppProfiles)
-        return E_POINTER;
-    *ppProfiles = nullptr;
-    DMS_ENTER(L"ISelectForm::Profiles");
+    DMS_ENTER_OUT(L"ISelectForm::Profiles", ppProfiles, nullptr);
     return CreateDmsObject<CChosenProfiles>(ppProfiles, [&](CChosenProfiles& chosen) { chosen.m_chosen = m_chosen; });
 }
 
 // Status 1 with the scripted document chosen, 0 when cancelled, or a scripted status.
 STDMETHODIMP CSelectForm::Show(LONG, short* pnStatus)
 {
-    if (!pnStatus)
-        return E_POINTER;
-    *pnStatus = 0;
-    DMS_ENTER(L"ISelectForm::Show");
+    DMS_ENTER_OUT(L"ISelectForm::Show", pnStatus, 0);
     m_chosen.clear();
     std::wstring strVerb, strArgument;
     if (!NextFormAnswer(&strVerb, &strArgument) || strVerb == L"cancel")
@@ -86,10 +77,7 @@ STDMETHODIMP CSelectForm::Show(LONG, short* pnStatus)
 
 STDMETHODIMP CChosenProfiles::get_Item(VARIANT vIndex, IProfile** ppProfile)
 {
-    if (!ppProfile)
-        return E_POINTER;
-    *ppProfile = nullptr;
-    DMS_ENTER(L"IChosenProfiles::Item");
+    DMS_ENTER_OUT(L"IChosenProfiles::Item", ppProfile, nullptr);
     LONG lIndex = 0;
     if (!VariantNumber(vIndex, &lIndex))
         return Fail(DISP_E_TYPEMISMATCH, 3, L"A chosen profile is looked up by index");
@@ -100,10 +88,7 @@ STDMETHODIMP CChosenProfiles::get_Item(VARIANT vIndex, IProfile** ppProfile)
 
 STDMETHODIMP CChosenProfiles::get_Count(LONG* plCount)
 {
-    if (!plCount)
-        return E_POINTER;
-    *plCount = 0;
-    DMS_ENTER(L"IChosenProfiles::Count");
+    DMS_ENTER_OUT(L"IChosenProfiles::Count", plCount, 0);
     *plCount = static_cast<LONG>(m_chosen.size());
     return S_OK;
 }

@@ -35,10 +35,7 @@ HRESULT OpenVersion(const std::wstring& strLibrary, LONG lNumber, const std::wst
 
 STDMETHODIMP CVersions::get_Item(VARIANT vKey, IVersion** ppVersion)
 {
-    if (!ppVersion)
-        return E_POINTER;
-    *ppVersion = nullptr;
-    DMS_ENTER(L"IVersions::Item");
+    DMS_ENTER_OUT(L"IVersions::Item", ppVersion, nullptr);
     const std::vector<VersionRecord> versions = CCatalog::Versions(m_strLibrary, m_lNumber);
     LONG lIndex = 0;
     std::wstring strLabel;
@@ -59,10 +56,7 @@ STDMETHODIMP CVersions::get_Item(VARIANT vKey, IVersion** ppVersion)
 
 STDMETHODIMP CVersions::get_Count(LONG* plCount)
 {
-    if (!plCount)
-        return E_POINTER;
-    *plCount = 0;
-    DMS_ENTER(L"IVersions::Count");
+    DMS_ENTER_OUT(L"IVersions::Count", plCount, 0);
     *plCount = static_cast<LONG>(CCatalog::Versions(m_strLibrary, m_lNumber).size());
     return S_OK;
 }
@@ -78,10 +72,7 @@ HRESULT CVersion::Record(VersionRecord* pRecord)
 
 HRESULT CVersion::GetRecordText(const wchar_t* pszMethod, std::wstring VersionRecord::*pField, BSTR* pbstr)
 {
-    if (!pbstr)
-        return E_POINTER;
-    *pbstr = nullptr;
-    DMS_ENTER(pszMethod);
+    DMS_ENTER_OUT(pszMethod, pbstr, nullptr);
     VersionRecord record;
     HRESULT hr = Record(&record);
     return FAILED(hr) ? hr : ReturnString(record.*pField, pbstr);
@@ -123,32 +114,18 @@ STDMETHODIMP CVersion::get_Typist(BSTR* pbstrTypist)
 
 STDMETHODIMP CVersion::get_Date(DATE* pdtDate)
 {
-    if (!pdtDate)
-        return E_POINTER;
-    *pdtDate = 0;
-    DMS_ENTER(L"IVersion::Date");
-    VersionRecord record;
-    HRESULT hr = Record(&record);
-    if (SUCCEEDED(hr))
-        *pdtDate = record.dtDate;
-    return hr;
+    return GetRecordValue(L"IVersion::Date", pdtDate, DATE(0), [](const VersionRecord& r) { return r.dtDate; });
 }
 
 STDMETHODIMP CVersion::get_Label(BSTR* pbstrLabel)
 {
-    if (!pbstrLabel)
-        return E_POINTER;
-    *pbstrLabel = nullptr;
-    DMS_ENTER(L"IVersion::Label");
+    DMS_ENTER_OUT(L"IVersion::Label", pbstrLabel, nullptr);
     return ReturnString(m_strLabel, pbstrLabel);
 }
 
 STDMETHODIMP CVersion::GetProfile(IProfile** ppProfile)
 {
-    if (!ppProfile)
-        return E_POINTER;
-    *ppProfile = nullptr;
-    DMS_ENTER(L"IVersion::GetProfile");
+    DMS_ENTER_OUT(L"IVersion::GetProfile", ppProfile, nullptr);
     return OpenProfile(m_strLibrary, m_lNumber, ppProfile);
 }
 
@@ -188,36 +165,17 @@ STDMETHODIMP CVersion::Open(LONG)
 
 STDMETHODIMP CVersion::get_CanNewVersion(VARIANT_BOOL* pbCan)
 {
-    if (!pbCan)
-        return E_POINTER;
-    *pbCan = VARIANT_FALSE;
-    DMS_ENTER(L"IVersion::CanNewVersion");
-    VersionRecord record;
-    HRESULT hr = Record(&record);
-    if (SUCCEEDED(hr))
-        *pbCan = record.bCanNewVersion ? VARIANT_TRUE : VARIANT_FALSE;
-    return hr;
+    return GetRecordValue(L"IVersion::CanNewVersion", pbCan, VARIANT_BOOL(VARIANT_FALSE), [](const VersionRecord& r) { return r.bCanNewVersion ? VARIANT_TRUE : VARIANT_FALSE; });
 }
 
 STDMETHODIMP CVersion::get_CanNewSubversion(VARIANT_BOOL* pbCan)
 {
-    if (!pbCan)
-        return E_POINTER;
-    *pbCan = VARIANT_FALSE;
-    DMS_ENTER(L"IVersion::CanNewSubversion");
-    VersionRecord record;
-    HRESULT hr = Record(&record);
-    if (SUCCEEDED(hr))
-        *pbCan = record.bCanNewSubversion ? VARIANT_TRUE : VARIANT_FALSE;
-    return hr;
+    return GetRecordValue(L"IVersion::CanNewSubversion", pbCan, VARIANT_BOOL(VARIANT_FALSE), [](const VersionRecord& r) { return r.bCanNewSubversion ? VARIANT_TRUE : VARIANT_FALSE; });
 }
 
 STDMETHODIMP CVersion::get_FilePath(BSTR* pbstrPath)
 {
-    if (!pbstrPath)
-        return E_POINTER;
-    *pbstrPath = nullptr;
-    DMS_ENTER(L"IVersion::FilePath");
+    DMS_ENTER_OUT(L"IVersion::FilePath", pbstrPath, nullptr);
     HRESULT hr = Record(nullptr);
     return FAILED(hr) ? hr : ReturnString(CCatalog::CacheFile(m_strLibrary, m_lNumber, m_strLabel), pbstrPath);
 }
@@ -249,10 +207,7 @@ HRESULT CVersion::AddVersionFrom(const std::wstring& strLabel, BSTR bstrComment,
 STDMETHODIMP CVersion::NewSubversion(LONG, BSTR bstrComment, VARIANT vAuthor, VARIANT vTypist, LONG, LONG,
                                      IVersion** ppVersion)
 {
-    if (!ppVersion)
-        return E_POINTER;
-    *ppVersion = nullptr;
-    DMS_ENTER(L"IVersion::NewSubversion");
+    DMS_ENTER_OUT(L"IVersion::NewSubversion", ppVersion, nullptr);
     VersionRecord record;
     HRESULT hr = Record(&record);
     if (FAILED(hr))
@@ -269,10 +224,7 @@ STDMETHODIMP CVersion::NewSubversion(LONG, BSTR bstrComment, VARIANT vAuthor, VA
 
 STDMETHODIMP CVersion::Prepare(LONG, short* pnStatus)
 {
-    if (!pnStatus)
-        return E_POINTER;
-    *pnStatus = 0;
-    DMS_ENTER(L"IVersion::Prepare");
+    DMS_ENTER_OUT(L"IVersion::Prepare", pnStatus, 0);
     HRESULT hr = Record(nullptr);
     if (SUCCEEDED(hr))
         *pnStatus = 1;
@@ -303,10 +255,7 @@ STDMETHODIMP CVersion::UploadFile(LONG)
 STDMETHODIMP CVersion::NewVersion(LONG, BSTR bstrComment, VARIANT vAuthor, VARIANT vTypist, LONG, LONG,
                                   IVersion** ppVersion)
 {
-    if (!ppVersion)
-        return E_POINTER;
-    *ppVersion = nullptr;
-    DMS_ENTER(L"IVersion::NewVersion");
+    DMS_ENTER_OUT(L"IVersion::NewVersion", ppVersion, nullptr);
     VersionRecord record;
     HRESULT hr = Record(&record);
     if (FAILED(hr))
@@ -322,10 +271,7 @@ STDMETHODIMP CVersion::NewVersion(LONG, BSTR bstrComment, VARIANT vAuthor, VARIA
 // Locks the document for the current user; status 0 (error 4) while another user holds it.
 STDMETHODIMP CVersion::LockVersionForEdit(LONG, short* pnStatus)
 {
-    if (!pnStatus)
-        return E_POINTER;
-    *pnStatus = 0;
-    DMS_ENTER(L"IVersion::LockVersionForEdit");
+    DMS_ENTER_OUT(L"IVersion::LockVersionForEdit", pnStatus, 0);
     HRESULT hr = Record(nullptr);
     if (FAILED(hr))
         return hr;
@@ -344,10 +290,7 @@ STDMETHODIMP CVersion::LockVersionForEdit(LONG, short* pnStatus)
 // Status 0 (error 9) when the current user does not hold the lock.
 STDMETHODIMP CVersion::UnlockVersion(LONG lFlags, short* pnStatus)
 {
-    if (!pnStatus)
-        return E_POINTER;
-    *pnStatus = 0;
-    DMS_ENTER(L"IVersion::UnlockVersion");
+    DMS_ENTER_OUT(L"IVersion::UnlockVersion", pnStatus, 0);
     HRESULT hr = Record(nullptr);
     if (FAILED(hr))
         return hr;
