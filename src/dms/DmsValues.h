@@ -44,19 +44,26 @@ inline IProfilePtr ProfileOf(IVersionPtr pVersion)
     return pProfile;
 }
 
+// A text property of a DMS object, read through its getter.
+template <class Ptr, class Interface>
+CStdStr TextOf(const Ptr& pObject, HRESULT (STDMETHODCALLTYPE Interface::*get)(BSTR*))
+{
+    if (!pObject)
+        _com_issue_error(E_POINTER);
+    _bstr_t bstr;
+    DmsCheck((pObject->*get)(bstr.GetAddress()));
+    return DmsText(bstr);
+}
+
 inline CStdStr VersionLabelOf(IVersionPtr pVersion)
 {
-    _bstr_t bstr;
-    DmsCheck(pVersion->get_Label(bstr.GetAddress()));
-    return DmsText(bstr);
+    return TextOf(pVersion, &IVersion::get_Label);
 }
 
 // The path of the version's file in the DMS's local cache.
 inline CStdStr VersionFilePathOf(IVersionPtr pVersion)
 {
-    _bstr_t bstr;
-    DmsCheck(pVersion->get_FilePath(bstr.GetAddress()));
-    return DmsText(bstr);
+    return TextOf(pVersion, &IVersion::get_FilePath);
 }
 
 // The name of the library that holds the profile.
@@ -64,9 +71,5 @@ inline CStdStr LibraryNameOf(IProfilePtr pProfile)
 {
     ILibraryPtr pLibrary;
     DmsCheck(pProfile->get_Library(&pLibrary));
-    if (!pLibrary)
-        _com_issue_error(E_POINTER);
-    _bstr_t bstrName;
-    DmsCheck(pLibrary->get_Name(bstrName.GetAddress()));
-    return DmsText(bstrName);
+    return TextOf(pLibrary, &ILibrary::get_Name);
 }

@@ -51,57 +51,51 @@ IVersionPtr CPDDocProviderHelper::GetVersion(CStdStr strDocID)
         return nullptr;
     }
 
+    // Each step that fails is a not-found with its own description, never an exception.
+    auto step = [&](auto find, const CStdStr& strWhat) {
+        try
+        {
+            find();
+            return true;
+        }
+        catch (const _com_error& e)
+        {
+            ReportNotFound(CStdStr::Format(L"%ls not found for docID, %ls, HR = %lx", strWhat.c_str(),
+                                           strDocID.c_str(), static_cast<unsigned long>(e.Error())));
+            return false;
+        }
+    };
     ILibraryPtr pLibrary;
-    try
-    {
-        DmsCheck(pLibraries->get_Item(_variant_t(strLibrary.c_str()), &pLibrary));
-    }
-    catch (const _com_error& e)
-    {
-        ReportNotFound(CStdStr::Format(L"Library %ls not found for docID, %ls, HR = %lx", strLibrary.c_str(),
-                                       strDocID.c_str(), static_cast<unsigned long>(e.Error())));
-        return nullptr;
-    }
-
     IProfilePtr pProfile;
-    try
-    {
-        if (!pLibrary)
-            _com_issue_error(E_POINTER);
-        DmsCheck(pLibrary->GetProfile(_variant_t(lDocNumber, VT_I4), &pProfile));
-    }
-    catch (const _com_error& e)
-    {
-        ReportNotFound(CStdStr::Format(L"Profile for docnum %ld not found for docID, %ls, HR = %lx", lDocNumber,
-                                       strDocID.c_str(), static_cast<unsigned long>(e.Error())));
-        return nullptr;
-    }
-
     IVersionPtr pVersion;
-    try
-    {
-        if (!pProfile)
-            _com_issue_error(E_POINTER);
-        if (strLabel.empty())
-        {
-            DmsCheck(pProfile->get_CurrentVersion(&pVersion));
-        }
-        else
-        {
-            IVersionsPtr pVersions;
-            DmsCheck(pProfile->get_Versions(&pVersions));
-            if (!pVersions)
-                _com_issue_error(E_POINTER);
-            DmsCheck(pVersions->get_Item(_variant_t(strLabel.c_str()), &pVersion));
-        }
-    }
-    catch (const _com_error& e)
-    {
-        ReportNotFound(CStdStr::Format(L"Version %ls for docnum %ld not found for docID, %ls, HR = %lx",
-                                       strLabel.c_str(), lDocNumber, strDocID.c_str(),
-                                       static_cast<unsigned long>(e.Error())));
+    const bool bFound =
+        step([&] { DmsCheck(pLibraries->get_Item(_variant_t(strLibrary.c_str()), &pLibrary)); },
+             L"Library " + strLibrary) &&
+        step(
+            [&] {
+                if (!pLibrary)
+                    _com_issue_error(E_POINTER);
+                DmsCheck(pLibrary->GetProfile(_variant_t(lDocNumber, VT_I4), &pProfile));
+            },
+            CStdStr::Format(L"Profile for docnum %ld", lDocNumber)) &&
+        step(
+            [&] {
+                if (!pProfile)
+                    _com_issue_error(E_POINTER);
+                if (strLabel.empty())
+                {
+                    DmsCheck(pProfile->get_CurrentVersion(&pVersion));
+                    return;
+                }
+                IVersionsPtr pVersions;
+                DmsCheck(pProfile->get_Versions(&pVersions));
+                if (!pVersions)
+                    _com_issue_error(E_POINTER);
+                DmsCheck(pVersions->get_Item(_variant_t(strLabel.c_str()), &pVersion));
+            },
+            CStdStr::Format(L"Version %ls for docnum %ld", strLabel.c_str(), lDocNumber));
+    if (!bFound)
         return nullptr;
-    }
     return pVersion;
 }
 

@@ -61,11 +61,7 @@ CStdStr CPDDocProviderHelper::GetCurrentUser()
     IApplicationPtr pApp = OpenDmsApplication();
     ILibraryPtr pLibrary;
     DmsCheck(pApp->get_CurrentLibrary(&pLibrary));
-    if (!pLibrary)
-        _com_issue_error(E_POINTER);
-    _bstr_t bstrUser;
-    DmsCheck(pLibrary->get_UserID(bstrUser.GetAddress()));
-    return DmsText(bstrUser);
+    return TextOf(pLibrary, &ILibrary::get_UserID);
 }
 
 HRESULT CPDDocProviderHelper::GetCurrentDmsUser(CStdStr, CStdStr& strUser)

@@ -54,25 +54,46 @@ HRESULT TableQueryInterface(T* pThis, REFIID riid, void** ppv)
     return S_OK;
 }
 
+// One object's reference count, and the module lock that the object holds while it lives.
+class CObjectLife
+{
+public:
+    CObjectLife() { ComModule::Lock(); }
+    ~CObjectLife() { ComModule::Unlock(); }
+    CObjectLife(const CObjectLife&) = delete;
+    CObjectLife& operator=(const CObjectLife&) = delete;
+
+    ULONG AddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_cRef)); }
+    // The count left; the owner deletes itself when it reaches 0.
+    ULONG Release() { return static_cast<ULONG>(InterlockedDecrement(&m_cRef)); }
+
+private:
+    LONG m_cRef = 0;
+};
+
+// AddRef and Release of an object whose life is the CObjectLife member named.
+#define COM_OBJECT_LIFE_METHODS(life)                                       \
+    STDMETHODIMP_(ULONG) AddRef() override { return life.AddRef(); }       \
+    STDMETHODIMP_(ULONG) Release() override                                 \
+    {                                                                       \
+        const ULONG c = life.Release();                                     \
+        if (c == 0)                                                         \
+            delete this;                                                    \
+        return c;                                                           \
+    }
+
 template <class T>
 class CComObject final : public T
 {
 public:
-    CComObject() { ComModule::Lock(); }
-    ~CComObject() override { ComModule::Unlock(); }
+    CComObject() = default;
+    ~CComObject() override = default;
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return TableQueryInterface<T>(this, riid, ppv); }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_cRef)); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        LONG c = InterlockedDecrement(&m_cRef);
-        if (c == 0)
-            delete this;
-        return static_cast<ULONG>(c);
-    }
+    COM_OBJECT_LIFE_METHODS(m_life)
 
 private:
-    LONG m_cRef = 0;
+    CObjectLife m_life;
 };
 
 // The object inside an aggregate: its IUnknown belongs to the outer object.
@@ -97,8 +118,8 @@ template <class T>
 class CComAggObject final : public IUnknown
 {
 public:
-    explicit CComAggObject(IUnknown* pOuter) : m_contained(pOuter) { ComModule::Lock(); }
-    virtual ~CComAggObject() { ComModule::Unlock(); }
+    explicit CComAggObject(IUnknown* pOuter) : m_contained(pOuter) {}
+    virtual ~CComAggObject() = default;
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
     {
@@ -112,17 +133,10 @@ public:
         }
         return m_contained.InnerQueryInterface(riid, ppv);
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_cRef)); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        LONG c = InterlockedDecrement(&m_cRef);
-        if (c == 0)
-            delete this;
-        return static_cast<ULONG>(c);
-    }
+    COM_OBJECT_LIFE_METHODS(m_life)
 
 private:
-    LONG m_cRef = 0;
+    CObjectLife m_life;
     CComContainedObject<T> m_contained;
 };
 
@@ -174,8 +188,8 @@ template <class T, class CreationScope = CNoCreationScope>
 class CClassFactory final : public IClassFactory
 {
 public:
-    CClassFactory() { ComModule::Lock(); }
-    virtual ~CClassFactory() { ComModule::Unlock(); }
+    CClassFactory() = default;
+    virtual ~CClassFactory() = default;
 
     static const QITableEntry* GetQITable()
     {
@@ -186,14 +200,7 @@ public:
     {
         return TableQueryInterface(this, riid, ppv);
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_cRef)); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        LONG c = InterlockedDecrement(&m_cRef);
-        if (c == 0)
-            delete this;
-        return static_cast<ULONG>(c);
-    }
+    COM_OBJECT_LIFE_METHODS(m_life)
     STDMETHODIMP CreateInstance(IUnknown* pOuter, REFIID riid, void** ppv) override
     {
         const CreationScope scope{};
@@ -209,7 +216,7 @@ public:
     }
 
 private:
-    LONG m_cRef = 0;
+    CObjectLife m_life;
 };
 
 // DllGetClassObject's answer for class T: a new class factory, queried for riid.

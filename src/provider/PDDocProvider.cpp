@@ -125,6 +125,29 @@ HRESULT PutArray(Struct** ppArray, long lCount, const std::vector<Record>& recor
     return S_OK;
 }
 
+// A list method's answer: the logic object fills a list of records and the count, then the
+// list goes to the host all or nothing. Anything thrown on the way is logged at the method's
+// site as "Caught unknown error" and gives E_FAIL.
+template <class Record, class Struct, class Fill>
+HRESULT PutList(const LogSite& site, const wchar_t* pszMethod, long* plCount, Struct** ppArray, Fill fill)
+{
+    if (!OutPointersPresent(plCount, ppArray))
+        return E_POINTER;
+    try
+    {
+        std::vector<Record> records;
+        HRESULT hr = fill(records);
+        if (FAILED(hr))
+            return hr;
+        return PutArray(ppArray, *plCount, records);
+    }
+    catch (...)
+    {
+        LogBoundary(site, pszMethod, L"Caught unknown error");
+        return E_FAIL;
+    }
+}
+
 }  // namespace
 
 // The provider methods that reach the logic object: no DMS client, no call.
@@ -133,6 +156,16 @@ HRESULT PutArray(Struct** ppArray, long lCount, const std::vector<Record>& recor
         if (!GetValidClient())                      \
             return E_NO_DMS_CLIENT;                 \
         __VA_ARGS__                                 \
+    })
+
+// The provider methods that take a host record, hand it to one operation of the logic object
+// and give it back filled on success; without a record there is nothing to do.
+#define RECORD_METHOD(name, pDoc, operation)          \
+    PROVIDER_METHOD(name, {                           \
+        if (!OutPointersPresent(pDoc))                \
+            return E_POINTER;                         \
+        CVDocNonCom doc(pDoc);                        \
+        return PutDocument(pDoc, doc, operation);     \
     })
 
 const QITableEntry* CDocProvider::GetQITable()
@@ -370,12 +403,7 @@ STDMETHODIMP CDocProvider::SelectDocument(long lParentWnd, BSTR bstrFilter, BSTR
 
 STDMETHODIMP CDocProvider::OpenDocument(CVDOCUMENT* pDoc)
 {
-    return PROVIDER_METHOD(L"OpenDocument", {
-        if (!OutPointersPresent(pDoc))
-            return E_POINTER;
-        CVDocNonCom doc(pDoc);
-        return PutDocument(pDoc, doc, m_pHelper->OpenDocument(doc));
-    });
+    return RECORD_METHOD(L"OpenDocument", pDoc, m_pHelper->OpenDocument(doc));
 }
 
 STDMETHODIMP CDocProvider::GetSaveInfo(long lParentWnd, BSTR bstrFormats, long lSaveOptions, long* plFormatIndex,
@@ -394,12 +422,7 @@ STDMETHODIMP CDocProvider::GetSaveInfo(long lParentWnd, BSTR bstrFormats, long l
 
 STDMETHODIMP CDocProvider::CloseDocument(CVDOCUMENT* pDoc, long lFlags)
 {
-    return PROVIDER_METHOD(L"CloseDocument", {
-        if (!OutPointersPresent(pDoc))
-            return E_POINTER;
-        CVDocNonCom doc(pDoc);
-        return PutDocument(pDoc, doc, m_pHelper->CloseDocument(doc, lFlags));
-    });
+    return RECORD_METHOD(L"CloseDocument", pDoc, m_pHelper->CloseDocument(doc, lFlags));
 }
 
 STDMETHODIMP CDocProvider::GetDocument(BSTR bstrDocID, long lMode, CVDOCUMENT* pDoc)
@@ -510,53 +533,24 @@ STDMETHODIMP CDocProvider::GetLatestVersion(BSTR* pbstrDocID)
 STDMETHODIMP CDocProvider::GetRelatedDocuments(BSTR bstrDocID, long* plCount, CVDOCUMENT** ppDocs)
 {
     return PROVIDER_METHOD(L"GetRelatedDocuments", {
-        if (!OutPointersPresent(plCount, ppDocs))
-            return E_POINTER;
-        try
-        {
-            std::vector<CVDocNonCom> docs;
-            HRESULT hr = m_pHelper->GetRelatedDocuments(StdStrFromBstr(bstrDocID), plCount, docs);
-            if (FAILED(hr))
-                return hr;
-            return PutArray(ppDocs, plCount ? *plCount : 0, docs);
-        }
-        catch (...)
-        {
-            LogBoundary(LOG_SITE, L"GetRelatedDocuments", L"Caught unknown error");
-            return E_FAIL;
-        }
+        return PutList<CVDocNonCom>(LOG_SITE, L"GetRelatedDocuments", plCount, ppDocs, [&](auto& docs) {
+            return m_pHelper->GetRelatedDocuments(StdStrFromBstr(bstrDocID), plCount, docs);
+        });
     });
 }
 
 STDMETHODIMP CDocProvider::GetVersions(BSTR bstrDocID, long* plCount, CVDOCUMENTVERSION** ppVersions)
 {
     return PROVIDER_METHOD(L"GetVersions", {
-        if (!OutPointersPresent(plCount, ppVersions))
-            return E_POINTER;
-        try
-        {
-            std::vector<CVDocumentVersionNoCom> versions;
-            HRESULT hr = m_pHelper->GetVersions(StdStrFromBstr(bstrDocID), plCount, versions);
-            if (FAILED(hr))
-                return hr;
-            return PutArray(ppVersions, plCount ? *plCount : 0, versions);
-        }
-        catch (...)
-        {
-            LogBoundary(LOG_SITE, L"GetVersions", L"Caught unknown error");
-            return E_FAIL;
-        }
+        return PutList<CVDocumentVersionNoCom>(LOG_SITE, L"GetVersions", plCount, ppVersions, [&](auto& versions) {
+            return m_pHelper->GetVersions(StdStrFromBstr(bstrDocID), plCount, versions);
+        });
     });
 }
 
 STDMETHODIMP CDocProvider::RelateDocument(CVDOCUMENT* pDoc, BSTR bstrParentID)
 {
-    return PROVIDER_METHOD(L"RelateDocument", {
-        if (!OutPointersPresent(pDoc))
-            return E_POINTER;
-        CVDocNonCom doc(pDoc);
-        return PutDocument(pDoc, doc, m_pHelper->RelateDocument(doc, StdStrFromBstr(bstrParentID)));
-    });
+    return RECORD_METHOD(L"RelateDocument", pDoc, m_pHelper->RelateDocument(doc, StdStrFromBstr(bstrParentID)));
 }
 
 STDMETHODIMP CDocProvider::DeleteDocument(BSTR bstrDocID)
@@ -603,12 +597,7 @@ STDMETHODIMP CDocProvider::LockDocumentAsOtherUserForTesting(BSTR bstrDocID, BST
 
 STDMETHODIMP CDocProvider::ImportDocument(CVDOCUMENT* pDoc, short nFlags)
 {
-    return PROVIDER_METHOD(L"ImportDocument", {
-        if (!OutPointersPresent(pDoc))
-            return E_POINTER;
-        CVDocNonCom doc(pDoc);
-        return PutDocument(pDoc, doc, m_pHelper->ImportDocument(doc, nFlags));
-    });
+    return RECORD_METHOD(L"ImportDocument", pDoc, m_pHelper->ImportDocument(doc, nFlags));
 }
 
 STDMETHODIMP CDocProvider::GetCurrentDmsUser(BSTR bstrDocID, BSTR* pbstrUser)
