@@ -16,11 +16,7 @@
 
 namespace {
 
-std::string ReadFileBytes(const std::wstring& strPath)
-{
-    std::ifstream in(strPath.c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testing_support::ReadFileBytes;
 
 std::wstring ProviderTempFolder()
 {

@@ -140,4 +140,29 @@ int RunProgram(const std::wstring& strCommandLine, DWORD dwTimeoutMs)
     return static_cast<int>(dwExit);
 }
 
+std::string ReadFileBytes(const std::wstring& strPath)
+{
+    HANDLE hFile = CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return "<missing>";
+    std::string content(GetFileSize(hFile, nullptr), '\0');
+    DWORD cbRead = 0;
+    if (!content.empty())
+        ReadFile(hFile, &content[0], static_cast<DWORD>(content.size()), &cbRead, nullptr);
+    CloseHandle(hFile);
+    content.resize(cbRead);
+    return content;
+}
+
+bool WriteFileBytes(const std::wstring& strPath, const std::string& content)
+{
+    HANDLE hFile = CreateFileW(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD cbWritten = 0;
+    const BOOL bWritten = WriteFile(hFile, content.data(), static_cast<DWORD>(content.size()), &cbWritten, nullptr);
+    CloseHandle(hFile);
+    return bWritten && cbWritten == content.size();
+}
+
 }  // namespace testing_support

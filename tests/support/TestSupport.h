@@ -51,6 +51,10 @@ private:
     Spy* m_pSpy;
 };
 
+// A file's whole content ("<missing>" when it cannot be opened), and a file written anew.
+std::string ReadFileBytes(const std::wstring& strPath);
+bool WriteFileBytes(const std::wstring& strPath, const std::string& content);
+
 // Starts a program and waits for it (up to the timeout); returns its exit code, or -1.
 int RunProgram(const std::wstring& strCommandLine, DWORD dwTimeoutMs = 60000);
 
