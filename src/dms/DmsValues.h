@@ -73,3 +73,18 @@ inline CStdStr LibraryNameOf(IProfilePtr pProfile)
     DmsCheck(pProfile->get_Library(&pLibrary));
     return TextOf(pLibrary, &ILibrary::get_Name);
 }
+
+// Sets the parent window of the application that owns the version's library to 0, so that the
+// DMS does not show its forms over the host during a fetch or an upload.
+inline void ClearParentWindow(IVersionPtr pVersion)
+{
+    ILibraryPtr pLibrary;
+    DmsCheck(ProfileOf(pVersion)->get_Library(&pLibrary));
+    if (!pLibrary)
+        _com_issue_error(E_POINTER);
+    IApplicationPtr pApp;
+    DmsCheck(pLibrary->get_Application(&pApp));
+    if (!pApp)
+        _com_issue_error(E_POINTER);
+    DmsCheck(pApp->put_ParentWindow(0));
+}

@@ -25,17 +25,6 @@ bool FileExists(const CStdStr& strPath)
     return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// Sets the parent window of the application that owns the version's library to 0, so that
-// the DMS does not show its forms over the host during a fetch.
-void ClearParentWindow(IVersionPtr pVersion)
-{
-    ILibraryPtr pLibrary;
-    DmsCheck(ProfileOf(pVersion)->get_Library(&pLibrary));
-    IApplicationPtr pApp;
-    DmsCheck(pLibrary->get_Application(&pApp));
-    DmsCheck(pApp->put_ParentWindow(0));
-}
-
 // Brings the version's file into the DMS's local cache, retrying once after clearing the
 // parent window. False when the DMS reported an error twice.
 bool FetchIntoCache(IVersionPtr pVersion)

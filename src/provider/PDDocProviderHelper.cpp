@@ -73,7 +73,6 @@ HRESULT CPDDocProviderHelper::GetShortDescription(CStdStr& strDescription)
 
 HRESULT CPDDocProviderHelper::SelectDocument(long, CStdStr, CStdStr&) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::GetSaveInfo(long, CStdStr, long, long*, CVDocNonCom&) { return E_NOTIMPL; }
-HRESULT CPDDocProviderHelper::SaveDocument(CVDocNonCom&, long) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::VersionDocument(CStdStr&, CStdStr) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::DisplayProfile(CStdStr, long) { return E_NOTIMPL; }
 

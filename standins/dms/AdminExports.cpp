@@ -117,6 +117,27 @@ HRESULT SeedDemo()
     return S_OK;
 }
 
+// The path that pathOf gives for an existing version, copied out.
+template <class PathOf>
+HRESULT VersionFilePath(const wchar_t* pszLibrary, LONG lDocNumber, const wchar_t* pszLabel, wchar_t* pszPath,
+                        DWORD cchPath, PathOf pathOf)
+{
+    return Guarded([&] {
+        VersionRecord record;
+        const std::wstring strLibrary = ExactLibrary(pszLibrary);
+        if (!pszPath)
+            return E_POINTER;
+        if (!CCatalog::FindVersion(strLibrary, lDocNumber, Text(pszLabel), &record))
+            return DISP_E_BADINDEX;
+        const std::wstring strPath = pathOf(strLibrary, lDocNumber, record.strLabel);
+        if (strPath.size() >= cchPath)
+            return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+        wcscpy(pszPath, strPath.c_str());
+        return S_OK;
+    });
+}
+
+
 }  // namespace
 
 extern "C" {
@@ -253,19 +274,13 @@ HRESULT __cdecl StandIn_SetLock(const wchar_t* pszLibrary, LONG lDocNumber, cons
 HRESULT __cdecl StandIn_ServerFilePath(const wchar_t* pszLibrary, LONG lDocNumber, const wchar_t* pszLabel,
                                        wchar_t* pszPath, DWORD cchPath)
 {
-    return Guarded([&] {
-        VersionRecord record;
-        const std::wstring strLibrary = ExactLibrary(pszLibrary);
-        if (!pszPath)
-            return E_POINTER;
-        if (!CCatalog::FindVersion(strLibrary, lDocNumber, Text(pszLabel), &record))
-            return DISP_E_BADINDEX;
-        const std::wstring strPath = CCatalog::ServerFile(strLibrary, lDocNumber, record.strLabel);
-        if (strPath.size() >= cchPath)
-            return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-        wcscpy(pszPath, strPath.c_str());
-        return S_OK;
-    });
+    return VersionFilePath(pszLibrary, lDocNumber, pszLabel, pszPath, cchPath, &CCatalog::ServerFile);
+}
+
+HRESULT __cdecl StandIn_CacheFilePath(const wchar_t* pszLibrary, LONG lDocNumber, const wchar_t* pszLabel,
+                                      wchar_t* pszPath, DWORD cchPath)
+{
+    return VersionFilePath(pszLibrary, lDocNumber, pszLabel, pszPath, cchPath, &CCatalog::CacheFile);
 }
 
 HRESULT __cdecl StandIn_SetDefaultUser(const wchar_t* pszUser)

@@ -51,6 +51,9 @@ HRESULT __cdecl StandIn_SetLock(const wchar_t* pszLibrary, LONG lDocNumber, cons
 // Full path of a version's content in the server store (the file that UploadFile writes).
 HRESULT __cdecl StandIn_ServerFilePath(const wchar_t* pszLibrary, LONG lDocNumber, const wchar_t* pszLabel,
                                        wchar_t* pszPath, DWORD cchPath);
+// Full path of a version's copy in the client's local store (the file that Fetch writes).
+HRESULT __cdecl StandIn_CacheFilePath(const wchar_t* pszLibrary, LONG lDocNumber, const wchar_t* pszLabel,
+                                      wchar_t* pszPath, DWORD cchPath);
 
 // The catalog's default user, used by processes without their own user.
 HRESULT __cdecl StandIn_SetDefaultUser(const wchar_t* pszUser);

@@ -244,9 +244,16 @@ STDMETHODIMP CVersion::UploadFile(LONG)
     const std::wstring strCache = CCatalog::CacheFile(m_strLibrary, m_lNumber, m_strLabel);
     if (!FileExists(strCache))
         return Fail(E_FAIL, 2, L"There is no local file to upload: " + strCache);
+    // The stored content is replaced all at once: a reader sees the old content or the new.
     const std::wstring strServer = CCatalog::ServerFile(m_strLibrary, m_lNumber, m_strLabel);
-    if (!EnsureFolder(FolderOf(strServer)) || !CopyFileW(strCache.c_str(), strServer.c_str(), FALSE))
-        return Fail(HRESULT_FROM_WIN32(GetLastError()), 11, L"The upload to the server failed");
+    const std::wstring strIncoming = strServer + L".incoming";
+    if (!EnsureFolder(FolderOf(strServer)) || !CopyFileW(strCache.c_str(), strIncoming.c_str(), FALSE) ||
+        !MoveFileExW(strIncoming.c_str(), strServer.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    {
+        const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
+        DeleteFileW(strIncoming.c_str());
+        return Fail(hr, 11, L"The upload to the server failed");
+    }
     CCatalog::TouchVersion(m_strLibrary, m_lNumber, m_strLabel);
     CCatalog::SetSyncTime(m_strLibrary, m_lNumber, m_strLabel, WriteTime(strCache));
     return S_OK;

@@ -244,7 +244,9 @@ int Open(const Args& args)
 }
 
 // close <id> <local file> [--checked-out] [--keep]: closes a document the host had fetched.
-int Close(const Args& args)
+// close <id> <file> [--checked-out] [--keep] / save <id> <file> [--checked-out]: the calls that
+// take a host record naming a document and its local file.
+int RecordCall(const Args& args, bool bSave)
 {
     if (args.size() < 2)
         return 2;
@@ -253,7 +255,8 @@ int Close(const Args& args)
     doc.bstrDocID = SysAllocString(args[0].c_str());
     doc.bstrLocalFile = SysAllocString(args[1].c_str());
     doc.lFlags = HasOption(args, L"--checked-out") ? 1 : 0;
-    int rc = Report(L"CloseDocument", p->CloseDocument(&doc, HasOption(args, L"--keep") ? 1 : 0));
+    int rc = bSave ? Report(L"SaveDocument", p->SaveDocument(&doc, 0))
+                   : Report(L"CloseDocument", p->CloseDocument(&doc, HasOption(args, L"--keep") ? 1 : 0));
     PrintDocument(doc);
     return rc;
 }
@@ -389,7 +392,10 @@ const std::map<std::wstring, Command>& Commands()
         {L"offline?", {Offline, L"whether the DMS works offline"}},
         {L"get-document", {GetDocument, L"<docid> [--lock] [--no-file] [--close [--keep]]: fetch to a local file"}},
         {L"open", {Open, L"<docid>: tell the DMS the document is being opened"}},
-        {L"close", {Close, L"<docid> <local file> [--checked-out] [--keep]: close a fetched document"}},
+        {L"close", {[](const Args& a) { return RecordCall(a, false); },
+                    L"<docid> <local file> [--checked-out] [--keep]: close a fetched document"}},
+        {L"save", {[](const Args& a) { return RecordCall(a, true); },
+                   L"<docid> <local file> [--checked-out]: write the file into the document's version"}},
         {L"lock", {[](const Args& a) { return LockAction(a, 1); }, L"<docid>: check the document out"}},
         {L"unlock", {[](const Args& a) { return LockAction(a, 2); }, L"<docid>: check the document in"}},
         {L"current-user", {CurrentUser, L"the current DMS user"}},

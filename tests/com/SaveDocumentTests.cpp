@@ -1,0 +1,210 @@
+// Writing a host's local file into its DMS version through the provider: both client
+// generations, records checked out or not, content of every size, refusals, and a fault at
+// every DMS call of the save without an edit lost or a lock left behind.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "DocumentFixture.h"
+
+namespace {
+
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+
+class SaveDocumentTest : public DocumentTest
+{
+protected:
+    void SetUp() override
+    {
+        DocumentTest::SetUp();
+        wchar_t szTemp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, szTemp);
+        m_strEdit = std::wstring(szTemp) + L"QuendrelEdit-" + std::to_wstring(GetCurrentProcessId()) + L".doc";
+        Install(L"5.3");
+    }
+    // Installs a client generation and fetches the version once, as a host does before it
+    // saves: the fetch makes the version's place in the DMS's local store.
+    void Install(const wchar_t* pszVersion)
+    {
+        ASSERT_EQ(S_OK, StandIn_Install(pszVersion));
+        HostDocument fetched;
+        ASSERT_EQ(S_OK, m_pProvider->GetDocument(Id(m_lDoc, L"1"), 0, &fetched.doc));
+        DeleteFileW(fetched.LocalFile().c_str());
+    }
+    void TearDown() override
+    {
+        DeleteFileW(m_strEdit.c_str());
+        DocumentTest::TearDown();
+    }
+
+    // Saves the host's edit into version 1 with a record checked out (Flags 1) or not.
+    HRESULT Save(bool bCheckedOut)
+    {
+        HostDocument host;
+        host.doc.bstrDocID = SysAllocString(Id(m_lDoc, L"1"));
+        host.doc.bstrLocalFile = SysAllocString(m_strEdit.c_str());
+        host.doc.lFlags = bCheckedOut ? 1 : 0;
+        return m_pProvider->SaveDocument(&host.doc, 0);
+    }
+
+    // What the DMS holds for version 1: on DM 5 the server store, on DM 6 the local store,
+    // where the copy is the save.
+    std::string Stored(bool bDM6)
+    {
+        if (!bDM6)
+            return ServerContent(m_lDoc, L"1");
+        wchar_t sz[MAX_PATH] = {};
+        EXPECT_EQ(S_OK, StandIn_CacheFilePath(L"LIB", m_lDoc, L"1", sz, MAX_PATH));
+        return ReadFileBytes(sz);
+    }
+
+    std::wstring m_strEdit;
+};
+
+TEST_F(SaveDocumentTest, WritesTheVersionAndGivesBackOnlyWhatItTook)
+{
+    for (const wchar_t* version : {L"5.3", L"6.0"})
+    {
+        const bool bDM6 = version[0] == L'6';
+        Install(version);
+        for (bool bCheckedOut : {false, true})
+        {
+            const std::string where = std::string(bDM6 ? "DM 6" : "DM 5") + (bCheckedOut ? ", checked out" : "");
+            StandIn_SetLock(L"LIB", m_lDoc, bCheckedOut ? L"alice" : nullptr);
+            const std::string edit = "edited on " + where;
+            ASSERT_TRUE(WriteFileBytes(m_strEdit, edit));
+            StandIn_ClearFaults();
+            EXPECT_EQ(S_OK, Save(bCheckedOut)) << where;
+            EXPECT_EQ(edit, Stored(bDM6)) << where;
+            EXPECT_EQ(edit, ReadFileBytes(m_strEdit)) << "the host's file is only read: " << where;
+            EXPECT_EQ(bDM6 ? 0 : 1, StandIn_CallCount(L"IVersion::UploadFile")) << where;
+            EXPECT_EQ(bCheckedOut ? 1 : 0, LockState(m_lDoc)) << "a check-out stays, a save's own lock goes: " << where;
+        }
+    }
+    Install(L"5.3");
+    HostDocument fetched;
+    ASSERT_EQ(S_OK, m_pProvider->GetDocument(Id(m_lDoc, L"1"), 0, &fetched.doc));
+    EXPECT_EQ("edited on DM 5, checked out", ReadFileBytes(fetched.LocalFile())) << "a fetch returns the saved bytes";
+    DeleteFileW(fetched.LocalFile().c_str());
+}
+
+TEST_F(SaveDocumentTest, ContentOfEverySizeComesBackExactly)
+{
+    std::mt19937 random(11);
+    std::string big(50u << 20, '\0');
+    for (char& c : big)
+        c = static_cast<char>(random());
+    for (const std::string& content : {std::string(), std::string(1, 'x'), big.substr(0, 1u << 20), big})
+    {
+        ASSERT_TRUE(WriteFileBytes(m_strEdit, content));
+        ASSERT_EQ(S_OK, Save(false)) << content.size();
+        HostDocument fetched;
+        ASSERT_EQ(S_OK, m_pProvider->GetDocument(Id(m_lDoc, L"1"), 0, &fetched.doc));
+        EXPECT_TRUE(ReadFileBytes(fetched.LocalFile()) == content) << content.size() << " bytes";
+        DeleteFileW(fetched.LocalFile().c_str());
+    }
+}
+
+TEST_F(SaveDocumentTest, RefusalsAnswerACodeAndStoreNothing)
+{
+    const std::string old = ServerContent(m_lDoc, L"1");
+    // No local file: the Windows error, no upload, nothing left taken.
+    StandIn_ClearFaults();
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), Save(false));
+    EXPECT_EQ(0, StandIn_CallCount(L"IVersion::UploadFile"));
+    EXPECT_EQ(0, LockState(m_lDoc));
+
+    // Another user holds the document: refused before the copy, their lock and content intact.
+    ASSERT_TRUE(WriteFileBytes(m_strEdit, "not mine to save"));
+    for (const wchar_t* version : {L"5.3", L"6.0"})
+    {
+        Install(version);
+        StandIn_SetLock(L"LIB", m_lDoc, L"bob");
+        EXPECT_TRUE(FAILED(Save(false))) << version;
+        std::wstring owner;
+        EXPECT_EQ(2, LockState(m_lDoc, &owner));
+        EXPECT_EQ(L"bob", owner);
+        EXPECT_EQ(old, ServerContent(m_lDoc, L"1"));
+    }
+    StandIn_SetLock(L"LIB", m_lDoc, nullptr);
+
+    HostDocument unknown;
+    unknown.doc.bstrDocID = SysAllocString(L"PowerDocs://LIB/999999/1");
+    unknown.doc.bstrLocalFile = SysAllocString(m_strEdit.c_str());
+    EXPECT_EQ(E_PD_NO_DOCUMENT_FOR_ID, m_pProvider->SaveDocument(&unknown.doc, 0));
+}
+
+// The heart of saving: whichever DMS call fails, the host's file is as it was, the DMS holds
+// the old content or the new and nothing between, what the save took is given back, and a
+// success is answered only when the new content is stored.
+TEST_F(SaveDocumentTest, NoEditIsLostWhenAnyDmsCallFails)
+{
+    const wchar_t* const kSaveMethods[] = {L"IVersion::UploadFile", L"IVersion::Typist", L"IApplication::ParentWindow",
+                                           L"ILibrary::Application", L"CoCreateInstance(Application)"};
+    int injected = 0;
+    for (const wchar_t* version : {L"5.3", L"6.0"})
+    {
+        const bool bDM6 = version[0] == L'6';
+        Install(version);
+        for (bool bCheckedOut : {false, true})
+        {
+            const std::string old = "stored before the save";
+            const std::string edit = "the user's edit";
+            auto prepare = [&] {
+                StandIn_ClearFaults();
+                StandIn_SetLock(L"LIB", m_lDoc, bCheckedOut ? L"alice" : nullptr);
+                ASSERT_TRUE(WriteFileBytes(m_strEdit, old));
+                ASSERT_EQ(S_OK, Save(false));
+                StandIn_SetLock(L"LIB", m_lDoc, bCheckedOut ? L"alice" : nullptr);
+                ASSERT_TRUE(WriteFileBytes(m_strEdit, edit));
+                StandIn_ClearFaults();
+            };
+            prepare();
+            ASSERT_EQ(S_OK, Save(bCheckedOut));
+            std::vector<std::pair<std::wstring, LONG>> calls;
+            auto collect = [&](const wchar_t* method) {
+                if (LONG n = StandIn_CallCount(method))
+                    calls.emplace_back(method, n);
+            };
+            for (const wchar_t* method : kDmsMethods)
+                collect(method);
+            for (const wchar_t* method : kSaveMethods)
+                collect(method);
+            ASSERT_GT(calls.size(), 4u);
+            for (const auto& call : calls)
+            {
+                for (LONG at = 1; at <= call.second; ++at)
+                {
+                    const std::string where = std::string(call.first.begin(), call.first.end()) + " at " +
+                                              std::to_string(at) + (bDM6 ? " on DM 6" : " on DM 5") +
+                                              (bCheckedOut ? ", checked out" : "");
+                    prepare();
+                    ASSERT_EQ(S_OK, StandIn_InjectFault(call.first.c_str(), E_FAIL, 0, at, FALSE));
+                    const HRESULT hr = Save(bCheckedOut);
+                    StandIn_ClearFaults();
+                    ++injected;
+                    EXPECT_EQ(edit, ReadFileBytes(m_strEdit)) << where;
+                    const std::string stored = Stored(bDM6);
+                    EXPECT_TRUE(stored == old || stored == edit) << "a mix is stored: " << where;
+                    if (SUCCEEDED(hr))
+                    {
+                        EXPECT_EQ(edit, stored) << "success without the new content: " << where;
+                    }
+                    // Only a failure of the release itself may keep the save's own lock.
+                    if (call.first != L"IProfile::ReleaseDoc")
+                    {
+                        EXPECT_EQ(bCheckedOut ? 1 : 0, LockState(m_lDoc)) << "what the save took stays: " << where;
+                    }
+                    ASSERT_EQ(m_lSessionObjects, SettledLiveObjects()) << where;
+                    ASSERT_EQ(S_OK, m_pProvider.CreateInstance(L"CmQuendrel.DocProvider", nullptr, CLSCTX_INPROC_SERVER));
+                }
+            }
+        }
+    }
+    EXPECT_GT(injected, 40);
+}
+
+}  // namespace
