@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "DmsStandInControl.h"
+
 std::wstring ProviderModulePath()
 {
     return testing_support::ProgramFolder() + L"\\CmQuendrel.dll";
@@ -23,6 +25,67 @@ ScopedDmsClient::ScopedDmsClient(bool bInstalled) : m_installPath(HKEY_LOCAL_MAC
         m_installPath.SetString(L"C:\\Program Files\\DMS");
     else
         m_installPath.Delete();
+}
+
+void FreeHostDocument(CVDOCUMENT& doc)
+{
+    for (BSTR* p : {&doc.bstrDocID, &doc.bstrLocalFile, &doc.bstrName, &doc.bstrExtension, &doc.bstrAppID,
+                    &doc.bstrTypeID, &doc.bstrAuthorID, &doc.bstrTypistID})
+        SysFreeString(*p);
+    doc = CVDOCUMENT{};
+}
+
+void HostDocument::Clear()
+{
+    FreeHostDocument(doc);
+}
+
+std::wstring ProviderTempFolder()
+{
+    wchar_t sz[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, sz);
+    wchar_t szPid[32];
+    swprintf(szPid, 32, L"cmtemp%x\\", GetCurrentProcessId());
+    return std::wstring(sz) + L"Corvane\\" + szPid;
+}
+
+DmsStandInScope::~DmsStandInScope()
+{
+    StandIn_ClearFaults();
+    StandIn_SetConnectionState(0);
+    StandIn_SetProcessUser(nullptr);
+}
+
+::testing::AssertionResult DmsStandInScope::Prepare(const wchar_t* pszVersion)
+{
+    struct Step
+    {
+        const char* name;
+        HRESULT hr;
+    };
+    const Step steps[] = {
+        {"install", StandIn_Install(pszVersion)}, {"reset", StandIn_Reset()},
+        {"library", StandIn_AddLibrary(L"LIB")},  {"alice", StandIn_AddUser(L"alice")},
+        {"bob", StandIn_AddUser(L"bob")},         {"process user", StandIn_SetProcessUser(L"alice")},
+    };
+    StandIn_ClearFaults();
+    for (const Step& step : steps)
+        if (step.hr != S_OK)
+            return ::testing::AssertionFailure() << "DMS stand-in " << step.name << ": 0x" << std::hex << step.hr;
+    return ::testing::AssertionSuccess();
+}
+
+LONG DmsStandInScope::AddDocument(const wchar_t* pszName, const std::string& content)
+{
+    LONG lNumber = 0;
+    EXPECT_EQ(S_OK, StandIn_AddDocument(L"LIB", pszName, L"MS WORD", content.data(),
+                                        static_cast<DWORD>(content.size()), &lNumber));
+    return lNumber;
+}
+
+_bstr_t DmsStandInScope::Id(LONG lNumber, const wchar_t* pszLabel)
+{
+    return _bstr_t((L"PowerDocs://LIB/" + std::to_wstring(lNumber) + L"/" + pszLabel).c_str());
 }
 
 namespace {

@@ -1,11 +1,14 @@
 #pragma once
 // Equipment for tests that drive the built CmQuendrel.dll through COM: the module's path,
 // its registration in the prefix (done once per test program by the global environment),
-// and smart pointers for the host interfaces.
+// smart pointers for the host interfaces, host records that own their strings, and the DMS
+// stand-in prepared for one test.
 #include <windows.h>
 #include <comdef.h>
 
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include <corvane/CorvaneHost.h>
 #include <corvane/QuendrelResults.h>
@@ -41,4 +44,40 @@ public:
 
 private:
     testing_support::ScopedRegValue m_installPath;
+};
+
+// A host record that owns its strings.
+struct HostDocument
+{
+    CVDOCUMENT doc = {};
+    HostDocument() = default;
+    ~HostDocument() { Clear(); }
+    HostDocument(const HostDocument&) = delete;
+    HostDocument& operator=(const HostDocument&) = delete;
+    void Clear();
+    std::wstring LocalFile() const { return doc.bstrLocalFile ? doc.bstrLocalFile : L""; }
+};
+
+// Frees the strings of a host record the way a host does, and zeroes it.
+void FreeHostDocument(CVDOCUMENT& doc);
+
+// The provider's private folder for copies it hands out, with the trailing backslash.
+std::wstring ProviderTempFolder();
+
+// The DMS stand-in for one test: installed as a client of the given version, with an empty
+// catalog holding library "LIB" and the users "alice" (this process's DMS user) and "bob", and
+// no faults. On destruction faults, connection state and the process's user are put back.
+class DmsStandInScope
+{
+public:
+    DmsStandInScope() = default;
+    ~DmsStandInScope();
+    DmsStandInScope(const DmsStandInScope&) = delete;
+    DmsStandInScope& operator=(const DmsStandInScope&) = delete;
+
+    ::testing::AssertionResult Prepare(const wchar_t* pszVersion = L"5.3");
+    // Adds a document to "LIB" whose version 1 holds content; answers its number (0 on failure).
+    LONG AddDocument(const wchar_t* pszName, const std::string& content);
+    // The document ID "PowerDocs://LIB/<number>/<label>".
+    static _bstr_t Id(LONG lNumber, const wchar_t* pszLabel);
 };

@@ -1,7 +1,7 @@
 #pragma once
 // The fixture of the tests that reach documents through the provider: the DMS stand-in
-// installed as a DM 5 client with library LIB, users alice and bob, and one document with
-// versions 1 and 2; a provider object; host records that own their strings.
+// installed as a DM 5 client (DmsStandInScope) and one document with versions 1 and 2, a
+// provider object, and the DMS methods that the document calls reach.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,24 +9,6 @@
 #include "ComTestSupport.h"
 #include "DmsStandInControl.h"
 #include "DmsTypes.h"
-
-// A host record that owns its strings.
-struct HostDocument
-{
-    CVDOCUMENT doc = {};
-    ~HostDocument() { Clear(); }
-    void Clear()
-    {
-        for (BSTR* p : {&doc.bstrDocID, &doc.bstrLocalFile, &doc.bstrName, &doc.bstrExtension, &doc.bstrAppID,
-                        &doc.bstrTypeID, &doc.bstrAuthorID, &doc.bstrTypistID})
-        {
-            SysFreeString(*p);
-            *p = nullptr;
-        }
-        doc = CVDOCUMENT{};
-    }
-    std::wstring LocalFile() const { return doc.bstrLocalFile ? doc.bstrLocalFile : L""; }
-};
 
 // A BSTR value no call may write over.
 inline BSTR const kUntouchedBstr = reinterpret_cast<BSTR>(static_cast<INT_PTR>(0x5A5A));
@@ -46,13 +28,7 @@ class DocumentTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(S_OK, StandIn_Install(L"5.3"));
-        ASSERT_EQ(S_OK, StandIn_Reset());
-        ASSERT_EQ(S_OK, StandIn_AddLibrary(L"LIB"));
-        ASSERT_EQ(S_OK, StandIn_AddUser(L"alice"));
-        ASSERT_EQ(S_OK, StandIn_AddUser(L"bob"));
-        ASSERT_EQ(S_OK, StandIn_SetProcessUser(L"alice"));
-        StandIn_ClearFaults();
+        ASSERT_TRUE(m_dms.Prepare(L"5.3"));
         m_lDoc = AddDocument(L"Q3 sales plan", "version one");
         ASSERT_EQ(S_OK, StandIn_AddVersion(L"LIB", m_lDoc, L"2", "version two", 11, L"second"));
         ASSERT_EQ(S_OK, m_pProvider.CreateInstance(L"CmQuendrel.DocProvider", nullptr, CLSCTX_INPROC_SERVER));
@@ -79,21 +55,10 @@ protected:
         StandIn_ClearFaults();
         StandIn_SetConnectionState(0);
         EXPECT_EQ(m_lSessionObjects, SettledLiveObjects()) << "a DMS object outlived the test";
-        StandIn_SetProcessUser(nullptr);
     }
 
-    LONG AddDocument(const wchar_t* pszName, const std::string& content)
-    {
-        LONG lNumber = 0;
-        EXPECT_EQ(S_OK, StandIn_AddDocument(L"LIB", pszName, L"MS WORD", content.data(),
-                                            static_cast<DWORD>(content.size()), &lNumber));
-        return lNumber;
-    }
-
-    _bstr_t Id(LONG lNumber, const wchar_t* pszLabel) const
-    {
-        return _bstr_t((L"PowerDocs://LIB/" + std::to_wstring(lNumber) + L"/" + pszLabel).c_str());
-    }
+    LONG AddDocument(const wchar_t* pszName, const std::string& content) { return m_dms.AddDocument(pszName, content); }
+    static _bstr_t Id(LONG lNumber, const wchar_t* pszLabel) { return DmsStandInScope::Id(lNumber, pszLabel); }
 
     std::string ServerContent(LONG lNumber, const wchar_t* pszLabel)
     {
@@ -113,6 +78,7 @@ protected:
         return lState;
     }
 
+    DmsStandInScope m_dms;
     ICVDocumentProvider7Ptr m_pProvider;
     LONG m_lDoc = 0;
     LONG m_lSessionObjects = 0;

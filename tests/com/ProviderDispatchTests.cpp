@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ComTestSupport.h"
+#include "DmsStandInControl.h"
 
 namespace {
 
@@ -110,35 +111,51 @@ TEST_F(ProviderTest, WithoutDmsClientEveryDmsMethodAnswersNoClientAndWritesNothi
 
 TEST_F(ProviderTest, WithDmsClientCallsReachTheLogicObject)
 {
-    // Any type of "InstallPath" counts, even a number.
-    testing_support::ScopedRegValue installPath(HKEY_LOCAL_MACHINE, kDmsClientKey, L"InstallPath");
-    installPath.SetDword(7);
+    DmsStandInScope dms;
+    ASSERT_TRUE(dms.Prepare(L"5.3"));
     _bstr_t app(L"Writer");
     EXPECT_EQ(S_OK, m_pProvider->SetCallingApplication(app));
 
     VARIANT_BOOL vbOffline = 0x5A5A;
     EXPECT_EQ(S_OK, m_pProvider->IsDmsInOfflineMode(app, &vbOffline));
     EXPECT_EQ(VARIANT_FALSE, vbOffline);
+    ASSERT_EQ(S_OK, StandIn_SetConnectionState(2));
+    EXPECT_EQ(S_OK, m_pProvider->IsDmsInOfflineMode(app, &vbOffline));
+    EXPECT_EQ(VARIANT_TRUE, vbOffline) << "the client's connection state is asked on every call";
+    ASSERT_EQ(S_OK, StandIn_SetConnectionState(0));
     EXPECT_EQ(E_POINTER, m_pProvider->IsDmsInOfflineMode(app, nullptr));
 
-    testing_support::ScopedRegValue currentVersion(HKEY_LOCAL_MACHINE, kDmsClientKey, L"CurrentVersion");
-    currentVersion.SetString(L"4.0");
     long lFlags = kSentinelLong;
     EXPECT_EQ(S_OK, m_pProvider->GetCapabilities(app, 0, &lFlags));
-    EXPECT_EQ(0, lFlags) << "no DM5 client: offline work is not offered";
+    EXPECT_EQ(8, lFlags) << "a DM 5 client: offline work is offered";
+    EXPECT_EQ(E_POINTER, m_pProvider->GetCapabilities(app, 0, nullptr));
+
+    BSTR bstrUser = kSentinelBstr;
+    EXPECT_EQ(S_OK, m_pProvider->GetCurrentDmsUser(app, &bstrUser));
+    ASSERT_NE(kSentinelBstr, bstrUser);
+    EXPECT_STREQ(L"alice", bstrUser);
+    SysFreeString(bstrUser);
 
     CVDOCUMENT doc = {};
+    lFlags = kSentinelLong;
     EXPECT_EQ(E_NOTIMPL, m_pProvider->SaveDocumentEx(&doc, 0, app, &lFlags));
+    EXPECT_EQ(kSentinelLong, lFlags);
 
     // A failing operation leaves the host's record alone but always writes an out BSTR.
     SentinelDocument sentinel;
-    EXPECT_TRUE(FAILED(m_pProvider->OpenDocument(&sentinel.doc)));
+    EXPECT_EQ(E_DOCUMENT_NOT_FOUND, m_pProvider->OpenDocument(&sentinel.doc));
     EXPECT_TRUE(sentinel.Untouched());
     BSTR bstrDesc = kSentinelBstr;
-    EXPECT_TRUE(FAILED(m_pProvider->GetDocIDDescription(app, &bstrDesc)));
+    EXPECT_EQ(E_DOCUMENT_NOT_FOUND, m_pProvider->GetDocIDDescription(app, &bstrDesc));
     ASSERT_NE(kSentinelBstr, bstrDesc);
     EXPECT_STREQ(L"", bstrDesc);
     SysFreeString(bstrDesc);
+
+    // Only a DM 5 client offers offline work.
+    ASSERT_EQ(S_OK, StandIn_Install(L"6.0"));
+    lFlags = kSentinelLong;
+    EXPECT_EQ(S_OK, m_pProvider->GetCapabilities(app, 0, &lFlags));
+    EXPECT_EQ(0, lFlags) << "a DM 6 client";
 }
 
 TEST_F(ProviderTest, AnswersIdentityQuestionsWithFreshStrings)
@@ -259,36 +276,85 @@ TEST_F(ProviderTest, KeepsHelpSourceAndContext)
     EXPECT_EQ(4711, context);
 }
 
+// Every string, record and block handed out on the paths that allocate goes back when the
+// host frees what it owns; the calls must succeed, or the allocating paths would not run.
 TEST_F(ProviderTest, LeaksNoStringOrBlock)
 {
-    ScopedDmsClient client(true);
+    DmsStandInScope dms;
+    ASSERT_TRUE(dms.Prepare(L"5.3"));
+    const LONG lFree = dms.AddDocument(L"Leak check", "content");
+    const LONG lTaken = dms.AddDocument(L"Taken", "other");
+    ASSERT_EQ(S_OK, StandIn_SetLock(L"LIB", lTaken, L"bob"));
     ICVComponentPtr pComponent(m_pProvider);
     ICVHelpDefinitionPtr pHelp(m_pProvider);
     ICVErrorInfoPtr pErrorInfo(m_pProvider);
-    testing_support::AllocationSpy spy;
-    {
-        _bstr_t id(L"PowerDocs://LIB/42/1");
-        for (int i = 0; i < 20; ++i)
+    ICVQueryInfoPtr pQuery(m_pProvider);
+    const _bstr_t freeId = DmsStandInScope::Id(lFree, L"1");
+    const _bstr_t missingId(L"PowerDocs://LIB/999999/1");
+
+    auto expectText = [](HRESULT hr, BSTR& bstr, const wchar_t* pszCall) {
+        EXPECT_EQ(S_OK, hr) << pszCall;
+        EXPECT_GT(SysStringLen(bstr), 0u) << pszCall;
+        SysFreeString(bstr);
+    };
+    auto round = [&] {
+        BSTR bstr = nullptr;
+        expectText(pComponent->GetName(&bstr), bstr, L"GetName");
+        bstr = nullptr;
+        expectText(pErrorInfo->GetErrorDescription(static_cast<HRESULT>(0x801D0011), GUID_NULL, &bstr), bstr,
+                   L"own error description");
+        bstr = nullptr;
+        expectText(pErrorInfo->GetErrorDescription(E_DOCUMENT_NOT_FOUND, GUID_NULL, &bstr), bstr,
+                   L"the component manager's description");
+        bstr = SysAllocString(L"x");
+        EXPECT_EQ(S_OK, pHelp->SetHelpSource(freeId));
+        expectText(pHelp->GetHelpSource(&bstr), bstr, L"GetHelpSource");  // frees "x", hands out a copy
+        long lCount = 0;
+        CVFILEINFO info = {};
+        expectText(pQuery->GetCVDependencies(&lCount, &info), info.bstrID, L"GetCVDependencies");
+
+        // A fetched record, once into a zeroed record and once into one that holds strings.
+        for (bool bPrefilled : {false, true})
         {
-            BSTR bstr = nullptr;
-            pComponent->GetName(&bstr);
-            SysFreeString(bstr);
-            bstr = nullptr;
-            pErrorInfo->GetErrorDescription(static_cast<HRESULT>(0x801D0011), GUID_NULL, &bstr);
-            SysFreeString(bstr);
-            bstr = SysAllocString(L"x");
-            pHelp->SetHelpSource(id);
-            pHelp->GetHelpSource(&bstr);  // frees "x", hands out a copy
-            SysFreeString(bstr);
-            CVDOCUMENT doc = {};
-            doc.bstrDocID = SysAllocString(L"PowerDocs://LIB/42/1");
-            m_pProvider->OpenDocument(&doc);
-            SysFreeString(doc.bstrDocID);
-            bstr = SysAllocString(L"PowerDocs://LIB/42/1");
-            m_pProvider->VersionDocument(&bstr, id);  // frees the incoming BSTR
-            SysFreeString(bstr);
+            HostDocument host;
+            if (bPrefilled)
+                for (BSTR* p : {&host.doc.bstrDocID, &host.doc.bstrName, &host.doc.bstrTypistID})
+                    *p = SysAllocString(L"the host's");
+            EXPECT_EQ(S_OK, m_pProvider->GetDocument(freeId, 0, &host.doc));
+            EXPECT_STREQ(L"Leak check", host.doc.bstrName);
+            EXPECT_FALSE(host.LocalFile().empty());
+            DeleteFileW(host.LocalFile().c_str());
         }
-    }
+        bstr = nullptr;
+        expectText(m_pProvider->GetDocIDDescription(freeId, &bstr), bstr, L"GetDocIDDescription");
+        long lState = -1;
+        bstr = nullptr;
+        EXPECT_EQ(S_OK, m_pProvider->GetDocumentLockStatus(DmsStandInScope::Id(lTaken, L"1"), &lState, &bstr));
+        EXPECT_EQ(2, lState);
+        EXPECT_STREQ(L"bob", bstr);
+        SysFreeString(bstr);
+        bstr = nullptr;
+        expectText(m_pProvider->GetCurrentDmsUser(freeId, &bstr), bstr, L"GetCurrentDmsUser");
+        bstr = nullptr;
+        expectText(m_pProvider->TranslateOdmaID(_bstr_t(L"::ODMA\\PCDOCS\\LIB\\12\\1"), &bstr), bstr,
+                   L"TranslateOdmaID");
+
+        // Failing paths still hand out (and take in) strings.
+        bstr = nullptr;
+        EXPECT_EQ(E_DOCUMENT_NOT_FOUND, m_pProvider->GetDocIDDescription(missingId, &bstr));
+        SysFreeString(bstr);
+        HostDocument missing;
+        missing.doc.bstrDocID = SysAllocString(missingId);
+        EXPECT_EQ(E_DOCUMENT_NOT_FOUND, m_pProvider->OpenDocument(&missing.doc));
+        bstr = SysAllocString(freeId);
+        EXPECT_EQ(E_NOTIMPL, m_pProvider->VersionDocument(&bstr, freeId));  // frees the incoming BSTR
+        SysFreeString(bstr);
+    };
+    // The first round logs on and parks the DMS application, which live as long as the module.
+    round();
+    testing_support::AllocationSpy spy;
+    for (int i = 0; i < 5; ++i)
+        round();
     EXPECT_EQ(0, spy.Outstanding());
 }
 

@@ -23,6 +23,7 @@ using namespace registry_sandbox;
 namespace {
 
 const wchar_t kTempFolderOutSwitch[] = L"--quendrel-temp-folder-out=";
+const wchar_t kHelpFolderChildSwitch[] = L"--quendrel-help-folder-child";
 
 std::string ReadBytes(const CStdStr& strPath)
 {
@@ -180,15 +181,28 @@ TEST(CGeneral, SpecialFolderPathOrEmpty)
         ASSERT_EQ(S_OK, SHGetFolderPathW(nullptr, nFolder, nullptr, SHGFP_TYPE_CURRENT, szExpected));
         EXPECT_EQ(szExpected, CGeneral::GetSpecialFolderPath(nFolder));
     }
-    EXPECT_EQ(26, CSIDL_APPDATA);
     EXPECT_EQ(L"", CGeneral::GetSpecialFolderPath(0x7FFF));
     EXPECT_EQ(L"", CGeneral::GetSpecialFolderPath(-1));
 }
 
+// The option "ProgramLocation" is read once per process, so the check runs in a fresh process
+// of this program, started once the option names a folder of the test's own.
 TEST(GetHelpFolder, EditionFollowsTheInstallType)
 {
+    const CStdStr strProgramLocation = L"C:\\Quendrel Help Test\\";
+    if (!wcsstr(GetCommandLineW(), kHelpFolderChildSwitch))
+    {
+        testing_support::ScopedRegValue location(HKEY_CURRENT_USER, L"SOFTWARE\\Corvane\\Options", L"ProgramLocation");
+        location.SetString(strProgramLocation);
+        wchar_t szExe[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, szExe, MAX_PATH);
+        EXPECT_EQ(0, testing_support::RunProgram(L"\"" + CStdStr(szExe) +
+                                                 L"\" --gtest_filter=GetHelpFolder.EditionFollowsTheInstallType " +
+                                                 kHelpFolderChildSwitch))
+            << "the second process's output tells which check failed";
+        return;
+    }
     CRegistrySandbox sandbox({{HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Install"}});
-    const CStdStr strProgramLocation = Corvane::OptionApi::GetString(L"ProgramLocation");
     EXPECT_EQ(strProgramLocation + L"Corvane Studio", GetHelpFolder());
     for (const wchar_t* pszType : {L"Corvane Lens", L"corvane lens", L"Corvane Studio"})
     {
