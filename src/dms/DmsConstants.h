@@ -30,8 +30,10 @@ constexpr long DMS_SELECT_FOR_CHECK_OUT = 0x23;    // check a document out
 constexpr long DMS_OF_NORMAL = 0;                  // "OF_NORMAL": the lock around one upload
 constexpr long DMS_VERSION_CHECK_OUT = 3;          // the lock of a check-out
 
-// Version::Fetch.
+// Version::Fetch, Version::Prepare and Version::UploadFile.
 constexpr long DMS_FETCH_NORMAL = 0;
+constexpr long DMS_PREPARE_NORMAL = 0;
+constexpr long DMS_UPLOAD_NORMAL = 0;
 
 // Profile::Save.
 constexpr long DMS_PROFILE_SAVE = 0x20;            // the usual save of a profile

@@ -203,7 +203,7 @@ public:
     COM_OBJECT_LIFE_METHODS(m_life)
     STDMETHODIMP CreateInstance(IUnknown* pOuter, REFIID riid, void** ppv) override
     {
-        const CreationScope scope{};
+        [[maybe_unused]] const CreationScope scope{};
         return CreateComInstance<T>(pOuter, riid, ppv);
     }
     STDMETHODIMP LockServer(BOOL fLock) override

@@ -94,6 +94,11 @@ public:
     HRESULT xxLockProfile(IProfilePtr pProfile);
     HRESULT xxLockProfileAndDoc(IProfilePtr pProfile);
 
+    // Attachments: the label of a file extension (three characters unless extended labels are
+    // on), and the forced replacement of a version's content by doc.LocalFile.
+    CStdStr CreateAttachmentLabelFromExtension(const CStdStr& strExtension) const;
+    HRESULT ForceReplaceFileInProfileWithNewFile(IVersionPtr pVersion, CVDocNonCom& doc);
+
     bool ShouldResolveFileNames();
     bool UseExtendedAttachmentLabels() const { return m_bUseExtendedAttachmentLabels; }
 

@@ -145,7 +145,7 @@ HRESULT CPDDocProviderHelper::SaveDocument(CVDocNonCom& doc, long)
             return fail(FAILED(hrLock) ? hrLock : E_PD_SAVE_FAILED);
 
         ClearParentWindow(pVersion);
-        HRESULT hrUpload = pVersion->UploadFile(0);
+        HRESULT hrUpload = pVersion->UploadFile(DMS_UPLOAD_NORMAL);
         if (SUCCEEDED(hrUpload))
             hrUpload = GetReturnCode(pVersion, L"SaveDocument : pVer->UploadFile();", hrUpload);
         else

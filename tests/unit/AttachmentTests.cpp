@@ -1,0 +1,161 @@
+// Attachment labels and the forced replacement of a version's content, driven on the logic
+// object against the DMS stand-in in this process.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "DmsStandInControl.h"
+#include "TestSupport.h"
+#include "provider/PDDocProviderHelper.h"
+
+namespace {
+
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+
+const wchar_t kOptionsKey[] = L"SOFTWARE\\Corvane\\Options";
+
+TEST(CreateAttachmentLabelFromExtension, ShortLabelsUnlessExtendedLabelsAreOn)
+{
+    testing_support::ScopedRegValue option(HKEY_CURRENT_USER, kOptionsKey, L"UseExtendedAttachmentLabels");
+    option.Delete();
+    {
+        CPDDocProviderHelper helper;
+        EXPECT_EQ(L"dcx", helper.CreateAttachmentLabelFromExtension(L"docx"));
+        EXPECT_EQ(L"xsx", helper.CreateAttachmentLabelFromExtension(L"xlsx"));
+        EXPECT_EQ(L"ptx", helper.CreateAttachmentLabelFromExtension(L"potx"));
+        EXPECT_EQ(L"pdf", helper.CreateAttachmentLabelFromExtension(L"pdf"));
+        EXPECT_EQ(L"", helper.CreateAttachmentLabelFromExtension(L""));
+    }
+    option.SetDword(1);
+    CPDDocProviderHelper extended;
+    EXPECT_EQ(L"docx", extended.CreateAttachmentLabelFromExtension(L"docx"));
+    EXPECT_EQ(L"pdf", extended.CreateAttachmentLabelFromExtension(L"pdf"));
+}
+
+class ForceReplaceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        ASSERT_EQ(S_OK, StandIn_Install(L"5.3"));
+        ASSERT_EQ(S_OK, StandIn_Reset());
+        ASSERT_EQ(S_OK, StandIn_AddLibrary(L"LIB"));
+        ASSERT_EQ(S_OK, StandIn_AddUser(L"alice"));
+        ASSERT_EQ(S_OK, StandIn_SetProcessUser(L"alice"));
+        ASSERT_EQ(S_OK, StandIn_AddDocument(L"LIB", L"Terms", L"MS WORD", "old terms", 9, &m_lDoc));
+        wchar_t szTemp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, szTemp);
+        m_strFile = std::wstring(szTemp) + L"QuendrelReplace-" + std::to_wstring(GetCurrentProcessId()) + L".doc";
+        m_doc.SetLocalFile(m_strFile);
+    }
+    void TearDown() override
+    {
+        StandIn_ClearFaults();
+        DeleteFileW(m_strFile.c_str());
+        StandIn_SetProcessUser(nullptr);
+        CoUninitialize();
+    }
+
+    // Runs the replacement of version 1 on a freshly made logic object, as RelateDocument does.
+    HRESULT Replace()
+    {
+        CPDDocProviderHelper helper;
+        IVersionPtr pVersion = helper.GetVersion(L"PowerDocs://LIB/" + std::to_wstring(m_lDoc) + L"/1");
+        if (!pVersion)
+            return E_UNEXPECTED;
+        pVersion->Fetch(0);  // the version's place in the local store, as after a fetch
+        return helper.ForceReplaceFileInProfileWithNewFile(pVersion, m_doc);
+    }
+
+    std::string Stored(bool bDM6)
+    {
+        wchar_t sz[MAX_PATH] = {};
+        const HRESULT hr = bDM6 ? StandIn_CacheFilePath(L"LIB", m_lDoc, L"1", sz, MAX_PATH)
+                                : StandIn_ServerFilePath(L"LIB", m_lDoc, L"1", sz, MAX_PATH);
+        EXPECT_EQ(S_OK, hr);
+        return ReadFileBytes(sz);
+    }
+
+    LONG m_lDoc = 0;
+    std::wstring m_strFile;
+    CVDocNonCom m_doc;
+};
+
+TEST_F(ForceReplaceTest, ReplacesTheContentAndUploadsOnlyOnDm5)
+{
+    for (const wchar_t* version : {L"5.3", L"6.0"})
+    {
+        const bool bDM6 = version[0] == L'6';
+        ASSERT_EQ(S_OK, StandIn_Install(version));
+        const std::string content = bDM6 ? "replaced on DM 6" : "replaced on DM 5";
+        ASSERT_TRUE(WriteFileBytes(m_strFile, content));
+        StandIn_ClearFaults();
+        EXPECT_EQ(S_OK, Replace()) << version;
+        EXPECT_EQ(content, Stored(bDM6)) << version;
+        EXPECT_EQ(bDM6 ? 0 : 1, StandIn_CallCount(L"IVersion::UploadFile")) << version;
+    }
+    // A copy that cannot be made uploads nothing and answers the Windows error.
+    ASSERT_EQ(S_OK, StandIn_Install(L"5.3"));
+    DeleteFileW(m_strFile.c_str());
+    StandIn_ClearFaults();
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), Replace());
+    EXPECT_EQ(0, StandIn_CallCount(L"IVersion::UploadFile"));
+    EXPECT_EQ("replaced on DM 5", Stored(false));
+}
+
+TEST_F(ForceReplaceTest, AFailureAtAnyDmsCallStoresOldOrNewAndChecksTheLockIn)
+{
+    const wchar_t* const kMethods[] = {L"IVersion::LockVersionForEdit", L"IVersion::Prepare", L"IVersion::FilePath",
+                                       L"IVersion::UploadFile", L"IVersion::UnlockVersion"};
+    const std::string old = "old terms";
+    const std::string edit = "new terms";
+    int injected = 0;
+    for (const wchar_t* version : {L"5.3", L"6.0"})
+    {
+        const bool bDM6 = version[0] == L'6';
+        ASSERT_EQ(S_OK, StandIn_Install(version));
+        auto prepare = [&] {
+            StandIn_SetLock(L"LIB", m_lDoc, nullptr);
+            ASSERT_TRUE(WriteFileBytes(m_strFile, old));
+            ASSERT_EQ(S_OK, Replace());
+            StandIn_SetLock(L"LIB", m_lDoc, nullptr);
+            ASSERT_TRUE(WriteFileBytes(m_strFile, edit));
+            StandIn_ClearFaults();
+        };
+        prepare();
+        ASSERT_EQ(S_OK, Replace());
+        std::vector<std::pair<const wchar_t*, LONG>> calls;
+        for (const wchar_t* method : kMethods)
+            if (LONG n = StandIn_CallCount(method))
+                calls.emplace_back(method, n);
+        ASSERT_GE(calls.size(), bDM6 ? 3u : 5u);
+        for (const auto& call : calls)
+        {
+            prepare();
+            ASSERT_EQ(S_OK, StandIn_InjectFault(call.first, E_FAIL, 0, call.second, FALSE));
+            const HRESULT hr = Replace();
+            // What the lock took is checked in again, the way a success checks it in.
+            const bool bLocked = std::wstring(call.first) != L"IVersion::LockVersionForEdit";
+            const LONG lCheckIns = StandIn_CallCount(L"IVersion::UnlockVersion");
+            StandIn_ClearFaults();
+            ++injected;
+            const std::string where = std::string(bDM6 ? "DM 6, " : "DM 5, ") +
+                                      std::string(call.first, call.first + wcslen(call.first));
+            const std::string stored = Stored(bDM6);
+            EXPECT_TRUE(stored == old || stored == edit) << where;
+            if (SUCCEEDED(hr))
+            {
+                EXPECT_EQ(edit, stored) << where;
+            }
+            EXPECT_EQ(edit, ReadFileBytes(m_strFile)) << where;
+            EXPECT_EQ(bLocked ? 1 : 0, lCheckIns) << where;
+        }
+    }
+    EXPECT_GE(injected, 8);
+}
+
+}  // namespace
