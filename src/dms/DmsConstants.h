@@ -43,6 +43,31 @@ constexpr long DMS_PROFILE_SAVE_IMPORT = 3;        // the save of an imported do
 // Version::NewVersion and Version::NewSubversion: the flags, then the two trailing values.
 constexpr long DMS_NEW_VERSION = 3;
 constexpr long DMS_NEW_VERSION_RESERVED = 10;
+constexpr long DMS_NEW_VERSION_FROM_CURRENT_RESERVED = 0;  // the trailing values of a new version
+                                                           // made from the current content
+
+// Version::Prepare before a new version is made from the version.
+constexpr long DMS_PREPARE_NEW_VERSION = 0;
+
+// Application::ParentWindow: no window, written back after a form.
+constexpr long DMS_NO_PARENT_WINDOW = 0;
+
+// SelectForm::Show and its 16-bit status.
+constexpr long DMS_SELECT_FORM_SHOW = 1;
+constexpr short DMS_FORM_CANCELLED = 0;
+constexpr short DMS_FORM_CONFIRMED = 1;
+
+// Profile::ChooseVersion.
+constexpr long DMS_CHOOSE_VERSION = 0;
+
+// Library::NewProfile and the DM 6 new-profile form.
+constexpr long DMS_NEW_PROFILE_FORM = 0xF0;
+
+// Profile::FinishForm, the profile form's final step.
+constexpr long DMS_FINISH_FORM = 1;
+
+// The DM 5 profile form's Show.
+constexpr long DMS_DM5_FORM_SHOW = 0;
 
 // CVDOCUMENT::lFlags: the document is checked out (locked for editing) through this provider.
 constexpr long RECORD_CHECKED_OUT = 1;

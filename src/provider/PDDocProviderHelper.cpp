@@ -71,16 +71,11 @@ HRESULT CPDDocProviderHelper::GetShortDescription(CStdStr& strDescription)
     return S_OK;
 }
 
-HRESULT CPDDocProviderHelper::SelectDocument(long, CStdStr, CStdStr&) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::GetSaveInfo(long, CStdStr, long, long*, CVDocNonCom&) { return E_NOTIMPL; }
-HRESULT CPDDocProviderHelper::VersionDocument(CStdStr&, CStdStr) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::DisplayProfile(CStdStr, long) { return E_NOTIMPL; }
 
 HRESULT CPDDocProviderHelper::AddHistoryEvent(CStdStr, long, long, long, CStdStr, CStdStr) { return E_NOTIMPL; }
-HRESULT CPDDocProviderHelper::SelectDocumentEx(long, CStdStr, CStdStr, CStdStr&) { return E_NOTIMPL; }
-HRESULT CPDDocProviderHelper::GetLatestVersion(CStdStr&) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::GetRelatedDocuments(CStdStr, long*, std::vector<CVDocNonCom>&) { return E_NOTIMPL; }
-HRESULT CPDDocProviderHelper::GetVersions(CStdStr, long*, std::vector<CVDocumentVersionNoCom>&) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::RelateDocument(CVDocNonCom&, CStdStr) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::DeleteDocument(CStdStr) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::ImportDocument(CVDocNonCom&, short) { return E_NOTIMPL; }
@@ -129,10 +124,5 @@ HRESULT CPDDocProviderHelper::SetHelpContext(long lContext)
     return S_OK;
 }
 
-IProfilePtr CPDDocProviderHelper::GetProfileUsingProfileSelectForm(ILibraryPtr, IProjectPtr&, const CVDocNonCom&)
-{
-    return nullptr;
-}
-void CPDDocProviderHelper::SetProfileColumns(IProfilePtr, const CVDocNonCom&) {}
 void CPDDocProviderHelper::SaveProfile(IProfilePtr) {}
 void CPDDocProviderHelper::AddComment(const CSaveAsDlg&, IVersionPtr) {}

@@ -111,6 +111,9 @@ protected:
     // Fills a record from a version. nOffline: 1 or 0 when the caller already knows whether
     // the DMS works offline, -1 to ask.
     bool PopulateDocumentProperties(CVDocNonCom& doc, IVersionPtr pVersion, int nOffline = -1);
+    // True when the version is an attachment: its label is not empty and does not begin with a
+    // decimal digit. Raises E_POINTER for a missing version.
+    bool IsAttachment(IVersionPtr pVersion);
 
     bool m_bInstalled = false;
     bool m_bUseExtendedAttachmentLabels = false;

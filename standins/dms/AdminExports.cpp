@@ -358,7 +358,7 @@ void __cdecl StandIn_ClearFaults(void)
     catch (...)
     {
     }
-    process_state::ClearParentWindow();
+    process_state::Clear();
 }
 
 LONG __cdecl StandIn_CallCount(const wchar_t* pszMethod)
@@ -419,6 +419,30 @@ LONG __cdecl StandIn_LiveObjects(void)
 LONG __cdecl StandIn_LastParentWindow(void)
 {
     return process_state::ParentWindow();
+}
+
+BOOL __cdecl StandIn_IsSelectedForEdit(const wchar_t* pszLibrary, LONG lDocNumber)
+{
+    try
+    {
+        return process_state::IsSelectedForEdit(Text(pszLibrary), lDocNumber) ? TRUE : FALSE;
+    }
+    catch (...)
+    {
+        return FALSE;
+    }
+}
+
+BSTR __cdecl StandIn_FormRecord(void)
+{
+    try
+    {
+        return SysAllocString(process_state::FormRecord().c_str());
+    }
+    catch (...)
+    {
+        return nullptr;
+    }
 }
 
 }  // extern "C"

@@ -289,7 +289,7 @@ private:
         return hr;
     }
     HRESULT AddVersionFrom(const std::wstring& strLabel, BSTR bstrComment, const VARIANT& vAuthor,
-                        const VARIANT& vTypist, IVersion** ppVersion);
+                           const VARIANT& vTypist, bool bCopyContent, IVersion** ppVersion);
 };
 
 // The document selection form: shows nothing, answers from the form script.

@@ -81,7 +81,8 @@ LONG __cdecl StandIn_PendingFormAnswers(void);
 // records that DMS error number and answers success with empty results (status 0, no object).
 HRESULT __cdecl StandIn_InjectFault(const wchar_t* pszMethod, HRESULT hrFailure, LONG lErrorNumber, LONG lAtCall,
                                     BOOL bAlways);
-// Clears every fault, the call counts and times and the parent-window record of this process.
+// Clears every fault, the call counts and times, the parent-window record, the form record and
+// the selections for editing of this process.
 void __cdecl StandIn_ClearFaults(void);
 // Calls of the named method in this process since the last StandIn_ClearFaults. Creating one
 // of the stand-in's classes counts as a call named "CoCreateInstance(<class>)", e.g.
@@ -102,6 +103,15 @@ LONG __cdecl StandIn_LiveObjects(void);
 // Last value written to an application's ParentWindow in this process, -1 when none was
 // written since the last StandIn_ClearFaults.
 LONG __cdecl StandIn_LastParentWindow(void);
+// Whether this process has taken the document for editing (IProfile::SelectForEdit answered 1)
+// and not given it back (IProfile::ReleaseDoc) since the last StandIn_ClearFaults.
+BOOL __cdecl StandIn_IsSelectedForEdit(const wchar_t* pszLibrary, LONG lDocNumber);
+// The forms shown in this process since the last StandIn_ClearFaults, one line each, in order:
+//   select <parent window>       the selection form, with the parent window written before it
+//   choose-version <title>       the version chooser and its title
+//   dm5-field <name>=<value>     one field given to the DM 5 profile form
+// Free it with SysFreeString.
+BSTR __cdecl StandIn_FormRecord(void);
 
 #ifdef __cplusplus
 }

@@ -1,6 +1,9 @@
 #include "FaultInjector.h"
 
 #include <cwchar>
+#include <cwctype>
+#include <set>
+#include <utility>
 
 namespace dms_standin {
 
@@ -123,6 +126,16 @@ namespace process_state {
 namespace {
 LONG g_lLiveObjects = 0;
 LONG g_lParentWindow = -1;
+std::mutex g_mutex;  // guards the selections and the form record
+std::set<std::pair<std::wstring, LONG>> g_selected;
+std::wstring g_strForms;
+
+std::wstring Upper(std::wstring s)
+{
+    for (wchar_t& c : s)
+        c = static_cast<wchar_t>(towupper(c));
+    return s;
+}
 }  // namespace
 
 void ObjectCreated() { InterlockedIncrement(&g_lLiveObjects); }
@@ -131,6 +144,41 @@ LONG LiveObjects() { return g_lLiveObjects; }
 void SetParentWindow(LONG lHwnd) { InterlockedExchange(&g_lParentWindow, lHwnd); }
 LONG ParentWindow() { return g_lParentWindow; }
 void ClearParentWindow() { InterlockedExchange(&g_lParentWindow, -1); }
+
+void SetSelectedForEdit(const std::wstring& strLibrary, LONG lNumber, bool bSelected)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (bSelected)
+        g_selected.emplace(Upper(strLibrary), lNumber);
+    else
+        g_selected.erase({Upper(strLibrary), lNumber});
+}
+
+bool IsSelectedForEdit(const std::wstring& strLibrary, LONG lNumber)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return g_selected.count({Upper(strLibrary), lNumber}) != 0;
+}
+
+void RecordForm(const std::wstring& strLine)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_strForms += strLine + L"\n";
+}
+
+std::wstring FormRecord()
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return g_strForms;
+}
+
+void Clear()
+{
+    ClearParentWindow();
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_selected.clear();
+    g_strForms.clear();
+}
 
 }  // namespace process_state
 

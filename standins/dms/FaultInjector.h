@@ -80,6 +80,17 @@ LONG LiveObjects();
 void SetParentWindow(LONG lHwnd);
 LONG ParentWindow();  // last value written, -1 when none
 void ClearParentWindow();
+// Profiles taken for editing (SelectForEdit) and not yet given back (ReleaseDoc), by
+// library and number.
+void SetSelectedForEdit(const std::wstring& strLibrary, LONG lNumber, bool bSelected);
+bool IsSelectedForEdit(const std::wstring& strLibrary, LONG lNumber);
+// What the forms were shown with, one line per event, in order: the selection form with the
+// parent window at that moment, the version chooser with its title, each field given to the
+// DM 5 profile form.
+void RecordForm(const std::wstring& strLine);
+std::wstring FormRecord();
+// Drops the parent-window record, the form record and every selection for editing.
+void Clear();
 }  // namespace process_state
 
 }  // namespace dms_standin

@@ -197,6 +197,7 @@ STDMETHODIMP CDM5ProfileForm::SetField(BSTR bstrName, VARIANT vValue)
     DMS_ENTER(L"IDM5ProfileForm::SetField");
     std::wstring strValue;
     VariantText(vValue, &strValue);
+    process_state::RecordForm(L"dm5-field " + std::wstring(bstrName ? bstrName : L"") + L"=" + strValue);
     m_fields[bstrName ? bstrName : L""] = strValue;
     return S_OK;
 }

@@ -221,13 +221,17 @@ HRESULT CProfile::RefuseWhileLockedByOther(short* pnStatus)
 STDMETHODIMP CProfile::SelectForEdit(LONG, short* pnStatus)
 {
     DMS_ENTER_OUT(L"IProfile::SelectForEdit", pnStatus, 0);
-    return RefuseWhileLockedByOther(pnStatus);
+    HRESULT hr = RefuseWhileLockedByOther(pnStatus);
+    if (SUCCEEDED(hr) && *pnStatus)
+        process_state::SetSelectedForEdit(m_strLibrary, m_lNumber, true);
+    return hr;
 }
 
 // Giving the profile back ends the current user's editing: a lock the user holds is released.
 STDMETHODIMP CProfile::ReleaseDoc()
 {
     DMS_ENTER(L"IProfile::ReleaseDoc");
+    process_state::SetSelectedForEdit(m_strLibrary, m_lNumber, false);
     if (IsStored())
         CCatalog::Unlock(m_strLibrary, m_lNumber, CCatalog::CurrentUser());
     return S_OK;
@@ -258,9 +262,10 @@ STDMETHODIMP CProfile::FinishForm(LONG, VARIANT_BOOL* pbOK)
 }
 
 // The version chooser: "version <label>" chooses, anything else cancels (no version).
-STDMETHODIMP CProfile::ChooseVersion(LONG, BSTR, IVersion** ppVersion)
+STDMETHODIMP CProfile::ChooseVersion(LONG, BSTR bstrTitle, IVersion** ppVersion)
 {
     DMS_ENTER_OUT(L"IProfile::ChooseVersion", ppVersion, nullptr);
+    process_state::RecordForm(std::wstring(L"choose-version ") + (bstrTitle ? bstrTitle : L""));
     HRESULT hr = RequireStored();
     if (FAILED(hr))
         return hr;

@@ -48,6 +48,7 @@ STDMETHODIMP CSelectForm::get_Profiles(IChosenProfiles** ppProfiles)
 STDMETHODIMP CSelectForm::Show(LONG, short* pnStatus)
 {
     DMS_ENTER_OUT(L"ISelectForm::Show", pnStatus, 0);
+    process_state::RecordForm(L"select " + std::to_wstring(process_state::ParentWindow()));
     m_chosen.clear();
     std::wstring strVerb, strArgument;
     if (!NextFormAnswer(&strVerb, &strArgument) || strVerb == L"cancel")

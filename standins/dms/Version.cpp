@@ -180,9 +180,10 @@ STDMETHODIMP CVersion::get_FilePath(BSTR* pbstrPath)
     return FAILED(hr) ? hr : ReturnString(CCatalog::CacheFile(m_strLibrary, m_lNumber, m_strLabel), pbstrPath);
 }
 
-// Adds a version whose content starts as a copy of this one's.
+// Adds a version that takes this one's extension; its stored content starts as a copy of this
+// one's when bCopyContent is set, else empty.
 HRESULT CVersion::AddVersionFrom(const std::wstring& strLabel, BSTR bstrComment, const VARIANT& vAuthor,
-                              const VARIANT& vTypist, IVersion** ppVersion)
+                                 const VARIANT& vTypist, bool bCopyContent, IVersion** ppVersion)
 {
     VersionRecord source;
     HRESULT hr = Record(&source);
@@ -197,8 +198,9 @@ HRESULT CVersion::AddVersionFrom(const std::wstring& strLabel, BSTR bstrComment,
     if (!VariantText(vTypist, &record.strTypist) || record.strTypist.empty())
         record.strTypist = strUser;
     record.strExtension = source.strExtension;
-    hr = CCatalog::AddVersionFromFile(m_strLibrary, m_lNumber, record,
-                                      CCatalog::ServerFile(m_strLibrary, m_lNumber, m_strLabel));
+    hr = bCopyContent ? CCatalog::AddVersionFromFile(m_strLibrary, m_lNumber, record,
+                                                     CCatalog::ServerFile(m_strLibrary, m_lNumber, m_strLabel))
+                      : CCatalog::AddVersion(m_strLibrary, m_lNumber, record, std::string());
     if (FAILED(hr))
         return Fail(hr, 11, L"The version " + strLabel + L" could not be stored");
     return OpenVersion(m_strLibrary, m_lNumber, strLabel, ppVersion);
@@ -219,7 +221,7 @@ STDMETHODIMP CVersion::NewSubversion(LONG, BSTR bstrComment, VARIANT vAuthor, VA
     const std::wstring strLabel = CCatalog::NextSubversionLabel(m_strLibrary, m_lNumber, m_strLabel);
     if (strLabel.empty())
         return Fail(E_FAIL, 9, L"Version " + m_strLabel + L" has no sub-version label left");
-    return AddVersionFrom(strLabel, bstrComment, vAuthor, vTypist, ppVersion);
+    return AddVersionFrom(strLabel, bstrComment, vAuthor, vTypist, true, ppVersion);
 }
 
 STDMETHODIMP CVersion::Prepare(LONG, short* pnStatus)
@@ -259,6 +261,8 @@ STDMETHODIMP CVersion::UploadFile(LONG)
     return S_OK;
 }
 
+// A new version holds no content in the store until its file is uploaded: what the caller
+// copies into its cache file and uploads is all it ever holds.
 STDMETHODIMP CVersion::NewVersion(LONG, BSTR bstrComment, VARIANT vAuthor, VARIANT vTypist, LONG, LONG,
                                   IVersion** ppVersion)
 {
@@ -272,7 +276,7 @@ STDMETHODIMP CVersion::NewVersion(LONG, BSTR bstrComment, VARIANT vAuthor, VARIA
     if (!record.bCanNewVersion)
         return Fail(E_ACCESSDENIED, 4, L"No new version may be made of version " + m_strLabel);
     const std::wstring strLabel = CCatalog::NextVersionLabel(m_strLibrary, m_lNumber);
-    return AddVersionFrom(strLabel, bstrComment, vAuthor, vTypist, ppVersion);
+    return AddVersionFrom(strLabel, bstrComment, vAuthor, vTypist, false, ppVersion);
 }
 
 // Locks the document for the current user; status 0 (error 4) while another user holds it.

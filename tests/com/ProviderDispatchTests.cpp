@@ -346,8 +346,8 @@ TEST_F(ProviderTest, LeaksNoStringOrBlock)
         HostDocument missing;
         missing.doc.bstrDocID = SysAllocString(missingId);
         EXPECT_EQ(E_DOCUMENT_NOT_FOUND, m_pProvider->OpenDocument(&missing.doc));
-        bstr = SysAllocString(freeId);
-        EXPECT_EQ(E_NOTIMPL, m_pProvider->VersionDocument(&bstr, freeId));  // frees the incoming BSTR
+        bstr = SysAllocString(missingId);
+        EXPECT_EQ(E_DOCUMENT_NOT_FOUND, m_pProvider->VersionDocument(&bstr, freeId));  // frees the incoming BSTR
         SysFreeString(bstr);
     };
     // The first round logs on and parks the DMS application, which live as long as the module.

@@ -336,6 +336,65 @@ int Resolve(const Args& args)
     return rc;
 }
 
+// select [--ex <docid>]: the DMS's selection form, or with --ex its version chooser for a document.
+int Select(const Args& args)
+{
+    if (!args.empty() && (args.size() != 2 || args[0] != L"--ex"))
+        return 2;
+    ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
+    BSTR bstr = nullptr;
+    int rc = args.empty() ? Report(L"SelectDocument", p->SelectDocument(0, _bstr_t(L""), &bstr))
+                          : Report(L"SelectDocumentEx",
+                                   p->SelectDocumentEx(0, _bstr_t(L""), _bstr_t(args[1].c_str()), &bstr));
+    PrintBstr(L"docid", bstr);
+    return rc;
+}
+
+// versions <docid>: the document's versions, attachments left out.
+int Versions(const Args& args)
+{
+    if (args.size() != 1)
+        return 2;
+    ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
+    long count = 0;
+    CVDOCUMENTVERSION* versions = nullptr;
+    int rc = Report(L"GetVersions", p->GetVersions(_bstr_t(args[0].c_str()), &count, &versions));
+    wprintf(L"  count = %ld\n", count);
+    for (long i = 0; versions && i < count; ++i)
+    {
+        wprintf(L"  [%ld] version \"%ls\"\n", i, versions[i].bstrVersion ? versions[i].bstrVersion : L"");
+        SysFreeString(versions[i].bstrVersion);
+        PrintDocument(versions[i].cvDocument);
+    }
+    CoTaskMemFree(versions);
+    return rc;
+}
+
+// latest <docid>: the ID of the document's latest version.
+int Latest(const Args& args)
+{
+    if (args.size() != 1)
+        return 2;
+    ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
+    BSTR bstr = SysAllocString(args[0].c_str());
+    int rc = Report(L"GetLatestVersion", p->GetLatestVersion(&bstr));
+    PrintBstr(L"docid", bstr);
+    return rc;
+}
+
+// new-version <docid> [comment]: a new version made from the current content.
+int NewVersion(const Args& args)
+{
+    if (args.empty() || args.size() > 2)
+        return 2;
+    ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
+    BSTR bstr = SysAllocString(args[0].c_str());
+    int rc = Report(L"VersionDocument",
+                    p->VersionDocument(&bstr, _bstr_t(args.size() == 2 ? args[1].c_str() : L"")));
+    PrintBstr(L"docid", bstr);
+    return rc;
+}
+
 // option <name> [0|1|text]: shows or sets a global option in the host's option store.
 int Option(const Args& args)
 {
@@ -404,6 +463,10 @@ const std::map<std::wstring, Command>& Commands()
         {L"resolve", {Resolve, L"<local file>: the document ID of a file in the DMS's cache"}},
         {L"option", {Option, L"<name> [0|1|text]: show or set a host option"}},
         {L"lock-status", {LockStatus, L"<docid>: lock state and owner"}},
+        {L"select", {Select, L"[--ex <docid>]: choose a document (or a version of one) in the DMS's forms"}},
+        {L"versions", {Versions, L"<docid>: the document's versions"}},
+        {L"latest", {Latest, L"<docid>: the ID of the latest version"}},
+        {L"new-version", {NewVersion, L"<docid> [comment]: a new version from the current content"}},
     };
     return commands;
 }

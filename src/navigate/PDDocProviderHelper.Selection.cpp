@@ -1,0 +1,272 @@
+// CPDDocProviderHelper: choosing a document or a version through the DMS's own forms, and
+// having the DMS make a new profile through its profile forms.
+#include "provider/PDDocProviderHelper.h"
+
+#include <corvane/QuendrelResults.h>
+
+#include "dms/AppWrapper.h"
+#include "dms/DmsConstants.h"
+#include "dms/DmsValues.h"
+#include "dms/DocID.h"
+#include "framework/ComPtr.h"
+#include "framework/Logging.h"
+#include "local/OfflineDocIDResolver.h"
+#include "provider/ComModule.h"
+#include "provider/resource.h"
+
+
+namespace {
+
+CStdStr ChooseVersionTitle()
+{
+    return ComModule::LoadResourceString(IDS_CHOOSE_VERSION, L"Choose version");
+}
+
+long VersionCountOf(IProfilePtr pProfile)
+{
+    IVersionsPtr pVersions;
+    DmsCheck(pProfile->get_Versions(&pVersions));
+    if (!pVersions)
+        _com_issue_error(E_POINTER);
+    long lCount = 0;
+    DmsCheck(pVersions->get_Count(&lCount));
+    return lCount;
+}
+
+// The version the user picks in the DMS's version chooser; empty when none was picked.
+IVersionPtr ChooseVersion(IProfilePtr pProfile)
+{
+    IVersionPtr pVersion;
+    DmsCheck(pProfile->ChooseVersion(DMS_CHOOSE_VERSION, _bstr_t(ChooseVersionTitle().c_str()), &pVersion));
+    return pVersion;
+}
+
+// The ID of a chosen version: "PowerDocs://" + library + "/" + number + "/" + label.
+CStdStr SelectedDocID(IProfilePtr pProfile, IVersionPtr pVersion)
+{
+    long lNumber = 0;
+    DmsCheck(pProfile->get_DocNumber(&lNumber));
+    if (!pVersion)
+        _com_issue_error(E_POINTER);
+    const CStdStr strLabel = VersionLabelOf(pVersion);
+    return FormatSelectedDocID(LibraryNameOf(pProfile), lNumber, strLabel);
+}
+
+// An object out of a VARIANT as the interface of Ptr; empty when the VARIANT holds none.
+template <class Ptr>
+Ptr ObjectFromVariant(const _variant_t& v)
+{
+    Ptr p;
+    if (v.vt == VT_EMPTY || v.vt == VT_NULL)
+        return p;
+    if (v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN)
+    {
+        if (v.punkVal)
+            v.punkVal->QueryInterface(p.GetIID(), reinterpret_cast<void**>(&p));
+        return p;
+    }
+    _variant_t vObject(v);
+    if (FAILED(VariantChangeType(&vObject, &vObject, 0, VT_DISPATCH)))
+        vObject.ChangeType(VT_UNKNOWN);
+    if (vObject.punkVal)
+        vObject.punkVal->QueryInterface(p.GetIID(), reinterpret_cast<void**>(&p));
+    return p;
+}
+
+}  // namespace
+
+HRESULT CPDDocProviderHelper::SelectDocument(long lParentWnd, CStdStr, CStdStr& strDocID)
+{
+    HRESULT hrPending = E_FAIL;
+    if (!m_bInstalled)
+    {
+        LOG_ERROR(L"CPDDocProviderHelper::SelectDocument", L"SelectDocument() = E_PD_NOT_INSTALLED");
+        return E_PD_NOT_INSTALLED;
+    }
+    // A failure to create the application is not this operation's to handle.
+    IApplicationPtr pApp = OpenDmsApplication();
+    try
+    {
+        DmsCheck(pApp->put_ParentWindow(lParentWnd));
+        ISelectFormPtr pForm;
+        DmsCheck(CreateDmsObject(CLSID_SelectForm, __uuidof(ISelectForm), reinterpret_cast<void**>(&pForm)));
+        short nStatus = DMS_FORM_CANCELLED;
+        DmsCheck(pForm->Show(DMS_SELECT_FORM_SHOW, &nStatus));
+        // The form's status is the answer until a document ID is formed: 1 (S_FALSE) after a
+        // confirmed form, any other value than 0 and 1 as it stands, sign-extended.
+        hrPending = static_cast<HRESULT>(static_cast<long>(nStatus));
+        if (nStatus == DMS_FORM_CANCELLED)
+        {
+            strDocID.clear();
+            hrPending = S_FALSE;
+        }
+        else if (nStatus == DMS_FORM_CONFIRMED)
+        {
+            IChosenProfilesPtr pChosen;
+            DmsCheck(pForm->get_Profiles(&pChosen));
+            if (!pChosen)
+                _com_issue_error(E_POINTER);
+            long lChosen = 0;
+            DmsCheck(pChosen->get_Count(&lChosen));
+            IProfilePtr pProfile;
+            DmsCheck(pChosen->get_Item(_variant_t(1L, VT_I4), &pProfile));
+            if (!pProfile)
+                _com_issue_error(E_POINTER);
+
+            IVersionPtr pVersion;
+            if (VersionCountOf(pProfile) > 1)
+                pVersion = ChooseVersion(pProfile);
+            else
+                DmsCheck(pProfile->get_CurrentVersion(&pVersion));
+            CStdStr strID = SelectedDocID(pProfile, pVersion);
+            if (WorkingOffLine())
+                strID = OfflineDocIDResolver().ResolveToOnlineDocID(strID, GetCurrentUser());
+            strDocID = strID;
+            hrPending = S_OK;
+        }
+    }
+    catch (const _com_error& e)
+    {
+        LOG_ERROR(L"CPDDocProviderHelper::SelectDocument", L"SelectDocument() = " + ComErrorMessage(e.Error()));
+    }
+    catch (...)
+    {
+        LOG_ERROR(L"CPDDocProviderHelper::SelectDocument", L"SelectDocument() : Unknown Error");
+    }
+    // The DMS's later forms must not open over a window the host may have closed.
+    DmsCheck(pApp->put_ParentWindow(DMS_NO_PARENT_WINDOW));
+    return hrPending;
+}
+
+HRESULT CPDDocProviderHelper::SelectDocumentEx(long lParentWnd, CStdStr strFilter, CStdStr strDocID,
+                                               CStdStr& strSelectedID)
+{
+    if (!m_bInstalled)
+        return E_PD_NOT_INSTALLED;
+    CAppWrapper::Instance().EnsureAppIsMarshalled();
+    IApplicationPtr pApp;
+    const HRESULT hrCreate =
+        CreateDmsObject(CLSID_Application, __uuidof(IApplication), reinterpret_cast<void**>(&pApp));
+    if (FAILED(hrCreate) || !pApp)
+    {
+        const HRESULT hr = FAILED(hrCreate) ? hrCreate : E_POINTER;
+        LOG_ERROR(L"CPDDocProviderHelper::SelectDocumentEx",
+                  CStdStr::Format(L"PowerDOCS Application object not created %lx, %ls", static_cast<unsigned long>(hr),
+                                  ComErrorMessage(hr).c_str()));
+        return E_PD_NOT_INSTALLED;
+    }
+    DmsCheck(pApp->put_ParentWindow(lParentWnd));
+
+    // Without a document, or with nothing to choose among, the document selection form is shown.
+    IVersionPtr pVersion = GetVersion(strDocID);
+    if (!pVersion)
+        return SelectDocument(lParentWnd, strFilter, strSelectedID);
+    IProfilePtr pProfile = ProfileOf(pVersion);
+    if (VersionCountOf(pProfile) <= 1)
+        return SelectDocument(lParentWnd, strFilter, strSelectedID);
+    IVersionPtr pChosen = ChooseVersion(pProfile);
+    if (!pChosen)
+        return SelectDocument(lParentWnd, strFilter, strSelectedID);
+    strSelectedID = SelectedDocID(pProfile, pChosen);
+    return S_OK;
+}
+
+IProfilePtr CPDDocProviderHelper::GetProfileUsingProfileSelectForm(ILibraryPtr pLibrary, IProjectPtr& pProject,
+                                                                   const CVDocNonCom& doc)
+{
+    try
+    {
+        if (!pLibrary)
+            _com_issue_error(E_POINTER);
+        const _variant_t vAppID(m_strAppID.c_str());
+        IProfilePtr pProfile;
+        if (IsDM6Installed())
+        {
+            IDM6LibraryFormsPtr pForms(pLibrary);
+            if (!pForms)
+                return nullptr;
+            _variant_t vProject, vProfile;
+            short nStatus = 0;
+            DmsCheck(pForms->NewProfileForm(DMS_NEW_PROFILE_FORM, vAppID, &vProject, &vProfile, _variant_t(),
+                                            &nStatus));
+            pProfile = ObjectFromVariant<IProfilePtr>(vProfile);
+            if (!pProfile)
+                return nullptr;
+            pProject = ObjectFromVariant<IProjectPtr>(vProject);
+            if (pProject)
+            {
+                IFolderLinkPtr pLink;
+                pProfile->get_FolderLink(&pLink);
+                if (!pLink)
+                    _com_issue_error(E_POINTER);
+                DmsCheck(pLink->LinkToProject(pProject));
+            }
+        }
+        else
+        {
+            IDM5LibraryFormsPtr pForms(pLibrary);
+            if (pForms)
+            {
+                IDM5ProfileFormPtr pForm;
+                DmsCheck(pForms->NewProfileForm(&pForm));
+                if (!pForm)
+                    _com_issue_error(E_POINTER);
+                DmsCheck(pForm->SetField(_bstr_t(L"APPLICATION"), vAppID));
+                DmsCheck(pForm->SetField(_bstr_t(L"APP_ID"), vAppID));
+                DmsCheck(pForm->SetField(_bstr_t(L"DOCNAME"), _variant_t(doc.GetName().c_str())));
+                DmsCheck(pForm->SetField(_bstr_t(L"TYPE_ID"), _variant_t(L"DEFAULT")));
+                CDispatchPtr pMade;
+                VARIANT_BOOL bOK = VARIANT_FALSE;
+                DmsCheck(pForm->Show(DMS_DM5_FORM_SHOW, _variant_t(m_strExtension.c_str()), &pMade, &bOK));
+                if (bOK == VARIANT_FALSE || !pMade)
+                    return nullptr;
+                // This form fills the profile itself: its columns are not set here.
+                return IProfilePtr(pMade);
+            }
+            DmsCheck(pLibrary->NewProfile(DMS_NEW_PROFILE_FORM, vAppID, &pProfile));
+            if (!pProfile)
+                return nullptr;
+        }
+        SetProfileColumns(pProfile, doc);
+        VARIANT_BOOL bOK = VARIANT_FALSE;
+        DmsCheck(pProfile->FinishForm(DMS_FINISH_FORM, &bOK));
+        return bOK == VARIANT_FALSE ? nullptr : pProfile;
+    }
+    catch (const _com_error& e)
+    {
+        LOG_ERROR(L"CPDDocProviderHelper::GetProfileUsingProfileSelectForm", e);
+        return nullptr;
+    }
+    catch (...)
+    {
+        LOG_ERROR(L"CPDDocProviderHelper::GetProfileUsingProfileSelectForm", L"Caught unknown error");
+        return nullptr;
+    }
+}
+
+void CPDDocProviderHelper::SetProfileColumns(IProfilePtr pProfile, const CVDocNonCom& doc)
+{
+    if (!pProfile)
+        _com_issue_error(E_POINTER);
+    try
+    {
+        IColumnsPtr pColumns = ColumnsOf(pProfile);
+        auto setColumn = [&](const wchar_t* pszName, const CStdStr& strValue) {
+            IColumnPtr pColumn;
+            DmsCheck(pColumns->get_Item(_variant_t(pszName), &pColumn));
+            if (!pColumn)
+                _com_issue_error(E_POINTER);
+            DmsCheck(pColumn->put_Value(_variant_t(strValue.c_str())));
+        };
+        setColumn(L"APP_ID", m_strAppID);
+        setColumn(L"DOCNAME", doc.GetName());
+        DmsCheck(pColumns->Commit());
+    }
+    catch (const _com_error& e)
+    {
+        LOG_ERROR(L"CPDDocProviderHelper::SetProfileColumns",
+                  L"CPDDocProviderHelper::SetProfileColumns com error caught and rethrown :" +
+                      ComErrorMessage(e.Error()));
+        throw;
+    }
+}
