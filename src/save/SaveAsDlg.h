@@ -44,7 +44,8 @@ public:
     CSaveAsDlg& operator=(const CSaveAsDlg&) = delete;
 
     // Reads the found version's number, label and comment, prepares the options from the mask
-    // and preselects the default choice and file type. S_OK or E_FAIL.
+    // and preselects the default choice and file type. S_OK, or E_FAIL when the mask allows
+    // nothing; raises _com_error when the version or its profile cannot be read.
     HRESULT InitSaveAsDlg(bool bVersionFound, IVersionPtr pVer, IProfilePtr& pProf, long lFlags, long* pFormatIndex,
                           const CStdStr& strFormatList);
     // Turns the save-options mask into the option flags; false when the mask allows nothing.
