@@ -15,6 +15,9 @@
 #include <corvane/QuendrelResults.h>
 
 #include "HResultNames.h"
+#include "provider/PDDocProviderHelper.h"
+#include "save/SaveAsDlg.h"
+#include "ui/SaveAsDlgWindow.h"
 
 _COM_SMARTPTR_TYPEDEF(ICVComponent, __uuidof(ICVComponent));
 _COM_SMARTPTR_TYPEDEF(ICVErrorInfo, __uuidof(ICVErrorInfo));
@@ -433,6 +436,95 @@ int Option(const Args& args)
     return 0;
 }
 
+// The value after an option ("--mask 0x6"), or the default.
+std::wstring OptionValue(const Args& args, const wchar_t* pszOption, const wchar_t* pszDefault)
+{
+    for (size_t i = 0; i + 1 < args.size(); ++i)
+        if (args[i] == pszOption)
+            return args[i + 1];
+    return pszDefault;
+}
+
+struct PressOkJob
+{
+    DWORD thread;  // the thread that shows the dialog
+    DWORD delay;   // milliseconds
+};
+
+BOOL CALLBACK FindVisibleWindow(HWND hWnd, LPARAM lParam)
+{
+    if (!IsWindowVisible(hWnd))
+        return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = hWnd;
+    return FALSE;
+}
+
+// Presses OK in the dialog, the one visible window of the job's thread, after the delay.
+DWORD WINAPI PressOkLater(void* pJob)
+{
+    const auto* job = static_cast<const PressOkJob*>(pJob);
+    Sleep(job->delay);
+    HWND dialog = nullptr;
+    EnumThreadWindows(job->thread, FindVisibleWindow, reinterpret_cast<LPARAM>(&dialog));
+    if (dialog)
+        SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    return 0;
+}
+
+// save-dialog [docid] [--mask M] [--formats LIST] [--index N] [--extension EXT] [--ok-after MS]:
+// prepares and shows the provider's Save As dialog with the provider's own code (the host
+// interface hands no dialog answers back) and prints the user's answers. --ok-after presses
+// OK by itself after MS milliseconds (for unattended runs and pictures).
+int SaveDialog(const Args& args)
+{
+    const std::wstring docid = !args.empty() && args[0].rfind(L"--", 0) != 0 ? args[0] : L"";
+    const long mask = wcstol(OptionValue(args, L"--mask", L"0xF").c_str(), nullptr, 0);
+    const std::wstring formats =
+        OptionValue(args, L"--formats", L"Word Document (*.doc)|*.doc|Rich Text (*.rtf)|*.rtf|Plain Text (*.txt)|*.txt");
+    long index = wcstol(OptionValue(args, L"--index", L"1").c_str(), nullptr, 0);
+    const DWORD okAfter = wcstoul(OptionValue(args, L"--ok-after", L"0").c_str(), nullptr, 0);
+    CPDDocProviderHelper helper;
+    IVersionPtr version = docid.empty() ? nullptr : helper.GetVersion(docid);
+    if (!docid.empty() && !version)
+        return Report(L"GetVersion", E_DOCUMENT_NOT_FOUND);
+    CSaveAsDlg dlg(0, L"");
+    IProfilePtr profile;
+    if (Report(L"InitSaveAsDlg", dlg.InitSaveAsDlg(version != nullptr, version, profile, mask, &index, formats)))
+        return 1;
+    INT_PTR result = IDOK;
+    if (!(mask & SAVE_OPTION_SILENT))
+    {
+        CSaveAsDlgWindow window;
+        PressOkJob job{GetCurrentThreadId(), okAfter};
+        HANDLE presser = okAfter ? CreateThread(nullptr, 0, PressOkLater, &job, 0, nullptr) : nullptr;
+        result = dlg.DoModal(nullptr, window);
+        if (presser)
+        {
+            WaitForSingleObject(presser, INFINITE);
+            CloseHandle(presser);
+        }
+    }
+    wprintf(L"dialog -> %ls\n", result == IDOK ? L"OK" : result == IDCANCEL ? L"Cancel" : L"failed");
+    if (result != IDOK)
+        return result == IDCANCEL ? 0 : 1;
+    const wchar_t* names[] = {L"none", L"New Document", L"New Version", L"Replace Original", L"Attachment",
+                              L"New Subversion"};
+    const int choice = dlg.GetUserChoice();
+    wprintf(L"  choice    = %d (%ls)\n", choice, choice >= 0 && choice <= 5 ? names[choice] : L"?");
+    wprintf(L"  comment   = \"%ls\"\n", dlg.GetComment().c_str());
+    if (choice == SAVE_CHOICE_NEW_DOCUMENT)
+    {
+        ILibraryPtr library = dlg.GetSelectedLibrary();
+        _bstr_t name;
+        if (library)
+            library->get_Name(name.GetAddress());
+        wprintf(L"  library   = %ls\n", library ? static_cast<const wchar_t*>(name) : L"(none)");
+    }
+    const std::wstring extension = dlg.GetSaveExtension(formats, &index, OptionValue(args, L"--extension", L""));
+    wprintf(L"  format    = %ld\n  extension = \"%ls\"\n", index, extension.c_str());
+    return 0;
+}
+
 struct Command
 {
     std::function<int(const Args&)> run;
@@ -467,6 +559,7 @@ const std::map<std::wstring, Command>& Commands()
         {L"versions", {Versions, L"<docid>: the document's versions"}},
         {L"latest", {Latest, L"<docid>: the ID of the latest version"}},
         {L"new-version", {NewVersion, L"<docid> [comment]: a new version from the current content"}},
+        {L"save-dialog", {SaveDialog, L"[docid] [--mask M] [--formats LIST] [--index N] [--ok-after MS]: Save As"}},
     };
     return commands;
 }

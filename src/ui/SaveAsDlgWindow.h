@@ -1,0 +1,50 @@
+#pragma once
+// CSaveAsDlgWindow: the window of the Save As dialog (resource IDD_SAVEAS). It shows a
+// CSaveAsDlg's state, hosts the Save As Type control, and writes the user's answers back into
+// that state at OK. One object may show any number of dialogs, one at a time, on the thread
+// that calls ShowModal.
+#include <windows.h>
+
+#include "framework/Handles.h"
+#include "save/SaveAsDlg.h"
+#include "ui/ModalDialog.h"
+
+struct CGdiObjectTraits
+{
+    static HGDIOBJ Invalid() { return nullptr; }
+    static bool IsValid(HGDIOBJ h) { return h != nullptr; }
+    static void Close(HGDIOBJ h) { DeleteObject(h); }
+};
+using CGdiObject = CUniqueHandle<HGDIOBJ, CGdiObjectTraits>;
+
+// The text the comment edit starts with, and gets back at every change of choice.
+constexpr wchar_t SAVEAS_DEFAULT_COMMENT[] = L"Varenta Comparison";
+// The longest comment and library name read from the dialog.
+constexpr int SAVEAS_MAX_TEXT = 260;
+
+class CSaveAsDlgWindow final : public CModalDialog, public ISaveAsDlgWindow
+{
+public:
+    CSaveAsDlgWindow();
+    ~CSaveAsDlgWindow() override;
+
+    INT_PTR ShowModal(CSaveAsDlg& dlg, HWND hParent) override;
+
+private:
+    BOOL OnInitDialog() override;
+    void OnCommand(WORD wID, WORD wNotifyCode, HWND hControl) override;
+    void OnOK() override;
+    bool OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, INT_PTR* pResult) override;
+
+    bool PopulateLibrariesCombo();
+    void UpdateControls();
+    // A radio button's choice; a choice that keeps the document's format puts the Save As
+    // Type control back on it and disables it.
+    void OnChoice(int nChoice, bool bFileTypeFree);
+    void HostFileTypeCombo();
+    void OnHelp();
+
+    CSaveAsDlg* m_pDlg = nullptr;  // the state shown, for the duration of ShowModal
+    HWND m_hFileTypeHost = nullptr;
+    CGdiObject m_backgroundBrush;  // solid white: the dialog's and its labels' background
+};

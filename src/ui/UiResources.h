@@ -1,0 +1,29 @@
+#pragma once
+// Resource identifiers of the provider's dialogs and their controls (included by the module's
+// resource header, so the module's identifiers stay in one place).
+
+// The Save As dialog.
+#define IDD_SAVEAS                   105
+#define IDC_SAVEAS_LIBRARIES_BUTTON  5      // "Libraries...": hidden, disabled, no action
+#define IDC_SAVEAS_HELP              9
+#define IDC_SAVEAS_NEW_SUBVERSION    202
+#define IDC_SAVEAS_ATTACHMENT        203
+#define IDC_SAVEAS_NEW_DOCUMENT      207
+#define IDC_SAVEAS_REPLACE_ORIGINAL  208
+#define IDC_SAVEAS_NEW_VERSION       209
+#define IDC_SAVEAS_TYPE_LABEL        211
+#define IDC_SAVEAS_NUMBER            212
+#define IDC_SAVEAS_VERSION_LABEL     213
+#define IDC_SAVEAS_DESCRIPTION       214
+#define IDC_SAVEAS_FILE_TYPE         215    // placeholder whose rectangle the Save As Type control takes
+#define IDC_SAVEAS_COMMENT           216
+#define IDC_SAVEAS_LIBRARIES_LABEL   218
+#define IDC_SAVEAS_BOTTOM_BAND       245
+#define IDC_SAVEAS_LIBRARIES         1006
+#define IDC_SAVEAS_INFO_GROUP        1007
+#define IDC_SAVEAS_NUMBER_LABEL      1008
+#define IDC_SAVEAS_VERSION_CAPTION   1009
+#define IDC_SAVEAS_DESCRIPTION_LABEL 1010
+#define IDC_SAVEAS_OPTIONS_GROUP     1011
+#define IDC_SAVEAS_COMMENT_LABEL     1012
+#define IDC_SAVEAS_SEPARATOR         1013
