@@ -1,6 +1,6 @@
 // The DMS stand-in's own promises that the provider's tests do not reach (yet): locks seen
-// between two processes, call counts and times, scripted forms, new versions and attachments,
-// history, and installation as a client. Everything else of it is tested through the provider.
+// between two processes, call counts and times, sub-versions and attachments, history, and
+// installation as a client. Everything else of it is tested through the provider.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -287,119 +287,6 @@ TEST_F(DmsStandIn, CountsAndTimesEachCallUntilCleared)
     EXPECT_EQ(0, StandIn_TotalCalls());
     BSTR bstrCleared = StandIn_CallStatistics();
     EXPECT_EQ(L"", ToString(bstrCleared));
-}
-
-TEST_F(DmsStandIn, SelectionFormAndVersionChooserAnswerFromTheScriptInOrder)
-{
-    ISelectFormPtr spForm;
-    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_SelectForm, nullptr, kAllServerContexts, IID_ISelectForm,
-                                     reinterpret_cast<void**>(&spForm)));
-    short nStatus = -1;
-    DmsCheck(spForm->Show(1, &nStatus));
-    EXPECT_EQ(0, nStatus) << "without a script every form is cancelled";
-    EXPECT_EQ(1, ErrorNumber(spForm));
-
-    const std::wstring strScript = L"select PowerDocs://lib/" + std::to_wstring(m_lBudget) +
-                                   L"/2\nversion 2\nstatus 7\ncancel\n";
-    ASSERT_EQ(S_OK, StandIn_ScriptForms(strScript.c_str()));
-    EXPECT_EQ(4, StandIn_PendingFormAnswers());
-
-    DmsCheck(spForm->Show(1, &nStatus));
-    EXPECT_EQ(1, nStatus);
-    IChosenProfilesPtr spChosen;
-    DmsCheck(spForm->get_Profiles(&spChosen));
-    IProfilePtr spProfile;
-    DmsCheck(spChosen->get_Item(_variant_t(1L), &spProfile));
-    LONG lNumber = 0;
-    DmsCheck(spProfile->get_DocNumber(&lNumber));
-    EXPECT_EQ(m_lBudget, lNumber);
-    IVersionPtr spChosenVersion;
-    DmsCheck(spProfile->ChooseVersion(0, _bstr_t(L"Choose version"), &spChosenVersion));
-    ASSERT_TRUE(spChosenVersion);
-    EXPECT_EQ(L"2", Label(spChosenVersion));
-
-    DmsCheck(spForm->Show(1, &nStatus));
-    EXPECT_EQ(7, nStatus);
-    DmsCheck(spForm->Show(1, &nStatus));
-    EXPECT_EQ(0, nStatus);
-    EXPECT_EQ(0, StandIn_PendingFormAnswers());
-    IVersionPtr spNone;
-    DmsCheck(spProfile->ChooseVersion(0, _bstr_t(L"Choose version"), &spNone));
-    EXPECT_FALSE(spNone);
-}
-
-TEST_F(DmsStandIn, ProfileFormsStoreNewDocumentsOnlyWhenConfirmed)
-{
-    ILibrariesPtr spLibraries;
-    DmsCheck(CreateApplication()->get_Libraries(&spLibraries));
-    ILibraryPtr spLibrary;
-    DmsCheck(spLibraries->get_Item(_variant_t(L"LIB"), &spLibrary));
-    ASSERT_EQ(S_OK, StandIn_ScriptForms(L"cancel\nok\nok\nok Projects\nok"));
-
-    // The plain new profile: not stored while the form is cancelled, stored with version 1
-    // when it is confirmed.
-    IProfilePtr spNew;
-    DmsCheck(spLibrary->NewProfile(0xF0, _variant_t(L"TEXT"), &spNew));
-    IColumnsPtr spColumns;
-    DmsCheck(spNew->get_Columns(&spColumns));
-    IColumnPtr spName;
-    DmsCheck(spColumns->get_Item(_variant_t(L"DOCNAME"), &spName));
-    DmsCheck(spName->put_Value(_variant_t(L"Minutes")));
-    VARIANT_BOOL bOK = VARIANT_TRUE;
-    DmsCheck(spNew->FinishForm(1, &bOK));
-    EXPECT_EQ(VARIANT_FALSE, bOK);
-    LONG lProfiles = 0;
-    DmsCheck(spLibrary->get_ProfileCount(&lProfiles));
-    EXPECT_EQ(2, lProfiles);
-    DmsCheck(spNew->FinishForm(1, &bOK));
-    EXPECT_EQ(VARIANT_TRUE, bOK);
-    LONG lNumber = 0;
-    DmsCheck(spNew->get_DocNumber(&lNumber));
-    EXPECT_EQ(L"Minutes", std::wstring(_bstr_t(ColumnValue(OpenProfile(L"LIB", lNumber), L"DOCNAME"))));
-    IVersionPtr spFirst;
-    DmsCheck(spNew->get_CurrentVersion(&spFirst));
-    EXPECT_EQ(L"1", Label(spFirst));
-
-    // The DM 5 form stores the profile from its fields when it is confirmed.
-    IDM5LibraryFormsPtr spForms5(spLibrary);
-    IDM5ProfileFormPtr spForm5;
-    DmsCheck(spForms5->NewProfileForm(&spForm5));
-    DmsCheck(spForm5->SetField(_bstr_t(L"APP_ID"), _variant_t(L"MS WORD")));
-    DmsCheck(spForm5->SetField(_bstr_t(L"DOCNAME"), _variant_t(L"Letter")));
-    DispatchPtr spMade;
-    DmsCheck(spForm5->Show(0, _variant_t(L"docx"), &spMade, &bOK));
-    ASSERT_EQ(VARIANT_TRUE, bOK);
-    IProfilePtr spLetter(spMade);
-    DmsCheck(spLetter->get_DocNumber(&lNumber));
-    EXPECT_EQ(L"Letter", std::wstring(_bstr_t(ColumnValue(OpenProfile(L"LIB", lNumber), L"DOCNAME"))));
-    const std::wstring strLetter = FilePath(OpenVersion(L"LIB", lNumber, L"1"));
-    const std::wstring strEnd = L"-v1-Letter.docx";  // the content takes the extension given to the form
-    EXPECT_TRUE(strLetter.size() > strEnd.size() &&
-                strLetter.compare(strLetter.size() - strEnd.size(), strEnd.size(), strEnd) == 0)
-        << strLetter;
-
-    // The DM 6 form hands out a new profile and the folder chosen on it; the profile is
-    // stored by its final form step.
-    IDM6LibraryFormsPtr spForms6(spLibrary);
-    _variant_t vProject, vProfile;
-    short nStatus = 0;
-    DmsCheck(spForms6->NewProfileForm(0xF0, _variant_t(L"TEXT"), &vProject, &vProfile, _variant_t(), &nStatus));
-    ASSERT_EQ(1, nStatus);
-    IProjectPtr spProject(V_DISPATCH(&vProject));
-    BSTR bstrFolder = nullptr;
-    DmsCheck(spProject->get_Name(&bstrFolder));
-    EXPECT_EQ(L"Projects", ToString(bstrFolder));
-    IProfilePtr spProfile6(V_DISPATCH(&vProfile));
-    IFolderLinkPtr spLink;
-    DmsCheck(spProfile6->get_FolderLink(&spLink));
-    DmsCheck(spLink->LinkToProject(spProject));
-    DmsCheck(spProfile6->FinishForm(1, &bOK));
-    EXPECT_EQ(VARIANT_TRUE, bOK);
-    DmsCheck(spProfile6->get_DocNumber(&lNumber));
-    EXPECT_NE(0, lNumber);
-    LONG lLinks = 0;
-    DmsCheck(spLink->get_Count(&lLinks));
-    EXPECT_EQ(1, lLinks);
 }
 
 TEST_F(DmsStandIn, NewVersionsSubversionsAndAttachmentsFollowTheirSource)
