@@ -2,6 +2,8 @@
 // and the connection state.
 #include <gtest/gtest.h>
 
+#include "InProcessDms.h"
+
 #include "DmsStandInControl.h"
 #include "TestSupport.h"
 #include "dms/AppWrapper.h"
@@ -9,25 +11,18 @@
 
 namespace {
 
-class AppWrapperTest : public ::testing::Test
+class AppWrapperTest : public InProcessDmsTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-        ASSERT_EQ(S_OK, StandIn_Install(L"5.3"));
-        ASSERT_EQ(S_OK, StandIn_Reset());
-        ASSERT_EQ(S_OK, StandIn_AddLibrary(L"LIB"));
+        InProcessDmsTest::SetUp();
         StandIn_SetProcessUser(L"carol");
         CAppWrapper::Instance().ReleaseDispatch();
     }
     void TearDown() override
     {
-        CAppWrapper::Instance().ReleaseDispatch();
-        StandIn_Install(L"5.3");
-        StandIn_SetConnectionState(0);
-        StandIn_SetProcessUser(nullptr);
-        CoUninitialize();
+        InProcessDmsTest::TearDown();
     }
 };
 

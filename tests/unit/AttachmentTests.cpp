@@ -2,6 +2,8 @@
 // object against the DMS stand-in in this process.
 #include <gtest/gtest.h>
 
+#include "InProcessDms.h"
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,15 +37,12 @@ TEST(CreateAttachmentLabelFromExtension, ShortLabelsUnlessExtendedLabelsAreOn)
     EXPECT_EQ(L"pdf", extended.CreateAttachmentLabelFromExtension(L"pdf"));
 }
 
-class ForceReplaceTest : public ::testing::Test
+class ForceReplaceTest : public InProcessDmsTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-        ASSERT_EQ(S_OK, StandIn_Install(L"5.3"));
-        ASSERT_EQ(S_OK, StandIn_Reset());
-        ASSERT_EQ(S_OK, StandIn_AddLibrary(L"LIB"));
+        InProcessDmsTest::SetUp();
         ASSERT_EQ(S_OK, StandIn_AddUser(L"alice"));
         ASSERT_EQ(S_OK, StandIn_SetProcessUser(L"alice"));
         ASSERT_EQ(S_OK, StandIn_AddDocument(L"LIB", L"Terms", L"MS WORD", "old terms", 9, &m_lDoc));
@@ -54,10 +53,8 @@ protected:
     }
     void TearDown() override
     {
-        StandIn_ClearFaults();
         DeleteFileW(m_strFile.c_str());
-        StandIn_SetProcessUser(nullptr);
-        CoUninitialize();
+        InProcessDmsTest::TearDown();
     }
 
     // Runs the replacement of version 1 on a freshly made logic object, as RelateDocument does.

@@ -2,6 +2,8 @@
 // forms that make a new profile, and the version list added to what the caller holds.
 #include <gtest/gtest.h>
 
+#include "InProcessDms.h"
+
 #include "DmsStandInControl.h"
 #include "TestSupport.h"
 #include "dms/AppWrapper.h"
@@ -21,25 +23,17 @@ public:
     }
 };
 
-class ProfileFormTest : public ::testing::Test
+class ProfileFormTest : public InProcessDmsTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-        ASSERT_EQ(S_OK, StandIn_Install(L"5.3"));
-        ASSERT_EQ(S_OK, StandIn_Reset());
-        ASSERT_EQ(S_OK, StandIn_AddLibrary(L"LIB"));
-        StandIn_ClearFaults();
+        InProcessDmsTest::SetUp();
         m_doc.SetName(L"Letter to the board");
     }
     void TearDown() override
     {
-        StandIn_ScriptForms(nullptr);
-        StandIn_ClearFaults();
-        StandIn_Install(L"5.3");
-        CAppWrapper::Instance().ReleaseDispatch();
-        CoUninitialize();
+        InProcessDmsTest::TearDown();
     }
 
     static ILibraryPtr Library()

@@ -1,6 +1,8 @@
 // DMS error codes as result codes, and the error information that goes with them.
 #include <gtest/gtest.h>
 
+#include "InProcessDms.h"
+
 #include "DmsStandInControl.h"
 #include "dms/AppWrapper.h"
 #include "dms/DmsErrors.h"
@@ -65,15 +67,12 @@ std::wstring ThreadErrorDescription()
 }
 
 // A version of the stand-in, whose last error a test sets through an injected fetch error.
-class GetReturnCodeTest : public ::testing::Test
+class GetReturnCodeTest : public InProcessDmsTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-        ASSERT_EQ(S_OK, StandIn_Install(L"5.3"));
-        ASSERT_EQ(S_OK, StandIn_Reset());
-        ASSERT_EQ(S_OK, StandIn_AddLibrary(L"LIB"));
+        InProcessDmsTest::SetUp();
         LONG lNumber = 0;
         ASSERT_EQ(S_OK, StandIn_AddDocument(L"LIB", L"Codes", L"MS WORD", "x", 1, &lNumber));
         StandIn_ClearFaults();
@@ -83,9 +82,7 @@ protected:
     void TearDown() override
     {
         m_pVersion = nullptr;
-        StandIn_ClearFaults();
-        CAppWrapper::Instance().ReleaseDispatch();
-        CoUninitialize();
+        InProcessDmsTest::TearDown();
     }
 
     // Makes the version report the DMS error number lError.
