@@ -40,7 +40,7 @@ HRESULT ReplaceFileContent(const CStdStr& strSource, const CStdStr& strTarget)
     }
     // The copy carries the source's attributes; a read-only one could not be replaced later.
     SetFileAttributesW(strTemporary.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!MoveFileExW(strTemporary.c_str(), strTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!MoveFileExW(strTemporary.c_str(), strTarget.c_str(), MOVEFILE_REPLACE_EXISTING))
     {
         const HRESULT hr = LastErrorAsHResult();
         DeleteFileW(strTemporary.c_str());
