@@ -62,6 +62,20 @@ constexpr long DMS_CHOOSE_VERSION = 0;
 
 // Library::NewProfile and the DM 6 new-profile form.
 constexpr long DMS_NEW_PROFILE_FORM = 0xF0;
+constexpr long DMS_NEW_PROFILE_FROM_FORM = 0;      // the argument names the profile form
+
+// Form::Type: a form an imported document may be profiled with has any of these bits; the form
+// used when the library offers none.
+constexpr long DMS_FORM_TYPE_IMPORT = 0x21;
+constexpr wchar_t DMS_IMPORT_FORM[] = L"LAWPROF";
+
+// Application IDs: the one for extensions no application claims, and the one for the viewer
+// formats "XDF" and "RDF".
+constexpr wchar_t DMS_APP_ID_DEFAULT[] = L"MS WORD";
+constexpr wchar_t DMS_APP_ID_VIEWER[] = L"VT Vadedovorido";
+
+// Profile::DeleteDocument: the document with all its versions.
+constexpr long DMS_DELETE_DOCUMENT = 0;
 
 // Profile::FinishForm, the profile form's final step.
 constexpr long DMS_FINISH_FORM = 1;

@@ -28,6 +28,10 @@ _COM_SMARTPTR_TYPEDEF(IDM5LibraryForms, __uuidof(IDM5LibraryForms));
 _COM_SMARTPTR_TYPEDEF(IDM5ProfileForm, __uuidof(IDM5ProfileForm));
 _COM_SMARTPTR_TYPEDEF(IHistoryEvent, __uuidof(IHistoryEvent));
 _COM_SMARTPTR_TYPEDEF(IDMSession, __uuidof(IDMSession));
+_COM_SMARTPTR_TYPEDEF(IForms, __uuidof(IForms));
+_COM_SMARTPTR_TYPEDEF(IForm, __uuidof(IForm));
+_COM_SMARTPTR_TYPEDEF(IApplications, __uuidof(IApplications));
+_COM_SMARTPTR_TYPEDEF(IApplicationEntry, __uuidof(IApplicationEntry));
 
 // Raises the HRESULT of a failed DMS call as a _com_error; passes success codes through.
 inline HRESULT DmsCheck(HRESULT hr)

@@ -78,7 +78,6 @@ HRESULT CPDDocProviderHelper::AddHistoryEvent(CStdStr, long, long, long, CStdStr
 HRESULT CPDDocProviderHelper::GetRelatedDocuments(CStdStr, long*, std::vector<CVDocNonCom>&) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::RelateDocument(CVDocNonCom&, CStdStr) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::DeleteDocument(CStdStr) { return E_NOTIMPL; }
-HRESULT CPDDocProviderHelper::ImportDocument(CVDocNonCom&, short) { return E_NOTIMPL; }
 
 HRESULT CPDDocProviderHelper::GetCapabilities(CStdStr, long, long* plFlags)
 {

@@ -99,6 +99,10 @@ public:
     CStdStr CreateAttachmentLabelFromExtension(const CStdStr& strExtension) const;
     HRESULT ForceReplaceFileInProfileWithNewFile(IVersionPtr pVersion, CVDocNonCom& doc);
 
+    // The application ID that the library registers for a file extension (case ignored); the
+    // viewer's ID for "XDF" and "RDF", "MS WORD" when none does. Raises DMS errors.
+    CStdStr GetAppIDForExtension(ILibraryPtr pLibrary, const CStdStr& strExtension);
+
     bool ShouldResolveFileNames();
     bool UseExtendedAttachmentLabels() const { return m_bUseExtendedAttachmentLabels; }
 

@@ -203,6 +203,16 @@ HRESULT __cdecl StandIn_AddApplication(const wchar_t* pszAppID, const wchar_t* p
     });
 }
 
+HRESULT __cdecl StandIn_AddForm(const wchar_t* pszLibrary, const wchar_t* pszForm, LONG lType)
+{
+    return Guarded([&] {
+        if (Text(pszLibrary).empty() || Text(pszForm).empty())
+            return E_INVALIDARG;
+        CCatalog::AddForm(Text(pszLibrary), Text(pszForm), lType);
+        return S_OK;
+    });
+}
+
 HRESULT __cdecl StandIn_AddUser(const wchar_t* pszUser)
 {
     return Guarded([&] {

@@ -830,6 +830,32 @@ bool CCatalog::ApplicationForExtension(const std::wstring& strExtension, std::ws
     return false;
 }
 
+std::vector<std::pair<std::wstring, std::wstring>> CCatalog::Applications()
+{
+    RefreshCache();
+    std::vector<std::pair<std::wstring, std::wstring>> apps;
+    for (const std::wstring& strAppID : SubKeys(Key(L"Applications")))
+        apps.emplace_back(strAppID, ReadString(Key(L"Applications\\") + strAppID, L"Extension"));
+    std::sort(apps.begin(), apps.end());
+    return apps;
+}
+
+void CCatalog::AddForm(const std::wstring& strLibrary, const std::wstring& strForm, LONG lType)
+{
+    WriteDword(Key(L"Forms\\") + strLibrary + L"\\" + strForm, L"Type", static_cast<DWORD>(lType));
+}
+
+std::vector<FormRecord> CCatalog::Forms(const std::wstring& strLibrary)
+{
+    RefreshCache();
+    const std::wstring strKey = Key(L"Forms\\") + strLibrary;
+    std::vector<FormRecord> forms;
+    for (const std::wstring& strForm : SubKeys(strKey))
+        forms.push_back({strForm, static_cast<LONG>(ReadDword(strKey + L"\\" + strForm, L"Type", 0))});
+    std::sort(forms.begin(), forms.end(), [](const FormRecord& a, const FormRecord& b) { return a.strName < b.strName; });
+    return forms;
+}
+
 LONG CCatalog::ConnectionState()
 {
     RefreshCache();

@@ -38,6 +38,13 @@ struct HistoryRecord
     std::wstring strUser;
 };
 
+// One profile form of a library: its name and its type bits.
+struct FormRecord
+{
+    std::wstring strName;
+    LONG lType = 0;
+};
+
 // Registry-backed catalog; every member is static and safe to call from several processes.
 class CCatalog
 {
@@ -113,6 +120,12 @@ public:
     static void AddApplication(const std::wstring& strAppID, const std::wstring& strExtension);
     static bool ApplicationExtension(const std::wstring& strAppID, std::wstring* pstrExtension);
     static bool ApplicationForExtension(const std::wstring& strExtension, std::wstring* pstrAppID);
+    // Every application with its extension, ordered by application ID.
+    static std::vector<std::pair<std::wstring, std::wstring>> Applications();
+
+    // The profile forms of a library (none unless added), ordered by name.
+    static void AddForm(const std::wstring& strLibrary, const std::wstring& strForm, LONG lType);
+    static std::vector<FormRecord> Forms(const std::wstring& strLibrary);
 
     static LONG ConnectionState();
     static void SetConnectionState(LONG lState);

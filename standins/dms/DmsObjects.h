@@ -72,6 +72,8 @@ public:
     STDMETHODIMP NewProfileForm(LONG lFlags, VARIANT vAppID, VARIANT* pvProject, VARIANT* pvProfile,
                                 VARIANT vReserved, short* pnStatus) override;
     STDMETHODIMP NewProfileForm(IDM5ProfileForm** ppForm) override;
+    STDMETHODIMP get_Forms(IForms** ppForms) override;
+    STDMETHODIMP get_Applications(IApplications** ppApps) override;
 
     DMS_RESERVED(1) DMS_RESERVED(2) DMS_RESERVED(3) DMS_RESERVED(4) DMS_RESERVED(5) DMS_RESERVED(6)
     DMS_RESERVED(7) DMS_RESERVED(8) DMS_RESERVED(9) DMS_RESERVED(10) DMS_RESERVED(11) DMS_RESERVED(12)
@@ -80,6 +82,52 @@ public:
     DMS_RESERVED(25) DMS_RESERVED(26) DMS_RESERVED(27) DMS_RESERVED(28) DMS_RESERVED(29) DMS_RESERVED(30)
     DMS_RESERVED(31) DMS_RESERVED(32) DMS_RESERVED(33) DMS_RESERVED(34) DMS_RESERVED(35) DMS_RESERVED(36)
     DMS_RESERVED(37) DMS_RESERVED(38) DMS_RESERVED(39) DMS_RESERVED(40) DMS_RESERVED(41)
+};
+
+// The profile forms of a library as the catalog held them when the collection was made.
+class CForms : public CDmsObject<IForms>
+{
+public:
+    DMS_QI_TABLE(CForms, IForms)
+
+    std::vector<FormRecord> m_forms;
+
+    STDMETHODIMP get_Item(VARIANT vIndex, IForm** ppForm) override;
+    STDMETHODIMP get_Count(LONG* plCount) override;
+};
+
+class CForm : public CDmsObject<IForm>
+{
+public:
+    DMS_QI_TABLE(CForm, IForm)
+
+    FormRecord m_form;
+
+    STDMETHODIMP get_Name(BSTR* pbstrName) override;
+    STDMETHODIMP get_Type(LONG* plType) override;
+};
+
+// The registered applications (application ID, extension) when the collection was made.
+class CApplications : public CDmsObject<IApplications>
+{
+public:
+    DMS_QI_TABLE(CApplications, IApplications)
+
+    std::vector<std::pair<std::wstring, std::wstring>> m_apps;
+
+    STDMETHODIMP get_Item(VARIANT vIndex, IApplicationEntry** ppEntry) override;
+    STDMETHODIMP get_Count(LONG* plCount) override;
+};
+
+class CApplicationEntry : public CDmsObject<IApplicationEntry>
+{
+public:
+    DMS_QI_TABLE(CApplicationEntry, IApplicationEntry)
+
+    std::pair<std::wstring, std::wstring> m_app;
+
+    STDMETHODIMP get_ApplicationID(BSTR* pbstrAppID) override;
+    STDMETHODIMP get_Extension(BSTR* pbstrExtension) override;
 };
 
 // The current user's rights in a library ("User.DeleteVersions", ...); every right is granted

@@ -31,6 +31,8 @@ BSTR __cdecl StandIn_ListCatalog(void);
 
 HRESULT __cdecl StandIn_AddLibrary(const wchar_t* pszLibrary);
 HRESULT __cdecl StandIn_AddApplication(const wchar_t* pszAppID, const wchar_t* pszExtension);
+// Adds a profile form with its type bits to a library; a library has no forms until one is added.
+HRESULT __cdecl StandIn_AddForm(const wchar_t* pszLibrary, const wchar_t* pszForm, LONG lType);
 HRESULT __cdecl StandIn_AddUser(const wchar_t* pszUser);
 // Adds a profile with version 1 holding the given bytes; the extension is the application's.
 HRESULT __cdecl StandIn_AddDocument(const wchar_t* pszLibrary, const wchar_t* pszName, const wchar_t* pszAppID,

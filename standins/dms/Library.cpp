@@ -79,12 +79,103 @@ STDMETHODIMP CLibrary::get_Rights(IRights** ppRights)
     return CreateDmsObject<CRights>(ppRights, [&](CRights& rights) { rights.m_strLibrary = m_strName; });
 }
 
-STDMETHODIMP CLibrary::NewProfile(LONG, VARIANT vAppID, IProfile** ppProfile)
+// With the profile-form flags 0xF0 the argument is the new profile's application; with any
+// other flags it names the form the profile is made from.
+STDMETHODIMP CLibrary::NewProfile(LONG lFlags, VARIANT vAppID, IProfile** ppProfile)
 {
     DMS_ENTER_OUT(L"ILibrary::NewProfile", ppProfile, nullptr);
-    std::wstring strAppID;
-    VariantText(vAppID, &strAppID);
-    return CreateDmsObject<CProfile>(ppProfile, [&](CProfile& profile) { profile.InitNew(m_strName, strAppID, L""); });
+    std::wstring strText;
+    VariantText(vAppID, &strText);
+    const bool bForm = lFlags != 0xF0;
+    return CreateDmsObject<CProfile>(ppProfile, [&](CProfile& profile) {
+        profile.InitNew(m_strName, bForm ? std::wstring() : strText, L"");
+        if (bForm)
+            profile.SetValue(L"FormName", strText);
+    });
+}
+
+STDMETHODIMP CLibrary::get_Forms(IForms** ppForms)
+{
+    DMS_ENTER_OUT(L"ILibrary::Forms", ppForms, nullptr);
+    return CreateDmsObject<CForms>(ppForms, [&](CForms& forms) { forms.m_forms = CCatalog::Forms(m_strName); });
+}
+
+STDMETHODIMP CLibrary::get_Applications(IApplications** ppApps)
+{
+    DMS_ENTER_OUT(L"ILibrary::Applications", ppApps, nullptr);
+    return CreateDmsObject<CApplications>(ppApps, [](CApplications& apps) { apps.m_apps = CCatalog::Applications(); });
+}
+
+// ---- CForms, CForm, CApplications, CApplicationEntry ----
+
+namespace {
+
+// The 0-based position of a 1-based numeric index into n items, or -1 when it is out of range.
+LONG ItemIndex(const VARIANT& vIndex, size_t n)
+{
+    LONG lIndex = 0;
+    if (!VariantNumber(vIndex, &lIndex) || lIndex < 1 || static_cast<size_t>(lIndex) > n)
+        return -1;
+    return lIndex - 1;
+}
+
+}  // namespace
+
+STDMETHODIMP CForms::get_Item(VARIANT vIndex, IForm** ppForm)
+{
+    DMS_ENTER_OUT(L"IForms::Item", ppForm, nullptr);
+    const LONG i = ItemIndex(vIndex, m_forms.size());
+    if (i < 0)
+        return Fail(DISP_E_BADINDEX, 3, L"Form index out of range");
+    return CreateDmsObject<CForm>(ppForm, [&](CForm& form) { form.m_form = m_forms[i]; });
+}
+
+STDMETHODIMP CForms::get_Count(LONG* plCount)
+{
+    DMS_ENTER_OUT(L"IForms::Count", plCount, 0);
+    *plCount = static_cast<LONG>(m_forms.size());
+    return S_OK;
+}
+
+STDMETHODIMP CForm::get_Name(BSTR* pbstrName)
+{
+    DMS_ENTER_OUT(L"IForm::Name", pbstrName, nullptr);
+    return ReturnString(m_form.strName, pbstrName);
+}
+
+STDMETHODIMP CForm::get_Type(LONG* plType)
+{
+    DMS_ENTER_OUT(L"IForm::Type", plType, 0);
+    *plType = m_form.lType;
+    return S_OK;
+}
+
+STDMETHODIMP CApplications::get_Item(VARIANT vIndex, IApplicationEntry** ppEntry)
+{
+    DMS_ENTER_OUT(L"IApplications::Item", ppEntry, nullptr);
+    const LONG i = ItemIndex(vIndex, m_apps.size());
+    if (i < 0)
+        return Fail(DISP_E_BADINDEX, 3, L"Application index out of range");
+    return CreateDmsObject<CApplicationEntry>(ppEntry, [&](CApplicationEntry& entry) { entry.m_app = m_apps[i]; });
+}
+
+STDMETHODIMP CApplications::get_Count(LONG* plCount)
+{
+    DMS_ENTER_OUT(L"IApplications::Count", plCount, 0);
+    *plCount = static_cast<LONG>(m_apps.size());
+    return S_OK;
+}
+
+STDMETHODIMP CApplicationEntry::get_ApplicationID(BSTR* pbstrAppID)
+{
+    DMS_ENTER_OUT(L"IApplicationEntry::ApplicationID", pbstrAppID, nullptr);
+    return ReturnString(m_app.first, pbstrAppID);
+}
+
+STDMETHODIMP CApplicationEntry::get_Extension(BSTR* pbstrExtension)
+{
+    DMS_ENTER_OUT(L"IApplicationEntry::Extension", pbstrExtension, nullptr);
+    return ReturnString(m_app.second, pbstrExtension);
 }
 
 // The DM 6 form: on "ok" hands out a new profile (stored when it is saved or finished) and,

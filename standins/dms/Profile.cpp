@@ -182,10 +182,15 @@ STDMETHODIMP CProfile::get_Columns(IColumns** ppColumns)
     return CreateDmsObject<CColumns>(ppColumns, [&](CColumns& columns) { columns.m_spProfile = pThis; });
 }
 
-STDMETHODIMP CProfile::Save(LONG)
+// Flags 3 store a new profile checked out to its creator, who gives it back with ReleaseDoc.
+STDMETHODIMP CProfile::Save(LONG lFlags)
 {
     DMS_ENTER(L"IProfile::Save");
+    const bool bNew = !IsStored();
     Store();
+    std::wstring strOwner;
+    if (bNew && lFlags == 3)
+        CCatalog::TryLock(m_strLibrary, m_lNumber, CCatalog::CurrentUser(), &strOwner);
     return S_OK;
 }
 

@@ -177,7 +177,12 @@ STDMETHODIMP CVersion::get_FilePath(BSTR* pbstrPath)
 {
     DMS_ENTER_OUT(L"IVersion::FilePath", pbstrPath, nullptr);
     HRESULT hr = Record(nullptr);
-    return FAILED(hr) ? hr : ReturnString(CCatalog::CacheFile(m_strLibrary, m_lNumber, m_strLabel), pbstrPath);
+    if (FAILED(hr))
+        return hr;
+    // The client keeps its local store in place, so a new version's file can be written at once.
+    const std::wstring strPath = CCatalog::CacheFile(m_strLibrary, m_lNumber, m_strLabel);
+    EnsureFolder(FolderOf(strPath));
+    return ReturnString(strPath, pbstrPath);
 }
 
 // Adds a version that takes this one's extension; its stored content starts as a copy of this

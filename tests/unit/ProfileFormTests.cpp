@@ -146,3 +146,21 @@ TEST_F(ProfileFormTest, VersionListIsAddedToWhatTheCallerHolds)
 }
 
 }  // namespace
+
+TEST_F(ProfileFormTest, AppIDOfAnExtensionComesFromTheLibraryWithTheViewerAndDefaultRules)
+{
+    CPDDocProviderHelper helper;
+    // Listed before the viewer's own entry, and still overruled for the viewer formats.
+    ASSERT_EQ(S_OK, StandIn_AddApplication(L"AAA VIEWER", L"RDF"));
+    ILibraryPtr pLibrary = Library();
+    EXPECT_EQ(std::wstring(L"SHEET"), helper.GetAppIDForExtension(pLibrary, L"XLS"));
+    EXPECT_EQ(std::wstring(L"PDFDOC"), helper.GetAppIDForExtension(pLibrary, L"pdf"));
+    EXPECT_EQ(std::wstring(L"VT Vadedovorido"), helper.GetAppIDForExtension(pLibrary, L"rdf"));
+    EXPECT_EQ(std::wstring(L"VT Vadedovorido"), helper.GetAppIDForExtension(pLibrary, L"Xdf"));
+    EXPECT_EQ(std::wstring(L"MS WORD"), helper.GetAppIDForExtension(pLibrary, L"zzz"));
+
+    // DMS failures reach the caller.
+    EXPECT_THROW(helper.GetAppIDForExtension(nullptr, L"doc"), _com_error);
+    ASSERT_EQ(S_OK, StandIn_InjectFault(L"IApplications::Item", E_FAIL, 0, 2, FALSE));
+    EXPECT_THROW(helper.GetAppIDForExtension(pLibrary, L"txt"), _com_error);
+}

@@ -264,6 +264,21 @@ int RecordCall(const Args& args, bool bSave)
     return rc;
 }
 
+// import <local file> <name> [--checkout]: makes a new document of the file, and fetches and
+// checks it out when asked.
+int Import(const Args& args)
+{
+    if (args.size() < 2)
+        return 2;
+    ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
+    CVDOCUMENT doc = {};
+    doc.bstrLocalFile = SysAllocString(args[0].c_str());
+    doc.bstrName = SysAllocString(args[1].c_str());
+    int rc = Report(L"ImportDocument", p->ImportDocument(&doc, HasOption(args, L"--checkout") ? 1 : 0));
+    PrintDocument(doc);
+    return rc;
+}
+
 // lock <id> / unlock <id>
 int LockAction(const Args& args, long lAction)
 {
@@ -547,6 +562,7 @@ const std::map<std::wstring, Command>& Commands()
                     L"<docid> <local file> [--checked-out] [--keep]: close a fetched document"}},
         {L"save", {[](const Args& a) { return RecordCall(a, true); },
                    L"<docid> <local file> [--checked-out]: write the file into the document's version"}},
+        {L"import", {Import, L"<local file> <name> [--checkout]: a new document of the file"}},
         {L"lock", {[](const Args& a) { return LockAction(a, 1); }, L"<docid>: check the document out"}},
         {L"unlock", {[](const Args& a) { return LockAction(a, 2); }, L"<docid>: check the document in"}},
         {L"current-user", {CurrentUser, L"the current DMS user"}},

@@ -1,0 +1,222 @@
+// Importing a host's file as a new DMS document through the provider: the profile it gets, the
+// record it answers, content that comes back exactly, and a fault at every DMS call of the
+// import without an empty document or a lock left behind.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "DocumentFixture.h"
+
+namespace {
+
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+
+class ImportDocumentTest : public DocumentTest
+{
+protected:
+    void SetUp() override
+    {
+        DocumentTest::SetUp();
+        wchar_t szTemp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, szTemp);
+        m_strFile = std::wstring(szTemp) + L"QuendrelImport-" + std::to_wstring(GetCurrentProcessId()) + L".doc";
+    }
+    void TearDown() override
+    {
+        DeleteFileW(m_strFile.c_str());
+        DocumentTest::TearDown();
+    }
+
+    HRESULT Import(HostDocument& host, const std::wstring& name, short nCheckOut)
+    {
+        host.doc.bstrLocalFile = SysAllocString(m_strFile.c_str());
+        host.doc.bstrName = SysAllocString(name.c_str());
+        return m_pProvider->ImportDocument(&host.doc, nCheckOut);
+    }
+
+    // The documents of "LIB" with this name: number and lock owner ("" when not locked).
+    static std::vector<std::pair<LONG, std::wstring>> DocumentsNamed(const std::wstring& name)
+    {
+        BSTR bstr = StandIn_ListCatalog();
+        const std::wstring listing = bstr ? bstr : L"";
+        SysFreeString(bstr);
+        std::vector<std::pair<LONG, std::wstring>> found;
+        const std::wregex line(L"\\n  (\\d+)  \"([^\"]*)\"  [^\\n]*?(?:  locked by (\\S+))?(?=\\n)");
+        for (std::wsregex_iterator it(listing.begin(), listing.end(), line), end; it != end; ++it)
+            if ((*it)[2] == name)
+                found.emplace_back(std::stol((*it)[1]), (*it)[3]);
+        return found;
+    }
+
+    // The form a stored profile was made from, as the DMS reports it.
+    static std::wstring FormName(LONG lNumber)
+    {
+        IApplicationPtr pApp;
+        EXPECT_EQ(S_OK, CoCreateInstance(CLSID_Application, nullptr, CLSCTX_ALL, IID_IApplication,
+                                         reinterpret_cast<void**>(&pApp)));
+        ILibraryPtr pLibrary;
+        IProfilePtr pProfile;
+        BSTR bstr = nullptr;
+        if (FAILED(pApp->get_CurrentLibrary(&pLibrary)) || FAILED(pLibrary->GetProfile(_variant_t(lNumber), &pProfile)) ||
+            FAILED(pProfile->get_FormName(&bstr)))
+            return L"(none)";
+        const std::wstring form = bstr;
+        SysFreeString(bstr);
+        return form;
+    }
+
+    std::wstring m_strFile;
+};
+
+TEST_F(ImportDocumentTest, MakesVersionOneWithTheFileAndTheFixedProfile)
+{
+    int run = 0;
+    // A library without an importable form uses "LAWPROF"; otherwise the first form whose type
+    // has bit 0x1 or 0x20.
+    for (const wchar_t* form : {L"", L"B_MEMO"})
+    {
+        if (*form)
+        {
+            ASSERT_EQ(S_OK, StandIn_AddForm(L"LIB", L"A_SEARCH", 0x4));
+            ASSERT_EQ(S_OK, StandIn_AddForm(L"LIB", L"B_MEMO", 0x20));
+            ASSERT_EQ(S_OK, StandIn_AddForm(L"LIB", L"C_LEGAL", 0x1));
+        }
+        for (short nCheckOut : {0, 1})
+        {
+            const std::wstring name = L"Imported " + std::to_wstring(++run);
+            const std::string content = "imported content " + std::to_string(run);
+            ASSERT_TRUE(WriteFileBytes(m_strFile, content));
+            HostDocument host;
+            ASSERT_EQ(S_OK, Import(host, name, nCheckOut)) << run;
+            const auto made = DocumentsNamed(name);
+            ASSERT_EQ(1u, made.size()) << run;
+            const LONG lNumber = made[0].first;
+            EXPECT_EQ(L"PowerDocs://LIB/" + std::to_wstring(lNumber) + L"/1", std::wstring(host.doc.bstrDocID));
+            EXPECT_EQ(*form ? form : L"LAWPROF", FormName(lNumber));
+            EXPECT_EQ(name, std::wstring(host.doc.bstrName));
+            EXPECT_STREQ(L"MS WORD", host.doc.bstrAppID);
+            EXPECT_STREQ(L"MEMO", host.doc.bstrTypeID);
+            EXPECT_STREQ(L"PAIR", host.doc.bstrAuthorID);
+            EXPECT_STREQ(L"PAIR", host.doc.bstrTypistID);
+            EXPECT_EQ(content, ServerContent(lNumber, L"1"));
+            EXPECT_EQ(content, ReadFileBytes(m_strFile)) << "the host's file is only read";
+            EXPECT_EQ(nCheckOut != 0, !!StandIn_IsSelectedForEdit(L"LIB", lNumber)) << run;
+            if (nCheckOut)
+            {
+                EXPECT_EQ(content, ReadFileBytes(host.LocalFile())) << "fetched back";
+                EXPECT_EQ(1, host.doc.lFlags);
+                EXPECT_EQ(L"alice", made[0].second) << "checked out to the importer";
+                DeleteFileW(host.LocalFile().c_str());
+            }
+            else
+            {
+                EXPECT_EQ(L"", host.LocalFile());
+                EXPECT_EQ(0, host.doc.lFlags);
+                EXPECT_EQ(L"", made[0].second) << "the import's own check-out is given back";
+            }
+        }
+    }
+}
+
+TEST_F(ImportDocumentTest, ContentOfEverySizeComesBackAndAMissingFileMakesNothing)
+{
+    std::string big(1u << 20, '\0');
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>(i * 7919 >> 3);
+    for (const std::string& content : {std::string(), std::string(1, 'x'), big})
+    {
+        ASSERT_TRUE(WriteFileBytes(m_strFile, content));
+        HostDocument host;
+        ASSERT_EQ(S_OK, Import(host, L"Sized", 1)) << content.size();
+        EXPECT_TRUE(ReadFileBytes(host.LocalFile()) == content) << content.size() << " bytes";
+        DeleteFileW(host.LocalFile().c_str());
+        ASSERT_EQ(S_OK, m_pProvider->LockDocument(host.doc.bstrDocID, 2));
+    }
+
+    DeleteFileW(m_strFile.c_str());
+    StandIn_ClearFaults();
+    HostDocument host;
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), Import(host, L"Never made", 0));
+    EXPECT_EQ(0, StandIn_CallCount(L"ILibrary::NewProfile"));
+    EXPECT_TRUE(DocumentsNamed(L"Never made").empty());
+}
+
+// Whichever DMS call fails, the host's file is as it was, every document the import leaves
+// holds the whole file (no empty or half-filled one), nothing stays selected or checked out
+// unless the import succeeded with a check-out, and success means one complete document.
+TEST_F(ImportDocumentTest, NoHalfMadeDocumentWhenAnyDmsCallFails)
+{
+    const wchar_t* const kImportMethods[] = {
+        L"CoCreateInstance(Application)", L"IApplication::ParentWindow", L"ILibrary::Forms", L"IForms::Count",
+        L"IForms::Item", L"IForm::Type", L"IForm::Name", L"ILibrary::NewProfile", L"IProfile::Save",
+        L"IVersion::UploadFile"};
+    const std::string content = "the file to import";
+    ASSERT_TRUE(WriteFileBytes(m_strFile, content));
+    ASSERT_EQ(S_OK, StandIn_AddForm(L"LIB", L"MEMO_FORM", 0x1));
+    int run = 0, injected = 0;
+    for (short nCheckOut : {0, 1})
+    {
+        StandIn_ClearFaults();
+        {
+            HostDocument host;
+            ASSERT_EQ(S_OK, Import(host, L"Counted " + std::to_wstring(nCheckOut), nCheckOut));
+            DeleteFileW(host.LocalFile().c_str());
+        }
+        std::vector<std::pair<std::wstring, LONG>> calls;
+        auto collect = [&](const wchar_t* method) {
+            if (LONG n = StandIn_CallCount(method))
+                calls.emplace_back(method, n);
+        };
+        for (const wchar_t* method : kDmsMethods)
+            collect(method);
+        for (const wchar_t* method : kImportMethods)
+            collect(method);
+        ASSERT_GT(calls.size(), 10u);
+        for (const auto& call : calls)
+        {
+            for (LONG at = 1; at <= call.second; ++at)
+            {
+                const std::wstring name = L"Faulted " + std::to_wstring(++run);
+                const std::string where = std::string(call.first.begin(), call.first.end()) + " at " +
+                                          std::to_string(at) + (nCheckOut ? ", checking out" : "");
+                StandIn_ClearFaults();
+                ASSERT_EQ(S_OK, StandIn_InjectFault(call.first.c_str(), E_FAIL, 0, at, FALSE));
+                HostDocument host;
+                const HRESULT hr = Import(host, name, nCheckOut);
+                StandIn_ClearFaults();
+                ++injected;
+                EXPECT_EQ(content, ReadFileBytes(m_strFile)) << where;
+                const auto made = DocumentsNamed(name);
+                EXPECT_LE(made.size(), 1u) << where;
+                for (const auto& doc : made)
+                {
+                    EXPECT_EQ(content, ServerContent(doc.first, L"1")) << "a document without its content: " << where;
+                    // Only a failed release itself may keep the import's own check-out.
+                    if (call.first != L"IProfile::ReleaseDoc")
+                    {
+                        const bool bKept = SUCCEEDED(hr) && host.doc.lFlags == 1;
+                        EXPECT_EQ(bKept ? L"alice" : L"", doc.second) << where;
+                    }
+                    if (!doc.second.empty())
+                        StandIn_SetLock(L"LIB", doc.first, nullptr);
+                }
+                if (SUCCEEDED(hr))
+                {
+                    ASSERT_EQ(1u, made.size()) << "success without a document: " << where;
+                    EXPECT_EQ(L"PowerDocs://LIB/" + std::to_wstring(made[0].first) + L"/1",
+                              std::wstring(host.doc.bstrDocID)) << where;
+                }
+                if (host.LocalFile() != m_strFile)
+                    DeleteFileW(host.LocalFile().c_str());
+                ASSERT_EQ(m_lSessionObjects, SettledLiveObjects()) << where;
+                ASSERT_EQ(S_OK, m_pProvider.CreateInstance(L"CmQuendrel.DocProvider", nullptr, CLSCTX_INPROC_SERVER));
+            }
+        }
+    }
+    EXPECT_GT(injected, 40);
+}
+
+}  // namespace
