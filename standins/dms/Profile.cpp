@@ -182,10 +182,11 @@ STDMETHODIMP CProfile::get_Columns(IColumns** ppColumns)
     return CreateDmsObject<CColumns>(ppColumns, [&](CColumns& columns) { columns.m_spProfile = pThis; });
 }
 
-STDMETHODIMP CProfile::Save(LONG)
+STDMETHODIMP CProfile::Save(LONG, VARIANT_BOOL* pbSaved)
 {
-    DMS_ENTER(L"IProfile::Save");
+    DMS_ENTER_OUT(L"IProfile::Save", pbSaved, VARIANT_FALSE);
     Store();
+    *pbSaved = VARIANT_TRUE;
     return S_OK;
 }
 
@@ -328,7 +329,13 @@ STDMETHODIMP CProfile::NewAttachment(LONG, BSTR bstrPath, VARIANT vAuthor, VARIA
     if (!VariantText(vTypist, &record.strTypist) || record.strTypist.empty())
         record.strTypist = strUser;
     VariantText(vReserved, &record.strComment);
-    record.strExtension = record.strLabel;
+    // The stored file keeps the extension of the file given, else the label's.
+    const std::wstring strPath = bstrPath ? bstrPath : L"";
+    const size_t nDot = strPath.find_last_of(L'.');
+    const size_t nSlash = strPath.find_last_of(L"\\/");
+    record.strExtension = nDot != std::wstring::npos && (nSlash == std::wstring::npos || nDot > nSlash)
+                              ? strPath.substr(nDot + 1)
+                              : record.strLabel;
     for (wchar_t& c : record.strExtension)
         c = static_cast<wchar_t>(towlower(c));
     hr = CCatalog::AddVersionFromFile(m_strLibrary, m_lNumber, record, bstrPath ? bstrPath : L"");
