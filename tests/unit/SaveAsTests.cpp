@@ -16,6 +16,7 @@
 #include "dms/DmsConstants.h"
 #include "dms/DmsValues.h"
 #include "dms/DocID.h"
+#include "local/TempFiles.h"
 #include "provider/PDDocProviderHelper.h"
 #include "save/SaveAsDlg.h"
 
@@ -38,6 +39,21 @@ public:
         m_strExtension = pszExtension;
     }
 };
+
+// Files in the provider's temporary folder (placeholders among them).
+int TempFolderFiles()
+{
+    WIN32_FIND_DATAW data;
+    HANDLE hFind = FindFirstFileW((GetTempFolder() + L"*").c_str(), &data);
+    int nFiles = 0;
+    if (hFind == INVALID_HANDLE_VALUE)
+        return 0;
+    do
+        nFiles += (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
+    while (FindNextFileW(hFind, &data));
+    FindClose(hFind);
+    return nFiles;
+}
 
 std::string Narrow(const std::wstring& s)
 {
@@ -355,7 +371,9 @@ TEST_F(SaveAsTest, AttachmentsAreLabelledMadeOnceAndNeverOverwrittenHere)
         Seed();
         const std::string where = Narrow(version);
         CVDocNonCom doc;
+        const int nTempFiles = TempFolderFiles();
         ASSERT_EQ(S_OK, Run(kSaveAsAttachment, SAVE_CHOICE_ATTACHMENT, doc)) << where;
+        EXPECT_EQ(nTempFiles, TempFolderFiles()) << where << ": placeholder left behind";
         EXPECT_EQ(ToLowerClassic(Id(L"dcx")), ToLowerClassic(doc.GetDocID())) << where;
         EXPECT_EQ(RECORD_CHECKED_OUT, doc.GetFlags()) << where;
         EXPECT_TRUE(Held()) << where;
