@@ -16,6 +16,8 @@ public:
     // Fills the record from a DMS version: its profile's library name and document number
     // and its label. False (logged) when the DMS cannot tell.
     bool Populate(IVersionPtr pVersion);
+    // True when library, number and label are all known, so that the ID names one version.
+    bool IsComplete() const { return m_lDocNumber > 0 && !m_strLibraryName.empty() && !m_strVersionLabel.empty(); }
 
     long m_lDocNumber = 0;
     CStdStr m_strLibraryName;

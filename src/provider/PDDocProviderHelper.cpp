@@ -122,6 +122,3 @@ HRESULT CPDDocProviderHelper::SetHelpContext(long lContext)
     m_lHelpContext = lContext;
     return S_OK;
 }
-
-void CPDDocProviderHelper::SaveProfile(IProfilePtr) {}
-void CPDDocProviderHelper::AddComment(const CSaveAsDlg&, IVersionPtr) {}

@@ -94,6 +94,16 @@ public:
     HRESULT xxLockProfile(IProfilePtr pProfile);
     HRESULT xxLockProfileAndDoc(IProfilePtr pProfile);
 
+    // The creating routines of a save. Each leaves doc naming the new DMS object, with Flags 1
+    // only when the call really holds it checked out, and gives back on every failure what it
+    // took. SaveAsNewDocument replaces pProfile and pVersion by the new ones; SaveAsVersion and
+    // SaveDocumentAsAttachment work on the version the document came from.
+    HRESULT SaveAsNewDocument(CVDocNonCom& doc, IApplicationPtr pApp, IProfilePtr& pProfile, IVersionPtr& pVersion,
+                              CSaveAsDlg& dlg);
+    HRESULT SaveAsVersion(CVDocNonCom& doc, IProfilePtr pProfile, IVersionPtr pVersion, const CSaveAsDlg& dlg);
+    HRESULT SaveDocumentAsAttachment(IProfilePtr pProfile, IVersionPtr pVersion, const CSaveAsDlg& dlg,
+                                     CVDocNonCom& doc);
+
     // Attachments: the label of a file extension (three characters unless extended labels are
     // on), and the forced replacement of a version's content by doc.LocalFile.
     CStdStr CreateAttachmentLabelFromExtension(const CStdStr& strExtension) const;

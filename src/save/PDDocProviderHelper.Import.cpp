@@ -163,12 +163,13 @@ HRESULT CPDDocProviderHelper::ImportDocument(CVDocNonCom& doc, short nFlags)
             }
         }
 
-        DmsCheck(pProfile->Save(DMS_PROFILE_SAVE_IMPORT));
+        VARIANT_BOOL bSaved = VARIANT_FALSE;
+        DmsCheck(pProfile->Save(DMS_PROFILE_SAVE_IMPORT, &bSaved));
         bMade = true;
         long lDocNumber = 0;
         DmsCheck(pProfile->get_DocNumber(&lDocNumber));
         const HRESULT hrSave = GetReturnCode(pProfile, L"ImportDocument - Save failed:", S_OK);
-        if (FAILED(hrSave) || lDocNumber == 0)
+        if (FAILED(hrSave) || lDocNumber == 0 || bSaved == VARIANT_FALSE)
         {
             discard();
             return FAILED(hrSave) ? hrSave : E_PD_SAVE_FAILED;

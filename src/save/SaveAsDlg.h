@@ -68,6 +68,8 @@ public:
     // during a silent save, where nobody may be asked.
     HRESULT GetLibraryLookupResult() const { return m_hrLibraryLookup; }
     const CStdStr& GetComment() const { return m_strComment; }
+    // The comment as a silent save, or a caller that asked the user itself, gives it.
+    void SetComment(const CStdStr& strComment) { m_strComment = strComment; }
     bool SaveToLocalDMSRegFix();
 
     // The host window that owns the dialog and its questions (null until set).

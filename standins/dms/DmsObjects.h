@@ -183,7 +183,7 @@ public:
     STDMETHODIMP get_CurrentVersion(IVersion** ppVersion) override;
     STDMETHODIMP PutLocalFile(LONG lFlags, LONG lMode, BSTR bstrPath, LONG lReserved, IDispatch** ppResult) override;
     STDMETHODIMP get_Columns(IColumns** ppColumns) override;
-    STDMETHODIMP Save(LONG lFlags) override;
+    STDMETHODIMP Save(LONG lFlags, VARIANT_BOOL* pbSaved) override;
     STDMETHODIMP get_FolderLink(IFolderLink** ppLink) override;
     STDMETHODIMP get_LatestVersion(IVersion** ppVersion) override;
     STDMETHODIMP AddFileForAttachment(VARIANT vLibrary, VARIANT vPath) override;
@@ -267,6 +267,7 @@ public:
 
     STDMETHODIMP get_Name(BSTR* pbstrName) override;
     STDMETHODIMP get_ProjectID(LONG* plID) override;
+    STDMETHODIMP AddDocument(VARIANT vDocument, short* pnStatus) override;
 };
 
 // The versions and attachments of a profile, in creation order, by label or 1-based index.

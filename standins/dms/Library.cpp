@@ -346,4 +346,18 @@ STDMETHODIMP CProject::get_ProjectID(LONG* plID)
     return S_OK;
 }
 
+// Files a profile in this folder; the folder is remembered on the profile as a link is.
+STDMETHODIMP CProject::AddDocument(VARIANT vDocument, short* pnStatus)
+{
+    DMS_ENTER_OUT(L"IProject::AddDocument", pnStatus, 0);
+    if (V_VT(&vDocument) != VT_DISPATCH || !V_DISPATCH(&vDocument))
+        return Fail(DISP_E_TYPEMISMATCH, 3, L"A folder takes a profile object");
+    IProfilePtr spProfile(V_DISPATCH(&vDocument));
+    if (!spProfile)
+        return Fail(E_NOINTERFACE, 3, L"A folder takes a profile object");
+    static_cast<CProfile*>(spProfile.GetInterfacePtr())->SetValue(L"Folder", m_strName);
+    *pnStatus = 1;
+    return S_OK;
+}
+
 }  // namespace dms_standin

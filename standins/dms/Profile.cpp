@@ -183,14 +183,15 @@ STDMETHODIMP CProfile::get_Columns(IColumns** ppColumns)
 }
 
 // Flags 3 store a new profile checked out to its creator, who gives it back with ReleaseDoc.
-STDMETHODIMP CProfile::Save(LONG lFlags)
+STDMETHODIMP CProfile::Save(LONG lFlags, VARIANT_BOOL* pbSaved)
 {
-    DMS_ENTER(L"IProfile::Save");
+    DMS_ENTER_OUT(L"IProfile::Save", pbSaved, VARIANT_FALSE);
     const bool bNew = !IsStored();
     Store();
     std::wstring strOwner;
     if (bNew && lFlags == 3)
         CCatalog::TryLock(m_strLibrary, m_lNumber, CCatalog::CurrentUser(), &strOwner);
+    *pbSaved = VARIANT_TRUE;
     return S_OK;
 }
 
@@ -333,7 +334,13 @@ STDMETHODIMP CProfile::NewAttachment(LONG, BSTR bstrPath, VARIANT vAuthor, VARIA
     if (!VariantText(vTypist, &record.strTypist) || record.strTypist.empty())
         record.strTypist = strUser;
     VariantText(vReserved, &record.strComment);
-    record.strExtension = record.strLabel;
+    // The stored file keeps the extension of the file given, else the label's.
+    const std::wstring strPath = bstrPath ? bstrPath : L"";
+    const size_t nDot = strPath.find_last_of(L'.');
+    const size_t nSlash = strPath.find_last_of(L"\\/");
+    record.strExtension = nDot != std::wstring::npos && (nSlash == std::wstring::npos || nDot > nSlash)
+                              ? strPath.substr(nDot + 1)
+                              : record.strLabel;
     for (wchar_t& c : record.strExtension)
         c = static_cast<wchar_t>(towlower(c));
     hr = CCatalog::AddVersionFromFile(m_strLibrary, m_lNumber, record, bstrPath ? bstrPath : L"");

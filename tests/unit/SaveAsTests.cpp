@@ -1,0 +1,474 @@
+// The creating routines of a save (a new document, version, subversion or attachment), driven on
+// the logic object with a Save As dialog that is never shown, against the DMS stand-in in this
+// process: what they make and name, and that a failure at any DMS call leaves nothing taken,
+// nothing half-made and the stored content intact.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "DmsStandInControl.h"
+#include "TestSupport.h"
+#include "dms/AppWrapper.h"
+#include "dms/DmsConstants.h"
+#include "dms/DmsValues.h"
+#include "dms/DocID.h"
+#include "local/TempFiles.h"
+#include "provider/PDDocProviderHelper.h"
+#include "save/SaveAsDlg.h"
+
+namespace {
+
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+
+const wchar_t kOptionsKey[] = L"SOFTWARE\\Corvane\\Options";
+const char kOld[] = "old terms";
+const char kEdit[] = "the host's edit";
+
+// The logic object with the values a save decision leaves behind.
+class CSavingHelper : public CPDDocProviderHelper
+{
+public:
+    explicit CSavingHelper(const wchar_t* pszExtension)
+    {
+        m_strAppID = L"MS WORD";
+        m_strExtension = pszExtension;
+    }
+};
+
+// Files in the provider's temporary folder (placeholders among them).
+int TempFolderFiles()
+{
+    WIN32_FIND_DATAW data;
+    HANDLE hFind = FindFirstFileW((GetTempFolder() + L"*").c_str(), &data);
+    int nFiles = 0;
+    if (hFind == INVALID_HANDLE_VALUE)
+        return 0;
+    do
+        nFiles += (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
+    while (FindNextFileW(hFind, &data));
+    FindClose(hFind);
+    return nFiles;
+}
+
+std::string Narrow(const std::wstring& s)
+{
+    std::string out;
+    for (wchar_t c : s)
+        out += static_cast<char>(c);
+    return out;
+}
+
+// One creating routine as the save decision runs it: a fresh logic object and dialog, the
+// version the document came from looked up again; a raised DMS error becomes its code.
+using Routine = std::function<HRESULT(CSavingHelper&, CSaveAsDlg&, IProfilePtr&, IVersionPtr&, CVDocNonCom&)>;
+
+const Routine kSaveAsVersion = [](CSavingHelper& h, CSaveAsDlg& dlg, IProfilePtr& pProf, IVersionPtr& pVer,
+                                  CVDocNonCom& doc) { return h.SaveAsVersion(doc, pProf, pVer, dlg); };
+const Routine kSaveAsAttachment = [](CSavingHelper& h, CSaveAsDlg& dlg, IProfilePtr& pProf, IVersionPtr& pVer,
+                                     CVDocNonCom& doc) { return h.SaveDocumentAsAttachment(pProf, pVer, dlg, doc); };
+const Routine kSaveAsNewDocument = [](CSavingHelper& h, CSaveAsDlg& dlg, IProfilePtr& pProf, IVersionPtr& pVer,
+                                      CVDocNonCom& doc) {
+    return h.SaveAsNewDocument(doc, nullptr, pProf, pVer, dlg);
+};
+
+class SaveAsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        ASSERT_EQ(S_OK, StandIn_Install(L"5.3"));
+        wchar_t szTemp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, szTemp);
+        m_strFile = std::wstring(szTemp) + L"QuendrelSaveAs-" + std::to_wstring(GetCurrentProcessId()) + L".docx";
+        Seed();
+        // The first DMS call logs the client on; the session lives as long as the process.
+        ASSERT_TRUE(ReadVersion(Id(L"1")));
+        m_lBaseObjects = SettledLiveObjects();
+    }
+    void TearDown() override
+    {
+        StandIn_ScriptForms(nullptr);
+        StandIn_ClearFaults();
+        StandIn_SetConnectionState(0);
+        DeleteFileW(m_strFile.c_str());
+        StandIn_SetProcessUser(nullptr);
+        StandIn_Install(L"5.3");
+        CAppWrapper::Instance().ReleaseDispatch();
+        CoUninitialize();
+    }
+
+    // A fresh catalog: library LIB and document "Terms" with version 1, nobody holding it; the
+    // host's file holds its edit.
+    void Seed()
+    {
+        ASSERT_EQ(S_OK, StandIn_Reset());
+        ASSERT_EQ(S_OK, StandIn_AddLibrary(L"LIB"));
+        ASSERT_EQ(S_OK, StandIn_AddUser(L"alice"));
+        ASSERT_EQ(S_OK, StandIn_SetProcessUser(L"alice"));
+        ASSERT_EQ(S_OK, StandIn_AddDocument(L"LIB", L"Terms", L"MS WORD", kOld, sizeof kOld - 1, &m_lDoc));
+        ASSERT_TRUE(WriteFileBytes(m_strFile, kEdit));
+        StandIn_ClearFaults();
+    }
+
+    std::wstring Id(const wchar_t* pszLabel, LONG lDoc = 0) const
+    {
+        return L"PowerDocs://LIB/" + std::to_wstring(lDoc ? lDoc : m_lDoc) + L"/" + pszLabel;
+    }
+
+    // Runs the routine with the dialog's choice and comment on the record of version 1.
+    HRESULT Run(const Routine& routine, int nChoice, CVDocNonCom& doc, const wchar_t* pszExtension = L"docx")
+    {
+        doc.SetDocID(Id(L"1"));
+        doc.SetName(L"Terms");
+        doc.SetLocalFile(m_strFile);
+        doc.SetFlags(0);
+        CSavingHelper helper(pszExtension);
+        CSaveAsDlg dlg(0, L"");
+        dlg.SetUserChoice(nChoice);
+        dlg.SetComment(L"agreed terms");
+        IVersionPtr pVersion;
+        IProfilePtr pProfile;
+        try
+        {
+            if (nChoice != SAVE_CHOICE_NEW_DOCUMENT)
+            {
+                pVersion = helper.GetVersion(doc.GetDocID());
+                if (!pVersion)
+                    return E_UNEXPECTED;
+                pProfile = ProfileOf(pVersion);
+            }
+            return routine(helper, dlg, pProfile, pVersion, doc);
+        }
+        catch (const _com_error& e)
+        {
+            return e.Error();
+        }
+    }
+
+    // Stand-in objects alive once the parked application is let go.
+    static LONG SettledLiveObjects()
+    {
+        CAppWrapper::Instance().ReleaseDispatch();
+        return StandIn_LiveObjects();
+    }
+
+    // The version an ID names, read through a logic object of its own: label, comment, author.
+    static bool ReadVersion(const std::wstring& strID, std::wstring* pComment = nullptr, std::wstring* pAuthor = nullptr)
+    {
+        CPDDocProviderHelper helper;
+        IVersionPtr pVersion = helper.GetVersion(strID);
+        if (!pVersion)
+            return false;
+        if (pComment)
+            *pComment = TextOf(pVersion, &IVersion::get_Comment);
+        if (pAuthor)
+            *pAuthor = TextOf(pVersion, &IVersion::get_Author);
+        return true;
+    }
+
+    long LockState(LONG lDoc = 0) const
+    {
+        CPDDocProviderHelper helper;
+        long lState = -1;
+        CStdStr strOwner;
+        EXPECT_EQ(S_OK, helper.GetDocumentLockStatus(Id(L"1", lDoc), &lState, strOwner));
+        return lState;
+    }
+
+    bool Held(LONG lDoc = 0) const
+    {
+        return LockState(lDoc) != LOCK_STATE_NONE || StandIn_IsSelectedForEdit(L"LIB", lDoc ? lDoc : m_lDoc);
+    }
+
+    std::string Stored(const wchar_t* pszLabel) const
+    {
+        wchar_t sz[MAX_PATH] = {};
+        EXPECT_EQ(S_OK, StandIn_ServerFilePath(L"LIB", m_lDoc, pszLabel, sz, MAX_PATH));
+        return ReadFileBytes(sz);
+    }
+
+    static LONG ProfileCount()
+    {
+        ILibrariesPtr pLibraries;
+        DmsCheck(OpenDmsApplication()->get_Libraries(&pLibraries));
+        ILibraryPtr pLibrary;
+        DmsCheck(pLibraries->get_Item(_variant_t(L"LIB"), &pLibrary));
+        long lCount = 0;
+        DmsCheck(pLibrary->get_ProfileCount(&lCount));
+        return lCount;
+    }
+
+    // Every (method, call number) a clean run reaches.
+    static std::vector<std::pair<std::wstring, LONG>> CallsOfCleanRun()
+    {
+        std::vector<std::pair<std::wstring, LONG>> calls;
+        BSTR bstr = StandIn_CallStatistics();
+        std::wistringstream lines(bstr ? bstr : L"");
+        SysFreeString(bstr);
+        std::wstring line;
+        while (std::getline(lines, line))
+        {
+            const size_t nTab = line.find(L'\t');
+            if (nTab == std::wstring::npos)
+                continue;
+            const LONG lCount = std::stol(line.substr(nTab + 1));
+            for (LONG n = 1; n <= lCount; ++n)
+                calls.emplace_back(line.substr(0, nTab), n);
+        }
+        return calls;
+    }
+
+    // Injects a failure at every DMS call of a clean run in turn, both as a raised error and as a
+    // DMS error number with an empty answer, and checks what each run leaves behind.
+    void FailEveryCall(const Routine& routine, int nChoice, const wchar_t* pszExtension = L"docx",
+                       const std::function<void()>& prepare = {})
+    {
+        auto seed = [&] {
+            Seed();
+            if (prepare)
+                prepare();
+            StandIn_ClearFaults();
+        };
+        seed();
+        const LONG lProfiles = ProfileCount();
+        CVDocNonCom clean;
+        ASSERT_EQ(S_OK, Run(routine, nChoice, clean, pszExtension));
+        const auto calls = CallsOfCleanRun();
+        ASSERT_GE(calls.size(), 10u);
+        int nSucceeded = 0;
+        for (const auto& call : calls)
+        {
+            for (LONG lErrorNumber : {0L, 11L})
+            {
+                seed();
+                const bool bHadAttachment = ReadVersion(Id(L"dcx"));
+                StandIn_ClearFaults();
+                const std::string where = Narrow(call.first) + " #" + std::to_string(call.second) +
+                                          (lErrorNumber ? " (error number)" : " (raised)");
+                ASSERT_EQ(S_OK, StandIn_InjectFault(call.first.c_str(), E_FAIL, lErrorNumber, call.second, FALSE));
+                CVDocNonCom doc;
+                const HRESULT hr = Run(routine, nChoice, doc, pszExtension);
+                LONG lDoc = 0;
+                CStdStr strLib, strLabel;
+                SplitDocID(doc.GetDocID(), strLib, lDoc, strLabel);
+                // Clearing the faults also forgets the selections for editing: read them first.
+                const bool bSelected = StandIn_IsSelectedForEdit(L"LIB", lDoc) || StandIn_IsSelectedForEdit(L"LIB", m_lDoc);
+                StandIn_ClearFaults();
+                EXPECT_EQ(kEdit, ReadFileBytes(m_strFile)) << where;
+                EXPECT_EQ(kOld, Stored(L"1")) << where;
+                if (bHadAttachment)
+                {
+                    EXPECT_EQ("attached", Stored(L"DCX")) << where << ": overwritten before the real content";
+                }
+                EXPECT_EQ(m_lBaseObjects, SettledLiveObjects()) << where;
+                if (hr == S_OK)
+                {
+                    ++nSucceeded;
+                    // The record names an object that exists, held exactly when Flags says so.
+                    EXPECT_TRUE(ReadVersion(doc.GetDocID())) << where;
+                    EXPECT_EQ(doc.GetFlags() == RECORD_CHECKED_OUT, bSelected || LockState(lDoc) != LOCK_STATE_NONE)
+                        << where;
+                    continue;
+                }
+                EXPECT_TRUE(FAILED(hr) || (hr == S_FALSE && nChoice == SAVE_CHOICE_NEW_DOCUMENT)) << where;
+                EXPECT_TRUE(doc.GetDocID() == Id(L"1") && doc.GetFlags() == 0) << where << ": record changed";
+                EXPECT_FALSE(bSelected || LockState() != LOCK_STATE_NONE) << where << ": left taken";
+                EXPECT_EQ(lProfiles, ProfileCount()) << where << ": half-made profile";
+                EXPECT_FALSE(ReadVersion(Id(L"2")) || ReadVersion(Id(L"1A"))) << where << ": half-made";
+                EXPECT_EQ(bHadAttachment, ReadVersion(Id(L"dcx"))) << where << ": half-made";
+            }
+        }
+        EXPECT_LT(nSucceeded, static_cast<int>(2 * calls.size())) << "the injections must reach the routine";
+    }
+
+    std::wstring m_strFile;
+    LONG m_lDoc = 0;
+    LONG m_lBaseObjects = 0;
+};
+
+TEST_F(SaveAsTest, NewVersionAndSubversionCarryTheCommentAndAreCheckedOut)
+{
+    for (const wchar_t* version : {L"5.3", L"6.0"})
+    {
+        ASSERT_EQ(S_OK, StandIn_Install(version));
+        for (int nChoice : {SAVE_CHOICE_NEW_VERSION, SAVE_CHOICE_NEW_SUBVERSION})
+        {
+            Seed();
+            const std::string where = Narrow(version) + (nChoice == SAVE_CHOICE_NEW_VERSION ? " version" : " sub");
+            CVDocNonCom doc;
+            ASSERT_EQ(S_OK, Run(kSaveAsVersion, nChoice, doc)) << where;
+            const std::wstring strNew = Id(nChoice == SAVE_CHOICE_NEW_VERSION ? L"2" : L"1A");
+            EXPECT_EQ(ToLowerClassic(strNew), ToLowerClassic(doc.GetDocID())) << where;
+            EXPECT_EQ(RECORD_CHECKED_OUT, doc.GetFlags()) << where;
+            std::wstring strComment, strAuthor;
+            ASSERT_TRUE(ReadVersion(strNew, &strComment, &strAuthor)) << where;
+            EXPECT_EQ(L"agreed terms", strComment) << where;
+            EXPECT_EQ(L"alice", strAuthor) << where;
+            EXPECT_TRUE(Held()) << where;
+            EXPECT_EQ(kOld, Stored(L"1")) << where;
+            EXPECT_EQ(m_lBaseObjects, SettledLiveObjects()) << where;
+        }
+    }
+
+    // A version its user already holds is neither locked nor selected again, and the
+    // permission is still asked; one that another user holds is refused.
+    ASSERT_EQ(S_OK, StandIn_Install(L"5.3"));
+    Seed();
+    ASSERT_EQ(S_OK, StandIn_SetLock(L"LIB", m_lDoc, L"alice"));
+    CVDocNonCom doc;
+    ASSERT_EQ(S_OK, Run(kSaveAsVersion, SAVE_CHOICE_NEW_VERSION, doc));
+    EXPECT_EQ(0, StandIn_CallCount(L"IProfile::SelectForEdit") + StandIn_CallCount(L"IVersion::LockVersionForEdit"));
+    EXPECT_EQ(1, StandIn_CallCount(L"IVersion::CanNewVersion"));
+    Seed();
+    ASSERT_EQ(S_OK, StandIn_SetLock(L"LIB", m_lDoc, L"bob"));
+    EXPECT_EQ(HRESULT(0x80120009), Run(kSaveAsVersion, SAVE_CHOICE_NEW_VERSION, doc));
+    EXPECT_FALSE(ReadVersion(Id(L"2")));
+}
+
+TEST_F(SaveAsTest, RefusedVersionsOfflineAndRefusedPermissionsGiveTheirCodesAndTakeNothing)
+{
+    for (const wchar_t* version : {L"5.3", L"6.0"})
+    {
+        ASSERT_EQ(S_OK, StandIn_Install(version));
+        Seed();
+        ASSERT_EQ(S_OK, StandIn_SetVersionRights(L"LIB", m_lDoc, L"1", FALSE, FALSE));
+        CVDocNonCom doc;
+        EXPECT_EQ(HRESULT(0x801D000E), Run(kSaveAsVersion, SAVE_CHOICE_NEW_VERSION, doc)) << Narrow(version);
+        EXPECT_FALSE(Held()) << Narrow(version);
+        EXPECT_EQ(HRESULT(0x801D000F), Run(kSaveAsVersion, SAVE_CHOICE_NEW_SUBVERSION, doc)) << Narrow(version);
+        EXPECT_FALSE(Held()) << Narrow(version);
+        EXPECT_FALSE(ReadVersion(Id(L"2")) || ReadVersion(Id(L"1A")));
+    }
+    ASSERT_EQ(S_OK, StandIn_SetConnectionState(1));
+    CVDocNonCom doc;
+    EXPECT_EQ(HRESULT(0x80120014), Run(kSaveAsVersion, SAVE_CHOICE_NEW_VERSION, doc));
+    EXPECT_EQ(HRESULT(0x80120014), Run(kSaveAsAttachment, SAVE_CHOICE_ATTACHMENT, doc));
+}
+
+TEST_F(SaveAsTest, AFailureAtAnyDmsCallOfANewVersionLeavesNothingBehind)
+{
+    for (const wchar_t* version : {L"5.3", L"6.0"})
+    {
+        ASSERT_EQ(S_OK, StandIn_Install(version));
+        FailEveryCall(kSaveAsVersion, SAVE_CHOICE_NEW_VERSION);
+        FailEveryCall(kSaveAsVersion, SAVE_CHOICE_NEW_SUBVERSION);
+    }
+}
+
+TEST_F(SaveAsTest, AttachmentsAreLabelledMadeOnceAndNeverOverwrittenHere)
+{
+    testing_support::ScopedRegValue option(HKEY_CURRENT_USER, kOptionsKey, L"UseExtendedAttachmentLabels");
+    option.Delete();
+    for (const wchar_t* version : {L"5.3", L"6.0"})
+    {
+        ASSERT_EQ(S_OK, StandIn_Install(version));
+        Seed();
+        const std::string where = Narrow(version);
+        CVDocNonCom doc;
+        const int nTempFiles = TempFolderFiles();
+        ASSERT_EQ(S_OK, Run(kSaveAsAttachment, SAVE_CHOICE_ATTACHMENT, doc)) << where;
+        EXPECT_EQ(nTempFiles, TempFolderFiles()) << where << ": placeholder left behind";
+        EXPECT_EQ(ToLowerClassic(Id(L"dcx")), ToLowerClassic(doc.GetDocID())) << where;
+        EXPECT_EQ(RECORD_CHECKED_OUT, doc.GetFlags()) << where;
+        EXPECT_TRUE(Held()) << where;
+        std::wstring strComment;
+        ASSERT_TRUE(ReadVersion(Id(L"dcx"), &strComment)) << where;
+        EXPECT_EQ(L"agreed terms", strComment) << where;
+
+        // The same extension again finds that attachment: checked out and commented, its
+        // content left to the host's following save; no second attachment is made.
+        ASSERT_EQ(S_OK, StandIn_SetLock(L"LIB", m_lDoc, nullptr));
+        StandIn_ClearFaults();
+        ASSERT_EQ(S_OK, Run(kSaveAsAttachment, SAVE_CHOICE_ATTACHMENT, doc)) << where;
+        EXPECT_EQ(ToLowerClassic(Id(L"dcx")), ToLowerClassic(doc.GetDocID())) << where;
+        EXPECT_EQ(0, StandIn_CallCount(L"IProfile::NewAttachment") + StandIn_CallCount(L"IVersion::UploadFile"))
+            << where;
+        EXPECT_TRUE(Held()) << where;
+        EXPECT_EQ(m_lBaseObjects, SettledLiveObjects()) << where;
+
+        // Another extension under the same short label, a label that would name a version, or
+        // none at all: refused, nothing taken.
+        ASSERT_EQ(S_OK, StandIn_SetLock(L"LIB", m_lDoc, nullptr));
+        StandIn_ClearFaults();
+        for (const wchar_t* ext : {L"dhcx", L"7z", L""})
+        {
+            EXPECT_EQ(E_FAIL, Run(kSaveAsAttachment, SAVE_CHOICE_ATTACHMENT, doc, ext)) << where;
+            EXPECT_FALSE(Held()) << where;
+        }
+        EXPECT_EQ(kOld, Stored(L"1")) << where;
+    }
+    // pdf keeps its label; extended labels keep the whole extension.
+    ASSERT_EQ(S_OK, StandIn_Install(L"5.3"));
+    Seed();
+    CVDocNonCom doc;
+    ASSERT_EQ(S_OK, Run(kSaveAsAttachment, SAVE_CHOICE_ATTACHMENT, doc, L"pdf"));
+    EXPECT_EQ(ToLowerClassic(Id(L"pdf")), ToLowerClassic(doc.GetDocID()));
+    option.SetDword(1);
+    ASSERT_EQ(S_OK, Run(kSaveAsAttachment, SAVE_CHOICE_ATTACHMENT, doc));
+    EXPECT_EQ(ToLowerClassic(Id(L"docx")), ToLowerClassic(doc.GetDocID()));
+}
+
+TEST_F(SaveAsTest, AFailureAtAnyDmsCallOfAnAttachmentLeavesNothingBehind)
+{
+    // A new attachment, and one that exists already.
+    auto existing = [this] { ASSERT_EQ(S_OK, StandIn_AddVersion(L"LIB", m_lDoc, L"DCX", "attached", 8, L"")); };
+    for (const wchar_t* version : {L"5.3", L"6.0"})
+    {
+        ASSERT_EQ(S_OK, StandIn_Install(version));
+        FailEveryCall(kSaveAsAttachment, SAVE_CHOICE_ATTACHMENT);
+        FailEveryCall(kSaveAsAttachment, SAVE_CHOICE_ATTACHMENT, L"dcx", existing);
+    }
+}
+
+TEST_F(SaveAsTest, NewDocumentsAreMadeFiledCommentedAndCheckedOut)
+{
+    for (const wchar_t* version : {L"5.3", L"6.0"})
+    {
+        ASSERT_EQ(S_OK, StandIn_Install(version));
+        Seed();
+        const std::string where = Narrow(version);
+        const bool bDM6 = version[0] == L'6';
+        ASSERT_EQ(S_OK, StandIn_ScriptForms(bDM6 ? L"ok Projects\nok" : L"ok"));
+        CVDocNonCom doc;
+        ASSERT_EQ(S_OK, Run(kSaveAsNewDocument, SAVE_CHOICE_NEW_DOCUMENT, doc)) << where;
+        LONG lNew = 0;
+        CStdStr strLibrary, strLabel;
+        ASSERT_TRUE(SplitDocID(doc.GetDocID(), strLibrary, lNew, strLabel)) << where;
+        EXPECT_NE(m_lDoc, lNew) << where;
+        EXPECT_EQ(RECORD_CHECKED_OUT, doc.GetFlags()) << where;
+        EXPECT_EQ(LOCK_STATE_CURRENT_USER, LockState(lNew)) << where;
+        std::wstring strComment;
+        ASSERT_TRUE(ReadVersion(doc.GetDocID(), &strComment)) << where;
+        EXPECT_EQ(L"agreed terms", strComment) << where;
+        // A chosen folder gets the profile, and the profile is saved once more after the link.
+        EXPECT_EQ(bDM6 ? 2 : 1, StandIn_CallCount(L"IProfile::Save")) << where;
+        EXPECT_EQ(bDM6 ? 1 : 0, StandIn_CallCount(L"IProject::AddDocument")) << where;
+        EXPECT_EQ(m_lBaseObjects, SettledLiveObjects()) << where;
+    }
+    // Cancelled on the form: S_FALSE and nothing made.
+    Seed();
+    const LONG lProfiles = ProfileCount();
+    ASSERT_EQ(S_OK, StandIn_ScriptForms(L"cancel"));
+    CVDocNonCom doc;
+    EXPECT_EQ(S_FALSE, Run(kSaveAsNewDocument, SAVE_CHOICE_NEW_DOCUMENT, doc));
+    EXPECT_EQ(lProfiles, ProfileCount());
+}
+
+TEST_F(SaveAsTest, AFailureAtAnyDmsCallOfANewDocumentLeavesNothingBehind)
+{
+    for (const wchar_t* version : {L"5.3", L"6.0"})
+    {
+        ASSERT_EQ(S_OK, StandIn_Install(version));
+        const bool bDM6 = version[0] == L'6';
+        FailEveryCall(kSaveAsNewDocument, SAVE_CHOICE_NEW_DOCUMENT, L"docx",
+                      [bDM6] { ASSERT_EQ(S_OK, StandIn_ScriptForms(bDM6 ? L"ok Projects\nok" : L"ok")); });
+    }
+}
+
+}  // namespace
