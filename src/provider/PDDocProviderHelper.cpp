@@ -70,9 +70,6 @@ HRESULT CPDDocProviderHelper::GetShortDescription(CStdStr& strDescription)
 
 HRESULT CPDDocProviderHelper::GetSaveInfo(long, CStdStr, long, long*, CVDocNonCom&) { return E_NOTIMPL; }
 
-HRESULT CPDDocProviderHelper::GetRelatedDocuments(CStdStr, long*, std::vector<CVDocNonCom>&) { return E_NOTIMPL; }
-HRESULT CPDDocProviderHelper::RelateDocument(CVDocNonCom&, CStdStr) { return E_NOTIMPL; }
-HRESULT CPDDocProviderHelper::DeleteDocument(CStdStr) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::ImportDocument(CVDocNonCom&, short) { return E_NOTIMPL; }
 
 HRESULT CPDDocProviderHelper::GetCapabilities(CStdStr, long, long* plFlags)
