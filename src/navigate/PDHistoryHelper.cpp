@@ -6,7 +6,8 @@
 
 namespace {
 
-// The name under which the DMS's own compiler names this instance; log readers search for it.
+// Log records name this instance with its template argument spelled out in full, as the
+// people who read the logs know it.
 const wchar_t kAddHistoryEvent[] =
     L"CPDHistoryHelper<class _com_ptr_t<class _com_IIID<struct DOCSObjects::IProfile,&struct __s_GUID const "
     L"_GUID_1cf0de7e_8cae_11d1_82a2_0060083f9b01> > >::AddHistoryEvent";

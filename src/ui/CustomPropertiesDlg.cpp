@@ -9,14 +9,15 @@ namespace {
 // How far below the tab control's top edge the page sits: below the tab's own header.
 constexpr int kPageOffset = 20;
 
+}  // namespace
+
 CStdStr LoadUiString(UINT nID, const wchar_t* pszFallback)
 {
+    // A length of 0 asks for a read-only pointer into the resource.
     const wchar_t* pText = nullptr;
     const int n = LoadStringW(UiResourceModule(), nID, reinterpret_cast<LPWSTR>(&pText), 0);
     return n > 0 && pText ? CStdStr(pText, static_cast<size_t>(n)) : CStdStr(pszFallback);
 }
-
-}  // namespace
 
 INT_PTR CCustomPropertiesDlg::DoModal(HWND hParent)
 {

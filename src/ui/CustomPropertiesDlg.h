@@ -7,6 +7,9 @@
 #include "ui/GeneralTab.h"
 #include "ui/ModalDialog.h"
 
+// A string resource of the dialogs' module, or the fallback when it is missing.
+CStdStr LoadUiString(UINT nID, const wchar_t* pszFallback);
+
 class CCustomPropertiesDlg final : public CModalDialog
 {
 public:

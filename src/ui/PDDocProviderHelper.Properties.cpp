@@ -15,13 +15,6 @@ namespace {
 // The longest version-resource value passed on.
 constexpr size_t kMaxResourceText = 250;
 
-CStdStr LoadUiString(UINT nID, const wchar_t* pszFallback)
-{
-    const wchar_t* pText = nullptr;
-    const int n = LoadStringW(UiResourceModule(), nID, reinterpret_cast<LPWSTR>(&pText), 0);
-    return n > 0 && pText ? CStdStr(pText, static_cast<size_t>(n)) : CStdStr(pszFallback);
-}
-
 }  // namespace
 
 HRESULT CPDDocProviderHelper::InvokeCustomCommand(long lCommand, long lParentWnd)
