@@ -99,3 +99,10 @@ constexpr long LOCK_ACTION_UNLOCK = 2;
 
 // The host's capability bits (GetCapabilities).
 constexpr long CAPABILITY_OFFLINE = 8;             // offline work supported
+
+// Profile::NewAttachment: make an attachment from a file, and its last value.
+constexpr long DMS_NEW_ATTACHMENT = 3;
+constexpr wchar_t DMS_NEW_ATTACHMENT_RESERVED[] = L"";
+
+// The library right that allows the current user to delete versions (Library::Rights).
+constexpr wchar_t DMS_RIGHT_DELETE_VERSIONS[] = L"User.DeleteVersions";

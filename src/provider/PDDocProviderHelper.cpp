@@ -30,7 +30,6 @@ void CallExtensionEntryPoint(const wchar_t* pszFileName, const char* pszEntryPoi
 
 CPDDocProviderHelper::~CPDDocProviderHelper() = default;
 
-HRESULT CPDDocProviderHelper::InvokeCustomCommand(long, long) { return E_NOTIMPL; }
 HRESULT CPDDocProviderHelper::RegisterDefault() { return E_NOTIMPL; }
 
 HRESULT CPDDocProviderHelper::UnRegisterAll()
@@ -57,8 +56,6 @@ HRESULT CPDDocProviderHelper::GetCVDependencies(long*, CVFileInfoNoCom& info)
     return S_OK;
 }
 
-HRESULT CPDDocProviderHelper::GetSystemInfo(CStdStr&) { return E_NOTIMPL; }
-
 HRESULT CPDDocProviderHelper::GetName(CStdStr& strName)
 {
     strName = L"Quendrel";
@@ -72,12 +69,7 @@ HRESULT CPDDocProviderHelper::GetShortDescription(CStdStr& strDescription)
 }
 
 HRESULT CPDDocProviderHelper::GetSaveInfo(long, CStdStr, long, long*, CVDocNonCom&) { return E_NOTIMPL; }
-HRESULT CPDDocProviderHelper::DisplayProfile(CStdStr, long) { return E_NOTIMPL; }
 
-HRESULT CPDDocProviderHelper::AddHistoryEvent(CStdStr, long, long, long, CStdStr, CStdStr) { return E_NOTIMPL; }
-HRESULT CPDDocProviderHelper::GetRelatedDocuments(CStdStr, long*, std::vector<CVDocNonCom>&) { return E_NOTIMPL; }
-HRESULT CPDDocProviderHelper::RelateDocument(CVDocNonCom&, CStdStr) { return E_NOTIMPL; }
-HRESULT CPDDocProviderHelper::DeleteDocument(CStdStr) { return E_NOTIMPL; }
 
 HRESULT CPDDocProviderHelper::GetCapabilities(CStdStr, long, long* plFlags)
 {

@@ -129,6 +129,17 @@ protected:
     // decimal digit. Raises E_POINTER for a missing version.
     bool IsAttachment(IVersionPtr pVersion);
 
+    // Related documents: checks the record of a file to attach to pTarget (filling an empty
+    // Extension from the file name); the extension of a record's local file, three characters at
+    // most, in lower case; the attachment a profile keeps for an extension, or none.
+    HRESULT CheckRelateDocumentParameters(CVDocNonCom& doc, IVersionPtr pTarget);
+    bool SetExtensionFromLocalFile(CVDocNonCom& doc);
+    IVersionPtr GetRelatedItemWithExtensionFromProfile(IProfilePtr pProfile, const CStdStr& strExtension);
+    // Whether the current user may delete versions in the library; false when it cannot be read.
+    bool CanDeleteVersions(ILibraryPtr pLibrary);
+    // One string of a file's version resource; "" when the file or the value is missing.
+    CStdStr GetResourceString(const CStdStr& strFile, const CStdStr& strKey);
+
     bool m_bInstalled = false;
     bool m_bUseExtendedAttachmentLabels = false;
     CStdStr m_strCallingApplication;

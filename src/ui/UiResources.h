@@ -27,3 +27,25 @@
 #define IDC_SAVEAS_OPTIONS_GROUP     1011
 #define IDC_SAVEAS_COMMENT_LABEL     1012
 #define IDC_SAVEAS_SEPARATOR         1013
+
+// The properties dialog and the page of its "General" tab.
+#define IDD_CUSTOM_PROPERTIES        108
+#define IDD_GENERAL_TAB              115
+#define IDI_PROVIDER                 202
+#define IDC_PROPERTIES_APPLY         3
+#define IDC_PROPERTIES_TABS          224
+#define IDC_GENERAL_STATUS           219
+#define IDC_GENERAL_TITLE            234
+#define IDC_GENERAL_VERSION          236
+#define IDC_GENERAL_IDENTIFICATION   237
+#define IDC_GENERAL_LOCATION         238
+#define IDC_GENERAL_NOTES            240
+#define IDC_GENERAL_ICON             1014
+#define IDC_GENERAL_VERSION_LABEL    1015
+#define IDC_GENERAL_ID_LABEL         1016
+#define IDC_GENERAL_LOCATION_LABEL   1017
+#define IDC_GENERAL_DETAILS_GROUP    1018
+#define IDC_GENERAL_STATUS_LABEL     1019
+#define IDS_GENERAL_TAB              5001
+#define IDS_VERSION_NAME_KEY         5022   // the version-resource key of the client's product name
+#define IDS_VERSION_VERSION_KEY      5023   // ... and of its product version

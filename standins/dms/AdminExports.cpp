@@ -455,4 +455,34 @@ BSTR __cdecl StandIn_FormRecord(void)
     }
 }
 
+HRESULT __cdecl StandIn_SetLibraryRight(const wchar_t* pszLibrary, const wchar_t* pszRight, BOOL bGranted)
+{
+    return Guarded([&] {
+        std::wstring strLibrary;
+        if (!CCatalog::FindLibrary(Text(pszLibrary), &strLibrary) || Text(pszRight).empty())
+            return E_INVALIDARG;
+        CCatalog::SetLibraryRight(strLibrary, Text(pszRight), bGranted != FALSE);
+        return S_OK;
+    });
+}
+
+BSTR __cdecl StandIn_ListHistory(const wchar_t* pszLibrary, LONG lDocNumber)
+{
+    try
+    {
+        const std::wstring strLibrary = ExactLibrary(pszLibrary);
+        if (!CCatalog::ProfileExists(strLibrary, lDocNumber))
+            return nullptr;
+        std::wstring strLines;
+        for (const HistoryRecord& h : CCatalog::History(strLibrary, lDocNumber))
+            strLines += h.strDescription + L"\t" + h.strText + L"\t" + std::to_wstring(h.lNumber1) + L"\t" +
+                        std::to_wstring(h.lNumber2) + L"\t" + h.strUser + L"\n";
+        return SysAllocString(strLines.c_str());
+    }
+    catch (...)
+    {
+        return nullptr;
+    }
+}
+
 }  // extern "C"

@@ -491,6 +491,11 @@ bool CCatalog::LibraryRight(const std::wstring& strLibrary, const std::wstring& 
     return ReadDword(LibraryKey(strLibrary) + L"\\Rights", strRight.c_str(), 1) != 0;
 }
 
+void CCatalog::SetLibraryRight(const std::wstring& strLibrary, const std::wstring& strRight, bool bGranted)
+{
+    WriteDword(LibraryKey(strLibrary) + L"\\Rights", strRight.c_str(), bGranted ? 1 : 0);
+}
+
 std::vector<LONG> CCatalog::Profiles(const std::wstring& strLibrary)
 {
     RefreshCache();

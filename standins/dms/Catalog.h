@@ -62,6 +62,7 @@ public:
     static std::wstring CurrentLibrary();  // the stored choice, else the first library, else ""
     static void SetCurrentLibrary(const std::wstring& strName);
     static bool LibraryRight(const std::wstring& strLibrary, const std::wstring& strRight);
+    static void SetLibraryRight(const std::wstring& strLibrary, const std::wstring& strRight, bool bGranted);
 
     static std::vector<LONG> Profiles(const std::wstring& strLibrary);
     static bool ProfileExists(const std::wstring& strLibrary, LONG lNumber);

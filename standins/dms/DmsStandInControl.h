@@ -115,6 +115,15 @@ BOOL __cdecl StandIn_IsSelectedForEdit(const wchar_t* pszLibrary, LONG lDocNumbe
 // Free it with SysFreeString.
 BSTR __cdecl StandIn_FormRecord(void);
 
+// Grants or withholds a library right of every user ("User.DeleteVersions",
+// "User.DeleteDocuments", "User.EditProfiles"; all granted by default). Without
+// "User.DeleteVersions" deleting a version fails with E_ACCESSDENIED; without
+// "User.DeleteDocuments" deleting a document answers status 0 without an error number.
+HRESULT __cdecl StandIn_SetLibraryRight(const wchar_t* pszLibrary, const wchar_t* pszRight, BOOL bGranted);
+// A profile's history, one line per event, oldest first: description, text, the two numbers
+// and the user, separated by tabs. Free it with SysFreeString; null for an unknown profile.
+BSTR __cdecl StandIn_ListHistory(const wchar_t* pszLibrary, LONG lDocNumber);
+
 #ifdef __cplusplus
 }
 #endif

@@ -247,6 +247,9 @@ STDMETHODIMP CProfile::DeleteDocument(LONG, short* pnStatus)
 {
     DMS_ENTER_OUT(L"IProfile::DeleteDocument", pnStatus, 0);
     HRESULT hr = RefuseWhileLockedByOther(pnStatus);
+    // Without the right the DMS refuses silently: status 0 and no error of its own.
+    if (SUCCEEDED(hr) && *pnStatus && !CCatalog::LibraryRight(m_strLibrary, L"User.DeleteDocuments"))
+        *pnStatus = 0;
     if (SUCCEEDED(hr) && *pnStatus)
         CCatalog::DeleteProfile(m_strLibrary, m_lNumber);
     return hr;

@@ -333,6 +333,8 @@ STDMETHODIMP CVersion::Delete()
     const std::wstring strOwner = CCatalog::LockOwner(m_strLibrary, m_lNumber);
     if (!strOwner.empty() && !EqualsNoCase(strOwner, CCatalog::CurrentUser()))
         return Fail(E_ACCESSDENIED, 4, L"The document is checked out by " + strOwner);
+    if (!CCatalog::LibraryRight(m_strLibrary, L"User.DeleteVersions"))
+        return E_ACCESSDENIED;
     CCatalog::DeleteVersion(m_strLibrary, m_lNumber, m_strLabel);
     return S_OK;
 }

@@ -18,6 +18,8 @@
 //   dmsadmin lockstate <library> <number>  print the lock state and owner as the DMS reports
 //                                 them; the exit code is the "%CheckLocked" value (0 not
 //                                 locked, 1 by another user, 2 by this user)
+//   dmsadmin history <library> <number>    the document's history, one event a line
+//   dmsadmin right <library> <right> 0|1   withhold or grant a library right
 //
 // The last three go through the DMS's COM objects, as a client program would. Exit codes: 0
 // done, 64 wrong arguments, 65 the operation failed.
@@ -172,6 +174,16 @@ int Run(int argc, wchar_t** argv)
         CoUninitialize();
         return rc;
     }
+    if (strCommand == L"history" && argc == 4)
+    {
+        CScopedBstr bstrHistory(StandIn_ListHistory(argv[2], wcstol(argv[3], nullptr, 10)));
+        if (!bstrHistory)
+            return Report(DISP_E_BADINDEX, L"history");
+        wprintf(L"%ls", bstrHistory.Get());
+        return 0;
+    }
+    if (strCommand == L"right" && argc == 5)
+        return Report(StandIn_SetLibraryRight(argv[2], argv[3], wcstol(argv[4], nullptr, 10) != 0), L"right");
     return Usage();
 }
 

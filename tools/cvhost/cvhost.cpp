@@ -23,6 +23,7 @@ _COM_SMARTPTR_TYPEDEF(ICVComponent, __uuidof(ICVComponent));
 _COM_SMARTPTR_TYPEDEF(ICVErrorInfo, __uuidof(ICVErrorInfo));
 _COM_SMARTPTR_TYPEDEF(ICVQueryInfo, __uuidof(ICVQueryInfo));
 _COM_SMARTPTR_TYPEDEF(ICVDocumentProvider7, __uuidof(ICVDocumentProvider7));
+_COM_SMARTPTR_TYPEDEF(ICVCustomCommand2, __uuidof(ICVCustomCommand2));
 
 namespace {
 
@@ -540,6 +541,90 @@ int SaveDialog(const Args& args)
     return 0;
 }
 
+// related <docid>: the document's related documents (its attachments).
+int Related(const Args& args)
+{
+    if (args.size() != 1)
+        return 2;
+    ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
+    long count = 0;
+    CVDOCUMENT* docs = nullptr;
+    int rc = Report(L"GetRelatedDocuments", p->GetRelatedDocuments(_bstr_t(args[0].c_str()), &count, &docs));
+    wprintf(L"  count = %ld\n", count);
+    for (long i = 0; docs && i < count; ++i)
+    {
+        wprintf(L"  [%ld]\n", i);
+        PrintDocument(docs[i]);
+    }
+    CoTaskMemFree(docs);
+    return rc;
+}
+
+// relate <docid> <file> [extension]: attaches a local file to the document.
+int Relate(const Args& args)
+{
+    if (args.size() < 2 || args.size() > 3)
+        return 2;
+    ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
+    CVDOCUMENT doc = {};
+    doc.bstrLocalFile = SysAllocString(args[1].c_str());
+    doc.bstrExtension = SysAllocString(args.size() == 3 ? args[2].c_str() : L"");
+    int rc = Report(L"RelateDocument", p->RelateDocument(&doc, _bstr_t(args[0].c_str())));
+    PrintDocument(doc);
+    return rc;
+}
+
+// delete <docid>: deletes an attachment, or the whole document for a version's ID.
+int Delete(const Args& args)
+{
+    if (args.size() != 1)
+        return 2;
+    ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
+    return Report(L"DeleteDocument", p->DeleteDocument(_bstr_t(args[0].c_str())));
+}
+
+// history <docid> <type> [n1 n2 text]: records a history event on the document.
+int History(const Args& args)
+{
+    if (args.size() != 2 && args.size() != 5)
+        return 2;
+    ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
+    const bool bFull = args.size() == 5;
+    return Report(L"AddHistoryEvent",
+                  p->AddHistoryEvent(_bstr_t(args[0].c_str()), wcstol(args[1].c_str(), nullptr, 0),
+                                     bFull ? wcstol(args[2].c_str(), nullptr, 0) : 0,
+                                     bFull ? wcstol(args[3].c_str(), nullptr, 0) : 0,
+                                     _bstr_t(bFull ? args[4].c_str() : L"cvhost"), _bstr_t(L"")));
+}
+
+// system-info: the installed DMS client's product name and version.
+int SystemInfo(const Args& args)
+{
+    if (!args.empty())
+        return 2;
+    ICVQueryInfoPtr p = CreateProvider<ICVQueryInfoPtr>();
+    BSTR bstr = nullptr;
+    int rc = Report(L"GetSystemInfo", p->GetSystemInfo(&bstr));
+    PrintBstr(L"info", bstr);
+    return rc;
+}
+
+// properties [--ok-after MS]: shows the provider's properties dialog (custom command 0).
+int Properties(const Args& args)
+{
+    const DWORD okAfter = wcstoul(OptionValue(args, L"--ok-after", L"0").c_str(), nullptr, 0);
+    ICVCustomCommand2Ptr p = CreateProvider<ICVCustomCommand2Ptr>();
+    PressOkJob job{GetCurrentThreadId(), okAfter};
+    HANDLE presser = okAfter ? CreateThread(nullptr, 0, PressOkLater, &job, 0, nullptr) : nullptr;
+    int rc = Report(L"InvokeCustomCommand", p->InvokeCustomCommand(0, 0));
+    if (presser)
+    {
+        WaitForSingleObject(presser, INFINITE);
+        CloseHandle(presser);
+    }
+    return rc;
+}
+
 struct Command
 {
     std::function<int(const Args&)> run;
@@ -576,6 +661,12 @@ const std::map<std::wstring, Command>& Commands()
         {L"latest", {Latest, L"<docid>: the ID of the latest version"}},
         {L"new-version", {NewVersion, L"<docid> [comment]: a new version from the current content"}},
         {L"save-dialog", {SaveDialog, L"[docid] [--mask M] [--formats LIST] [--index N] [--ok-after MS]: Save As"}},
+        {L"related", {Related, L"<docid>: the document's related documents (attachments)"}},
+        {L"relate", {Relate, L"<docid> <file> [extension]: attach a local file to the document"}},
+        {L"delete", {Delete, L"<docid>: delete an attachment, or the whole document"}},
+        {L"history", {History, L"<docid> <type 1-5> [n1 n2 text]: record a history event"}},
+        {L"system-info", {SystemInfo, L"the DMS client's product name and version"}},
+        {L"properties", {Properties, L"[--ok-after MS]: the provider's properties dialog"}},
     };
     return commands;
 }

@@ -1,0 +1,416 @@
+// CPDDocProviderHelper: a document's related documents (its attachments), relating a local
+// file to a document as an attachment, and deleting attachments and documents.
+#include "provider/PDDocProviderHelper.h"
+
+#include <corvane/QuendrelResults.h>
+
+#include <functional>
+#include <utility>
+
+#include "dms/AppWrapper.h"
+#include "dms/DmsConstants.h"
+#include "dms/DmsValues.h"
+#include "dms/DocID.h"
+#include "framework/Logging.h"
+#include "local/TempFiles.h"
+
+namespace {
+
+const wchar_t kRelateDocument[] = L"CPDDocProviderHelper::RelateDocument";
+
+// The extension of a file name, after the last "." of its last path element; "" when none.
+CStdStr FullExtensionOf(const CStdStr& strPath)
+{
+    const size_t nDot = strPath.find_last_of(L'.');
+    const size_t nSeparator = strPath.find_last_of(L"\\/");
+    if (nDot == CStdStr::npos || (nSeparator != CStdStr::npos && nDot < nSeparator))
+        return CStdStr();
+    return strPath.substr(nDot + 1);
+}
+
+CStdStr LowerCase(CStdStr strText)
+{
+    if (!strText.empty())
+        CharLowerBuffW(&strText[0], static_cast<DWORD>(strText.size()));
+    return strText;
+}
+
+bool FileExists(const CStdStr& strPath)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE hFind = FindFirstFileW(strPath.c_str(), &data);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(hFind);
+    return true;
+}
+
+// What one RelateDocument call has changed in the DMS: the profile, when the call selected it
+// for editing, the attachment it made, or the attachment whose content it replaced (with a
+// copy of the old content). Unless the call completes, the destructor deletes the attachment
+// it made or puts the old content back, and gives the profile back, logging failures of its
+// own; a document the user held before the call is never released by it.
+class CRelateTake
+{
+public:
+    CRelateTake() = default;
+    CRelateTake(const CRelateTake&) = delete;
+    CRelateTake& operator=(const CRelateTake&) = delete;
+    ~CRelateTake()
+    {
+        if (!m_bCompleted && m_pMade)
+            GiveBack([&] { return m_pMade->Delete(); });
+        if (!m_bCompleted && m_restore)
+            GiveBack(m_restore);
+        if (m_pProfile)
+            GiveBack([&] { return m_pProfile->ReleaseDoc(); });
+        if (!m_strBackup.empty())
+            DeleteFileW(m_strBackup.c_str());
+    }
+
+    void Selected(IProfilePtr pProfile) { m_pProfile = pProfile; }
+    void Made(IVersionPtr pAttachment) { m_pMade = pAttachment; }
+    // A copy of an attachment's content, deleted with the object.
+    void BackedUp(const CStdStr& strBackup) { m_strBackup = strBackup; }
+    // How to put the backed-up content back once the attachment's content was replaced.
+    void Replaced(std::function<HRESULT()> restore) { m_restore = std::move(restore); }
+    // Gives the profile back now; its result is the call's.
+    HRESULT Release()
+    {
+        IProfilePtr pProfile = std::exchange(m_pProfile, nullptr);
+        return pProfile ? pProfile->ReleaseDoc() : S_OK;
+    }
+    void Complete() { m_bCompleted = true; }
+
+private:
+    template <class Step>
+    static void GiveBack(Step step) noexcept
+    {
+        try
+        {
+            const HRESULT hr = step();
+            if (FAILED(hr))
+                LOG_ERROR(kRelateDocument, FormatHResult(hr));
+        }
+        catch (...)
+        {
+            LOG_ERROR(kRelateDocument, L"Caught unknown error");
+        }
+    }
+
+    IProfilePtr m_pProfile;
+    IVersionPtr m_pMade;
+    CStdStr m_strBackup;
+    std::function<HRESULT()> m_restore;
+    bool m_bCompleted = false;
+};
+
+// Copies a version's current content out of the DMS into a temporary file; raises on failure.
+CStdStr BackUpContent(IVersionPtr pVersion)
+{
+    DmsCheck(pVersion->Fetch(DMS_FETCH_NORMAL));
+    const CStdStr strBackup = CreateUniqueTempFile(L"bak");
+    if (strBackup.empty() || !CopyFileW(VersionFilePathOf(pVersion).c_str(), strBackup.c_str(), FALSE))
+    {
+        if (!strBackup.empty())
+            DeleteFileW(strBackup.c_str());
+        _com_issue_error(E_FAIL);
+    }
+    return strBackup;
+}
+
+// An S_FALSE where success was expected counts as a failure.
+HRESULT AsFailure(HRESULT hr)
+{
+    return hr == S_FALSE ? E_FAIL : hr;
+}
+
+}  // namespace
+
+HRESULT CPDDocProviderHelper::GetRelatedDocuments(CStdStr strDocID, long* plCount, std::vector<CVDocNonCom>& docs)
+{
+    if (plCount)
+        *plCount = 0;
+    if (!m_bInstalled)
+        return E_PD_NOT_INSTALLED;
+    try
+    {
+        IVersionPtr pVersion = GetVersion(strDocID);
+        if (!pVersion)
+            return E_DOCUMENT_NOT_FOUND;
+        IVersionsPtr pVersions;
+        DmsCheck(ProfileOf(pVersion)->get_Versions(&pVersions));
+        if (!pVersions)
+            _com_issue_error(E_POINTER);
+        long lCount = 0;
+        DmsCheck(pVersions->get_Count(&lCount));
+        const int nOffline = WorkingOffLine() ? 1 : 0;
+        long lAppended = 0;
+        // Only attachments are related documents: a version with an empty label would give an
+        // ID that names the document's current version.
+        CVDocNonCom doc;
+        for (long i = 1; i <= lCount; ++i)
+        {
+            IVersionPtr pItem;
+            DmsCheck(pVersions->get_Item(_variant_t(i, VT_I4), &pItem));
+            if (!IsAttachment(pItem) || !PopulateDocumentProperties(doc, pItem, nOffline))
+                continue;
+            docs.push_back(doc);
+            ++lAppended;
+        }
+        if (plCount)
+            *plCount = lAppended;
+        return S_OK;
+    }
+    catch (...)
+    {
+        LOG_ERROR(L"CPDDocProviderHelper::GetRelatedDocuments", L"Caught unknown error");
+        return E_FAIL;
+    }
+}
+
+bool CPDDocProviderHelper::SetExtensionFromLocalFile(CVDocNonCom& doc)
+{
+    CStdStr strExtension = FullExtensionOf(doc.GetLocalFile());
+    if (strExtension.empty())
+        return false;
+    if (strExtension.size() > 3)
+        strExtension.resize(3);
+    doc.SetExtension(LowerCase(strExtension));
+    return true;
+}
+
+HRESULT CPDDocProviderHelper::CheckRelateDocumentParameters(CVDocNonCom& doc, IVersionPtr pTarget)
+{
+    if (doc.GetLocalFile().empty())
+        return E_INVALIDARG;
+    if (!FileExists(doc.GetLocalFile()))
+        return E_LOCAL_FILE_NOT_FOUND;
+    if (doc.GetExtension().empty() && !SetExtensionFromLocalFile(doc))
+        return E_INVALIDARG;
+    CVDocNonCom scratch;
+    return PopulateDocumentProperties(scratch, pTarget) ? S_OK : E_INVALIDARG;
+}
+
+IVersionPtr CPDDocProviderHelper::GetRelatedItemWithExtensionFromProfile(IProfilePtr pProfile,
+                                                                         const CStdStr& strExtension)
+{
+    try
+    {
+        IVersionsPtr pVersions;
+        DmsCheck(pProfile->get_Versions(&pVersions));
+        if (!pVersions)
+            _com_issue_error(E_POINTER);
+        IVersionPtr pItem;
+        DmsCheck(pVersions->get_Item(_variant_t(strExtension.c_str()), &pItem));
+        return pItem;
+    }
+    catch (const _com_error& e)
+    {
+        LOG_ERROR(L"CPDDocProviderHelper::GetRelatedItemWithExtensionFromProfile", e);
+        LOG_ERROR(L"CPDDocProviderHelper::GetRelatedItemWithExtensionFromProfile",
+                  CStdStr::Format(L"Failed to get related document with extension %ls from the profile.",
+                                  strExtension.c_str()));
+        return nullptr;
+    }
+}
+
+HRESULT CPDDocProviderHelper::RelateDocument(CVDocNonCom& doc, CStdStr strParentID)
+{
+    if (!m_bInstalled)
+        return E_PD_NOT_INSTALLED;
+    try
+    {
+        CRelateTake take;
+        IVersionPtr pTarget = GetVersion(strParentID);
+        if (!pTarget)
+        {
+            LOG_ERROR(kRelateDocument, L"Unable to get version for doc id " + strParentID);
+            return E_DOCUMENT_NOT_FOUND;
+        }
+        HRESULT hr = CheckRelateDocumentParameters(doc, pTarget);
+        if (hr != S_OK)
+        {
+            LOG_ERROR(kRelateDocument, L"Invalid parameters for RelateDocument " + strParentID);
+            return AsFailure(hr);
+        }
+        IProfilePtr pProfile;
+        hr = pTarget->GetProfile(&pProfile);
+        if (hr != S_OK || !pProfile)
+        {
+            LOG_ERROR(kRelateDocument, L"Unable to get profile for doc id " + strParentID);
+            return SUCCEEDED(hr) ? E_FAIL : hr;
+        }
+        IApplicationPtr pApp = OpenDmsApplication();
+        ILibraryPtr pLibrary;
+        DmsCheck(pApp->get_CurrentLibrary(&pLibrary));
+        const CStdStr strLibrary = TextOf(pLibrary, &ILibrary::get_Name);
+        const CStdStr strLocalFile = doc.GetLocalFile();
+        DmsCheck(pProfile->AddFileForAttachment(_variant_t(strLibrary.c_str()), _variant_t(strLocalFile.c_str())));
+
+        // A document the user holds already is the user's check-out: the call works inside it
+        // and leaves it held. Otherwise the call takes the document, or does not go on: the
+        // replacement of an attachment would lock it with no one to give it back.
+        CStdStr strOwner;
+        if (GetProfileLockStatus(pProfile, strOwner) != LOCK_STATE_CURRENT_USER)
+        {
+            short nStatus = 0;
+            DmsCheck(pProfile->SelectForEdit(DMS_SELECT_FOR_CHECK_OUT, &nStatus));
+            if (!nStatus)
+                return GetReturnCode(pProfile, L"RelateDocument - SelectForEdit: ", E_FAIL);
+            take.Selected(pProfile);
+        }
+
+        _bstr_t bstrAuthor, bstrTypist;
+        DmsCheck(pTarget->get_Author(bstrAuthor.GetAddress()));
+        DmsCheck(pTarget->get_Typist(bstrTypist.GetAddress()));
+        IVersionPtr pAttachment;
+        hr = pProfile->NewAttachment(DMS_NEW_ATTACHMENT, _bstr_t(strLocalFile.c_str()),
+                                     _variant_t(DmsText(bstrAuthor).c_str()), _variant_t(DmsText(bstrTypist).c_str()),
+                                     _variant_t(doc.GetExtension().c_str()), _variant_t(DMS_NEW_ATTACHMENT_RESERVED), &pAttachment);
+        if (hr == S_OK && pAttachment)
+            take.Made(pAttachment);
+        if (hr == S_FALSE)
+        {
+            // The profile keeps an attachment for this extension already. Its content is
+            // replaced only by a file of the same kind: Report.docx does not overwrite the
+            // Word 97 file kept under "doc".
+            IVersionPtr pExisting = GetRelatedItemWithExtensionFromProfile(pProfile, doc.GetExtension());
+            if (pExisting)
+            {
+                const CStdStr strStoredExtension = LowerCase(FullExtensionOf(VersionFilePathOf(pExisting)));
+                HRESULT hrReplace = E_FAIL;
+                if (strStoredExtension == LowerCase(FullExtensionOf(strLocalFile)))
+                {
+                    // The old content is kept aside until the call has succeeded, so that a
+                    // later failure can put it back.
+                    CVDocNonCom backup;
+                    backup.SetLocalFile(BackUpContent(pExisting));
+                    take.BackedUp(backup.GetLocalFile());
+                    // A replacement that fails may have failed after its upload.
+                    take.Replaced([this, pExisting, backup]() mutable {
+                        return ForceReplaceFileInProfileWithNewFile(pExisting, backup);
+                    });
+                    hrReplace = ForceReplaceFileInProfileWithNewFile(pExisting, doc);
+                }
+                if (hrReplace != S_OK)
+                {
+                    LOG_ERROR(kRelateDocument, L"Unable to replace attachment from file " + strLocalFile);
+                    return AsFailure(hrReplace);
+                }
+                hr = hrReplace;
+                pAttachment = pExisting;
+            }
+        }
+        if (hr != S_OK || !pAttachment)
+        {
+            LOG_ERROR(kRelateDocument, L"Unable to create attachment from file " + strLocalFile);
+            return SUCCEEDED(hr) ? E_FAIL : hr;
+        }
+        // The record is read while the document is still taken, so that a failure can still
+        // undo the change under the same check-out.
+        CVDocNonCom result;
+        if (!PopulateDocumentProperties(result, pAttachment))
+        {
+            LOG_ERROR(kRelateDocument, L"PopulateDocumentProperties failed");
+            return E_FAIL;
+        }
+        const HRESULT hrRelease = take.Release();
+        if (hrRelease != S_OK)
+        {
+            LOG_ERROR(kRelateDocument, L"Unable to release document " + strParentID);
+            return AsFailure(hrRelease);
+        }
+        take.Complete();
+        doc = result;
+        return S_OK;
+    }
+    catch (const _com_error& e)
+    {
+        LOG_ERROR(kRelateDocument, FormatHResult(e.Error()));
+        return e.Error();
+    }
+    catch (...)
+    {
+        LOG_ERROR(kRelateDocument, L"System Exception (RelateDocument)");
+        return E_FAIL;
+    }
+}
+
+HRESULT CPDDocProviderHelper::DeleteDocument(CStdStr strDocID)
+{
+    if (!m_bInstalled)
+        return E_PD_NOT_INSTALLED;
+    // An ID without a version label names the current version: deleting through it would
+    // delete the whole document whatever the host meant.
+    CStdStr strLibrary, strLabel;
+    long lDocNumber = 0;
+    if (SplitDocID(strDocID, strLibrary, lDocNumber, strLabel) && strLabel.empty())
+        return E_INVALIDARG;
+    const CStdStr strContext = L"Delete " + strDocID + L" failed: ";
+    IVersionPtr pVersion;
+    IProfilePtr pProfile;
+    try
+    {
+        pVersion = GetVersion(strDocID);
+        if (!pVersion)
+            return E_DOCUMENT_NOT_FOUND;
+        if (IsAttachment(pVersion))
+        {
+            if (DmsCheck(pVersion->Delete()) != S_OK)
+                return GetReturnCode(pVersion, strContext, E_ACCESSDENIED);
+            return S_OK;
+        }
+        pProfile = ProfileOf(pVersion);
+        short nStatus = 0;
+        DmsCheck(pProfile->DeleteDocument(DMS_DELETE_DOCUMENT, &nStatus));
+        return nStatus ? S_OK : GetReturnCode(pProfile, strContext, E_ACCESSDENIED);
+    }
+    catch (const _com_error& e)
+    {
+        LOG_ERROR(L"CPDDocProviderHelper::DeleteDocument", e);
+        try
+        {
+            if (pProfile)
+                return GetReturnCode(pProfile, strContext, E_ACCESSDENIED);
+            if (pVersion)
+                return GetReturnCode(pVersion, strContext, E_ACCESSDENIED);
+            return e.Error();
+        }
+        catch (...)
+        {
+            return E_ACCESSDENIED;
+        }
+    }
+    catch (...)
+    {
+        LOG_ERROR(L"CPDDocProviderHelper::DeleteDocument", L"Caught unknown error");
+        return E_FAIL;
+    }
+}
+
+bool CPDDocProviderHelper::CanDeleteVersions(ILibraryPtr pLibrary)
+{
+    try
+    {
+        if (!pLibrary)
+            _com_issue_error(E_POINTER);
+        IRightsPtr pRights;
+        DmsCheck(pLibrary->get_Rights(&pRights));
+        if (!pRights)
+            _com_issue_error(E_POINTER);
+        IRightPtr pRight;
+        DmsCheck(pRights->get_Item(_variant_t(DMS_RIGHT_DELETE_VERSIONS), &pRight));
+        if (!pRight)
+            _com_issue_error(E_POINTER);
+        _variant_t vValue;
+        DmsCheck(pRight->get_Value(&vValue));
+        vValue.ChangeType(VT_BOOL);
+        return vValue.boolVal != VARIANT_FALSE;
+    }
+    catch (...)
+    {
+        LOG_ERROR(L"CPDDocProviderHelper::CanDeleteVersions", L"Caught unknown error");
+        return false;
+    }
+}

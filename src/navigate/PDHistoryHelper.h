@@ -1,0 +1,30 @@
+#pragma once
+// CPDHistoryHelper: records one history event on a DMS profile in a user's name. It owns the
+// DMS's history event object, created with the helper; one helper serves one call on the
+// apartment thread. Only the IProfilePtr instance exists.
+#include <windows.h>
+
+#include <comdef.h>
+
+#include "dms/DmsTypes.h"
+#include "framework/StdStr.h"
+
+template <class ProfilePtr>
+class CPDHistoryHelper
+{
+public:
+    // Raises _com_error when the DMS cannot create its history event object.
+    CPDHistoryHelper();
+
+    // Event types 1 to 5; any other type gives E_FAIL without a DMS call on the profile. A
+    // refusal by the DMS is logged with its error text and answered S_OK.
+    HRESULT AddHistoryEvent(ProfilePtr pProfile, long lEventType, long lParam1, long lParam2,
+                            const CStdStr& strText, const CStdStr& strUser);
+
+private:
+    CStdStr m_strText;
+    IHistoryEventPtr m_pEvent;
+    _variant_t m_vValue;
+};
+
+extern template class CPDHistoryHelper<IProfilePtr>;

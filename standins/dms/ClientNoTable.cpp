@@ -1,0 +1,5 @@
+// The program that carries ClientNoTable.rc; it does nothing when run.
+int main()
+{
+    return 0;
+}
