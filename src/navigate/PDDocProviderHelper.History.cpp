@@ -12,10 +12,11 @@ HRESULT CPDDocProviderHelper::AddHistoryEvent(CStdStr strDocID, long lEventType,
 {
     if (!m_bInstalled)
         return E_PD_NOT_INSTALLED;
-    // An ID the DMS does not know has no history to add to; the host is not told.
+    // An event that could not be recorded is never answered as recorded: an ID the DMS does not
+    // know (or a lookup that failed) has no history to add to.
     IVersionPtr pVersion = GetVersion(strDocID);
     if (!pVersion)
-        return S_OK;
+        return E_DOCUMENT_NOT_FOUND;
     IProfilePtr pProfile = ProfileOf(pVersion);
     CPDHistoryHelper<IProfilePtr> helper;
     if (FAILED(helper.AddHistoryEvent(pProfile, lEventType, lParam1, lParam2, strApplication, GetCurrentUser())))

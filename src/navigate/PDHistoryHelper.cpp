@@ -75,9 +75,11 @@ HRESULT CPDHistoryHelper<ProfilePtr>::AddHistoryEvent(ProfilePtr pProfile, long 
     DmsCheck(m_pEvent->put_UserName(m_vValue));
     if (!pProfile)
         _com_issue_error(E_POINTER);
-    if (pProfile->AddHistory(vDescription, m_pEvent) != S_OK)
+    // A refused entry is a failure the host hears of: the event was not recorded.
+    const HRESULT hr = pProfile->AddHistory(vDescription, m_pEvent);
+    if (hr != S_OK)
         LOG_ERROR(kAddHistoryEvent, ErrorTextOf(pProfile));
-    return S_OK;
+    return FAILED(hr) ? hr : S_OK;
 }
 
 template class CPDHistoryHelper<IProfilePtr>;

@@ -17,7 +17,7 @@ public:
     CPDHistoryHelper();
 
     // Event types 1 to 5; any other type gives E_FAIL without a DMS call on the profile. A
-    // refusal by the DMS is logged with its error text and answered S_OK.
+    // refusal by the DMS is logged with its error text and answered with its code.
     HRESULT AddHistoryEvent(ProfilePtr pProfile, long lEventType, long lParam1, long lParam2,
                             const CStdStr& strText, const CStdStr& strUser);
 
