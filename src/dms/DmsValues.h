@@ -55,6 +55,16 @@ CStdStr TextOf(const Ptr& pObject, HRESULT (STDMETHODCALLTYPE Interface::*get)(B
     return DmsText(bstr);
 }
 
+// The versions collection of the profile a version belongs to.
+inline IVersionsPtr VersionsOf(IVersionPtr pVersion)
+{
+    IVersionsPtr pVersions;
+    DmsCheck(ProfileOf(pVersion)->get_Versions(&pVersions));
+    if (!pVersions)
+        _com_issue_error(E_POINTER);
+    return pVersions;
+}
+
 inline CStdStr VersionLabelOf(IVersionPtr pVersion)
 {
     return TextOf(pVersion, &IVersion::get_Label);

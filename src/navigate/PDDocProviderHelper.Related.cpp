@@ -138,10 +138,7 @@ HRESULT CPDDocProviderHelper::GetRelatedDocuments(CStdStr strDocID, long* plCoun
         IVersionPtr pVersion = GetVersion(strDocID);
         if (!pVersion)
             return E_DOCUMENT_NOT_FOUND;
-        IVersionsPtr pVersions;
-        DmsCheck(ProfileOf(pVersion)->get_Versions(&pVersions));
-        if (!pVersions)
-            _com_issue_error(E_POINTER);
+        IVersionsPtr pVersions = VersionsOf(pVersion);
         long lCount = 0;
         DmsCheck(pVersions->get_Count(&lCount));
         const int nOffline = WorkingOffLine() ? 1 : 0;

@@ -115,10 +115,7 @@ HRESULT CPDDocProviderHelper::GetVersions(CStdStr strDocID, long* plCount,
         IVersionPtr pVersion = GetVersion(strDocID);
         if (!pVersion)
             return E_FAIL;
-        IVersionsPtr pVersions;
-        DmsCheck(ProfileOf(pVersion)->get_Versions(&pVersions));
-        if (!pVersions)
-            _com_issue_error(E_POINTER);
+        IVersionsPtr pVersions = VersionsOf(pVersion);
         long lCount = 0;
         DmsCheck(pVersions->get_Count(&lCount));
 
