@@ -1,4 +1,4 @@
-// CPDDocProviderHelper: construction, the installation and mode tests, and the current user.
+// CPDDocProviderHelper: the installation and mode tests, and the current user.
 #include "provider/PDDocProviderHelper.h"
 
 #include "dms/AppWrapper.h"
@@ -7,19 +7,6 @@
 #include "framework/OptionApi.h"
 #include "local/PowerDocsRegReader.h"
 
-
-CPDDocProviderHelper::CPDDocProviderHelper()
-{
-    try
-    {
-        m_bInstalled = IsInstalled();
-        m_bUseExtendedAttachmentLabels = Corvane::OptionApi::GetBool(L"UseExtendedAttachmentLabels");
-    }
-    catch (...)
-    {
-        LOG_ERROR(L"CPDDocProviderHelper::CPDDocProviderHelper", L"Caught unknown error");
-    }
-}
 
 bool CPDDocProviderHelper::IsInstalled()
 {

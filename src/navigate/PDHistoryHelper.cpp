@@ -71,6 +71,21 @@ HRESULT CPDHistoryHelper<ProfilePtr>::AddHistoryEvent(ProfilePtr pProfile, long 
         m_vValue = m_strText.c_str();
         DmsCheck(m_pEvent->put_Text(m_vValue));
     }
+    return Record(pProfile, vDescription, strUser);
+}
+
+template <class ProfilePtr>
+HRESULT CPDHistoryHelper<ProfilePtr>::AddHistoryEntry(ProfilePtr pProfile, const CStdStr& strDescription,
+                                                      const CStdStr& strUser)
+{
+    DmsCheck(m_pEvent->put_Number1(HISTORY_ACTIVITY_NONE));
+    return Record(pProfile, _variant_t(strDescription.c_str()), strUser);
+}
+
+template <class ProfilePtr>
+HRESULT CPDHistoryHelper<ProfilePtr>::Record(ProfilePtr pProfile, const _variant_t& vDescription,
+                                             const CStdStr& strUser)
+{
     m_vValue = strUser.c_str();
     DmsCheck(m_pEvent->put_UserName(m_vValue));
     if (!pProfile)

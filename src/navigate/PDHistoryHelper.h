@@ -9,6 +9,9 @@
 #include "dms/DmsTypes.h"
 #include "framework/StdStr.h"
 
+// The activity code of an entry that no host event type describes.
+constexpr long HISTORY_ACTIVITY_NONE = 0;
+
 template <class ProfilePtr>
 class CPDHistoryHelper
 {
@@ -21,7 +24,13 @@ public:
     HRESULT AddHistoryEvent(ProfilePtr pProfile, long lEventType, long lParam1, long lParam2,
                             const CStdStr& strText, const CStdStr& strUser);
 
+    // An entry of the provider's own, outside the host's event types: the description as given,
+    // activity code 0. Answers like AddHistoryEvent.
+    HRESULT AddHistoryEntry(ProfilePtr pProfile, const CStdStr& strDescription, const CStdStr& strUser);
+
 private:
+    HRESULT Record(ProfilePtr pProfile, const _variant_t& vDescription, const CStdStr& strUser);
+
     CStdStr m_strText;
     IHistoryEventPtr m_pEvent;
     _variant_t m_vValue;

@@ -10,6 +10,7 @@
 #include "local/PowerDocsRegReader.h"
 #include "provider/CVComponent.h"
 #include "provider/ResultCodes.h"
+#include "ui/SaveAsDlgWindow.h"
 
 using namespace Corvane::Logging;
 
@@ -193,7 +194,10 @@ const QITableEntry* CDocProvider::GetQITable()
     return table;
 }
 
-CDocProvider::CDocProvider() : m_pHelper(new CPDDocProviderHelper) {}
+CDocProvider::CDocProvider() : m_pHelper(new CPDDocProviderHelper)
+{
+    m_pHelper->SetSaveAsDlgWindow(std::make_unique<CSaveAsDlgWindow>());
+}
 CDocProvider::~CDocProvider() = default;
 
 bool CDocProvider::GetValidClient()

@@ -1,4 +1,4 @@
-// The identity, registration and help operations of CPDDocProviderHelper.
+// Construction and the identity, registration and help operations of CPDDocProviderHelper.
 // Operations of areas that are not built yet answer E_NOTIMPL.
 #include "provider/PDDocProviderHelper.h"
 
@@ -6,8 +6,10 @@
 
 #include "framework/Handles.h"
 #include "framework/Logging.h"
+#include "framework/OptionApi.h"
 #include "provider/ComModule.h"
 #include "provider/resource.h"
+#include "save/SaveAsDlg.h"
 
 
 namespace {
@@ -27,6 +29,19 @@ void CallExtensionEntryPoint(const wchar_t* pszFileName, const char* pszEntryPoi
 }
 
 }  // namespace
+
+CPDDocProviderHelper::CPDDocProviderHelper()
+{
+    try
+    {
+        m_bInstalled = IsInstalled();
+        m_bUseExtendedAttachmentLabels = Corvane::OptionApi::GetBool(L"UseExtendedAttachmentLabels");
+    }
+    catch (...)
+    {
+        LOG_ERROR(L"CPDDocProviderHelper::CPDDocProviderHelper", L"Caught unknown error");
+    }
+}
 
 CPDDocProviderHelper::~CPDDocProviderHelper() = default;
 
@@ -67,8 +82,6 @@ HRESULT CPDDocProviderHelper::GetShortDescription(CStdStr& strDescription)
     strDescription = ComModule::LoadResourceString(IDS_SHORT_DESCRIPTION, L"Powerdocs integration");
     return S_OK;
 }
-
-HRESULT CPDDocProviderHelper::GetSaveInfo(long, CStdStr, long, long*, CVDocNonCom&) { return E_NOTIMPL; }
 
 
 HRESULT CPDDocProviderHelper::GetCapabilities(CStdStr, long, long* plFlags)

@@ -8,6 +8,7 @@
 
 #include <comdef.h>
 
+#include <memory>
 #include <vector>
 
 #include "dms/DmsTypes.h"
@@ -15,6 +16,7 @@
 #include "provider/CVDocNonCom.h"
 
 class CSaveAsDlg;
+class ISaveAsDlgWindow;
 
 class CPDDocProviderHelper
 {
@@ -104,6 +106,10 @@ public:
     HRESULT SaveDocumentAsAttachment(IProfilePtr pProfile, IVersionPtr pVersion, const CSaveAsDlg& dlg,
                                      CVDocNonCom& doc);
 
+    // The window that GetSaveInfo shows its dialog in. Without one, only a silent save works:
+    // a save that needs the dialog answers E_UNEXPECTED.
+    void SetSaveAsDlgWindow(std::unique_ptr<ISaveAsDlgWindow> pWindow);
+
     // Attachments: the label of a file extension (three characters unless extended labels are
     // on), and the forced replacement of a version's content by doc.LocalFile.
     CStdStr CreateAttachmentLabelFromExtension(const CStdStr& strExtension) const;
@@ -140,6 +146,13 @@ protected:
     // One string of a file's version resource; "" when the file or the value is missing.
     CStdStr GetResourceString(const CStdStr& strFile, const CStdStr& strKey);
 
+    // The save decision after the dialog: runs the routine of the user's choice. E_UNEXPECTED for
+    // a dialog that did not answer OK or Cancel, or a choice that nothing offers.
+    HRESULT PerformAppropriateSaveDocument(INT_PTR nDialogResult, CSaveAsDlg& dlg, IProfilePtr& pProf,
+                                           IVersionPtr& pVer, IApplicationPtr pApp, CVDocNonCom& doc);
+    HRESULT ReplaceOriginal(IVersionPtr pVer, CVDocNonCom& doc);
+
+    std::unique_ptr<ISaveAsDlgWindow> m_pSaveAsDlgWindow;
     bool m_bInstalled = false;
     bool m_bUseExtendedAttachmentLabels = false;
     CStdStr m_strCallingApplication;

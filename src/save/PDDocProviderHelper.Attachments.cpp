@@ -147,6 +147,17 @@ HRESULT CPDDocProviderHelper::SaveDocumentAsAttachment(IProfilePtr pProfile, IVe
         const CStdStr strUser = TextOf(pLibrary, &ILibrary::get_UserID);
         const _bstr_t bstrComment(dlg.GetComment().c_str());
 
+        // The user's own check-out of the document covers its attachments: nothing is taken
+        // then, so nothing of the user's is given back on a failure.
+        CStdStr strOwner;
+        const long lState = GetProfileLockStatus(pProfile, strOwner);
+        if (lState == LOCK_STATE_OTHER_USER)
+        {
+            LOG_ERROR(kSaveAsAttachment, L"The document is checked out by " + strOwner);
+            return E_DOCUMENT_LOCKED_BY_OTHER;
+        }
+        const bool bHeld = lState == LOCK_STATE_CURRENT_USER;
+
         pAttachment = GetVersion(strAttachmentID);
         if (!pAttachment)
         {
@@ -158,12 +169,15 @@ HRESULT CPDDocProviderHelper::SaveDocumentAsAttachment(IProfilePtr pProfile, IVe
             DmsCheck(pProfile->AddFileForAttachment(_variant_t(strCurrentLibrary.c_str()),
                                                     _variant_t(doc.GetLocalFile().c_str())));
 
-            short nStatus = 0;
-            DmsCheck(pProfile->SelectForEdit(DMS_SELECT_FOR_CHECK_OUT, &nStatus));
-            if (nStatus == 0)
-                return GetReturnCode(pProfile, L"SaveDocumentAsAttachment - pBaseProf->SelectForEdit() 1",
-                                     E_PD_SAVE_FAILED);
-            bSelected = true;
+            if (!bHeld)
+            {
+                short nStatus = 0;
+                DmsCheck(pProfile->SelectForEdit(DMS_SELECT_FOR_CHECK_OUT, &nStatus));
+                if (nStatus == 0)
+                    return GetReturnCode(pProfile, L"SaveDocumentAsAttachment - pBaseProf->SelectForEdit() 1",
+                                         E_PD_SAVE_FAILED);
+                bSelected = true;
+            }
 
             // The attachment starts as a placeholder of a unique name with the save's extension;
             // it is deleted once the DMS has taken it.
@@ -176,7 +190,7 @@ HRESULT CPDDocProviderHelper::SaveDocumentAsAttachment(IProfilePtr pProfile, IVe
             if (!pAttachment)
                 return fail(GetReturnCode(pProfile, L"SaveDocumentAsAttachment - pBaseProf->NewAttachment()", E_FAIL));
             bCreated = true;
-            if (bDM6)
+            if (bDM6 && !bHeld)
             {
                 // DM 6 checks versions out one by one: the new attachment is checked out in
                 // place of the profile's selection.
@@ -201,7 +215,7 @@ HRESULT CPDDocProviderHelper::SaveDocumentAsAttachment(IProfilePtr pProfile, IVe
                 LOG_ERROR(kSaveAsAttachment, L"The attachment " + strAttachmentID + L" holds another kind of file");
                 return E_FAIL;
             }
-            if (bDM6)
+            if (!bHeld && bDM6)
             {
                 const HRESULT hr = LockVersion(pAttachment);
                 if (FAILED(hr))
@@ -211,7 +225,7 @@ HRESULT CPDDocProviderHelper::SaveDocumentAsAttachment(IProfilePtr pProfile, IVe
                 }
                 bLocked = true;
             }
-            else
+            else if (!bHeld)
             {
                 short nStatus = 0;
                 DmsCheck(pProfile->SelectForEdit(DMS_SELECT_FOR_CHECK_OUT, &nStatus));

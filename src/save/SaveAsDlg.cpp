@@ -221,7 +221,7 @@ ILibraryPtr CSaveAsDlg::GetSelectedLibrary()
             LOG_INFO(pszFunction, L"reg fix enabled or dialog not shown (index -1), using current library");
             m_pLib = CurrentLibraryOf(pApp);
             LogLibrary(L"Got current library from application : %s", m_pLib);
-            m_hrLibraryLookup = m_pLib ? S_OK : S_FALSE;
+            m_hrLibraryLookup = m_pLib ? S_OK : E_FAIL;
             return m_pLib;
         }
         ILibrariesPtr pLibraries;
@@ -246,23 +246,31 @@ ILibraryPtr CSaveAsDlg::GetSelectedLibrary()
             }
         }
         LogLibrary(L"Got library from collection : %s", m_pLib);
+        if (!m_pLib)
+        {
+            // A name that matches no library is no answer of the user's: the save fails.
+            m_hrLibraryLookup = E_FAIL;
+            return nullptr;
+        }
     }
     catch (...)
     {
         LOG_ERROR(pszFunction, L"Failed to retrieve selected Library");
         m_pLib = nullptr;
         // Nobody may be asked during a silent save: the save fails instead.
+        m_hrLibraryLookup = E_FAIL;
         if (m_bSilent)
-        {
-            m_hrLibraryLookup = E_FAIL;
             return nullptr;
-        }
         try
         {
             if (DisplayLibraryRetrieveFailedMsg(pApp) == IDYES)
             {
                 m_pLib = CurrentLibraryOf(pApp);
                 LogLibrary(L"Got current library in response to an exception : %s", m_pLib);
+            }
+            else
+            {
+                m_hrLibraryLookup = S_FALSE;  // the user declined: a cancel
             }
         }
         catch (...)
@@ -272,7 +280,8 @@ ILibraryPtr CSaveAsDlg::GetSelectedLibrary()
         }
     }
     LogLibrary(L"Returning this library from GetSelectedLibary() : %s", m_pLib);
-    m_hrLibraryLookup = m_pLib ? S_OK : S_FALSE;
+    if (m_pLib)
+        m_hrLibraryLookup = S_OK;
     return m_pLib;
 }
 

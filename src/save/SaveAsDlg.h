@@ -63,13 +63,23 @@ public:
     // The library for a new document: the one already found, the current library (registry
     // fix or dialog not shown), or the one named in the combo; null when none is to be used.
     ILibraryPtr GetSelectedLibrary();
-    // How the last GetSelectedLibrary ended: S_OK with a library, S_FALSE without one (no
-    // name matched, or the user declined the current library), E_FAIL when the lookup failed
-    // during a silent save, where nobody may be asked.
+    // How the last GetSelectedLibrary ended: S_OK with a library, S_FALSE when the user declined
+    // the current library (a cancel), E_FAIL when no library was found: no name matched, no
+    // current library, or the lookup failed where nobody may be asked (a silent save).
     HRESULT GetLibraryLookupResult() const { return m_hrLibraryLookup; }
     const CStdStr& GetComment() const { return m_strComment; }
     // The comment as a silent save, or a caller that asked the user itself, gives it.
     void SetComment(const CStdStr& strComment) { m_strComment = strComment; }
+    // The user's answers at OK, with the choice already set: the comment, the typed library
+    // name, and whether the Save As Type selection decides the extension (New Document and
+    // Attachment choose a type; the other choices keep the document's).
+    void Accept(const CStdStr& strComment, const CStdStr& strLibraryName)
+    {
+        m_strComment = strComment;
+        m_strLibraryName = strLibraryName;
+        const int nChoice = GetUserChoice();
+        m_bUseSaveAsType = nChoice == SAVE_CHOICE_NEW_DOCUMENT || nChoice == SAVE_CHOICE_ATTACHMENT;
+    }
     bool SaveToLocalDMSRegFix();
 
     // The host window that owns the dialog and its questions (null until set).

@@ -218,12 +218,10 @@ void CSaveAsDlgWindow::OnOK()
             LOG_ERROR(L"CSaveAsDlg::OnOK", e);
         }
     }
-    dlg.m_strComment = ControlText(dlg.m_hCommentEdit);
-    dlg.m_strLibraryName = ControlText(dlg.m_hLibraryCombo);
+    const CStdStr strLibraryName = ControlText(dlg.m_hLibraryCombo);
     LOG_INFO(L"CSaveAsDlg::OnOK", CStdStr::Format(L"Setting selected index from combo box to (note zero based) : %ls",
-                                                  dlg.m_strLibraryName.c_str()));
-    const int nChoice = dlg.GetUserChoice();
-    dlg.m_bUseSaveAsType = nChoice == SAVE_CHOICE_NEW_DOCUMENT || nChoice == SAVE_CHOICE_ATTACHMENT;
+                                                  strLibraryName.c_str()));
+    dlg.Accept(ControlText(dlg.m_hCommentEdit), strLibraryName);
     EndDialog(m_hWnd, IDOK);
 }
 

@@ -108,6 +108,34 @@ TEST_F(SaveDocumentTest, ContentOfEverySizeComesBackExactly)
     }
 }
 
+// The host's road through the provider: fetch checked out, edit, a silent save as a new
+// version, then the content back from the ID the decision returned.
+TEST_F(SaveDocumentTest, TheSaveDecisionPreparesTheTargetThatTheHostsSaveWrites)
+{
+    const wchar_t kFormats[] = L"Word Document (*.doc)|*.doc";
+    HostDocument host;
+    ASSERT_EQ(S_OK, m_pProvider->GetDocument(Id(m_lDoc, L"1"), 2, &host.doc));
+    ASSERT_TRUE(WriteFileBytes(host.LocalFile(), "the new version"));
+    long lIndex = 1;
+    // A mask that needs a version, for a record without one: a failure, the record untouched.
+    HostDocument loose;
+    loose.doc.bstrLocalFile = SysAllocString(host.LocalFile().c_str());
+    EXPECT_EQ(E_FAIL, m_pProvider->GetSaveInfo(0, _bstr_t(kFormats), 0x44, &lIndex, &loose.doc));
+    EXPECT_EQ(nullptr, loose.doc.bstrDocID);
+
+    ASSERT_EQ(S_OK, m_pProvider->GetSaveInfo(0, _bstr_t(kFormats), 0x44, &lIndex, &host.doc));
+    EXPECT_EQ(0, _wcsicmp(static_cast<const wchar_t*>(Id(m_lDoc, L"3")), host.doc.bstrDocID)) << host.doc.bstrDocID;
+    EXPECT_EQ(1, host.doc.lFlags);
+    ASSERT_EQ(S_OK, m_pProvider->SaveDocument(&host.doc, 0));
+    HostDocument back;
+    ASSERT_EQ(S_OK, m_pProvider->GetDocument(host.doc.bstrDocID, 0, &back.doc));
+    EXPECT_EQ("the new version", ReadFileBytes(back.LocalFile()));
+    EXPECT_NE("the new version", ServerContent(m_lDoc, L"1"));
+    EXPECT_EQ(S_OK, m_pProvider->CloseDocument(&host.doc, 0));
+    EXPECT_EQ(0, LockState(m_lDoc));
+    DeleteFileW(back.LocalFile().c_str());
+}
+
 TEST_F(SaveDocumentTest, RefusalsAnswerACodeAndStoreNothing)
 {
     const std::string old = ServerContent(m_lDoc, L"1");

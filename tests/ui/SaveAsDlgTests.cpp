@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -123,13 +124,12 @@ std::string EnabledChoices(HWND hDlg)
     return s;
 }
 
-// Shows dlg modally on this thread, owned by hHost, while operate acts on its window from a
-// second thread. operate must end the dialog; if it does not within seconds, the dialog is
-// cancelled and *pbForced is set.
-INT_PTR RunDialog(CSaveAsDlg& dlg, HWND hHost, const std::function<void(HWND)>& operate, bool* pbForced = nullptr,
-                  ISaveAsDlgWindow* pWindow = nullptr)
+// Runs show, which opens a dialog modally on this thread, while operate acts on the dialog's
+// window from a second thread. operate must end the dialog; if it does not within seconds, the
+// dialog is cancelled and *pbForced is set.
+void DriveDialog(const std::function<void()>& show, const std::function<void(HWND)>& operate,
+                 bool* pbForced = nullptr)
 {
-    CSaveAsDlgWindow window;
     const DWORD dwThread = GetCurrentThreadId();
     std::atomic<bool> bClosed{false};
     bool bForced = false;
@@ -153,13 +153,22 @@ INT_PTR RunDialog(CSaveAsDlg& dlg, HWND hHost, const std::function<void(HWND)>& 
             PostMessageW(hDlg, WM_COMMAND, IDCANCEL, 0);
         }
     });
-    const INT_PTR nResult = dlg.DoModal(hHost, pWindow ? *pWindow : window);
+    show();
     bClosed = true;
     driver.join();
     if (pbForced)
         *pbForced = bForced;
     else
         EXPECT_FALSE(bForced) << "the dialog had to be cancelled by the test";
+}
+
+// Shows dlg modally on this thread, owned by hHost, while operate acts on its window.
+INT_PTR RunDialog(CSaveAsDlg& dlg, HWND hHost, const std::function<void(HWND)>& operate, bool* pbForced = nullptr,
+                  ISaveAsDlgWindow* pWindow = nullptr)
+{
+    CSaveAsDlgWindow window;
+    INT_PTR nResult = 0;
+    DriveDialog([&] { nResult = dlg.DoModal(hHost, pWindow ? *pWindow : window); }, operate, pbForced);
     return nResult;
 }
 
@@ -395,8 +404,8 @@ TEST_F(SaveAsDlgTest, TheLibraryComesFromTheNameTheRegistryFixOrTheCurrentLibrar
                   }));
         EXPECT_EQ(L"archive", dlg.GetLibraryName());
         EXPECT_EQ(L"<null>", LibraryNameOf(dlg.GetSelectedLibrary()));
-        EXPECT_EQ(S_FALSE, dlg.GetLibraryLookupResult());
-        EXPECT_EQ(0u, MessagingDword(L"CallCount")) << "no match is no failure: nobody is asked";
+        EXPECT_EQ(E_FAIL, dlg.GetLibraryLookupResult()) << "no match is no cancel";
+        EXPECT_EQ(0u, MessagingDword(L"CallCount")) << "nobody is asked";
     }
     // With the registry fix the picked library is ignored for the current one.
     {
@@ -635,6 +644,54 @@ DWORD UserObjectCount()
 {
     DWORD dwCount = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
     return dwCount != 0 ? dwCount : static_cast<DWORD>(ThreadWindowCount());
+}
+
+// The save decision with its real dialog: what the user picks is what the DMS gets.
+TEST_F(SaveAsDlgTest, TheSaveDecisionShowsTheDialogAndCarriesOutTheUsersAnswer)
+{
+    CPDDocProviderHelper helper;
+    helper.SetSaveAsDlgWindow(std::make_unique<CSaveAsDlgWindow>());
+    const std::wstring strFile = testing_support::ProgramFolder() + L"\\save-decision.doc";
+    ASSERT_TRUE(testing_support::WriteFileBytes(strFile, "edit"));
+    const LONG lHost = static_cast<LONG>(reinterpret_cast<LONG_PTR>(m_hHost));
+    auto decide = [&](long lMask, CVDocNonCom& doc, const std::function<void(HWND)>& operate) {
+        long lIndex = 1;
+        HRESULT hr = E_UNEXPECTED;
+        DriveDialog([&] { hr = helper.GetSaveInfo(lHost, kFormats, lMask, &lIndex, doc); }, operate);
+        return hr;
+    };
+    const std::wstring strVersion = L"PowerDocs://MAIN/" + std::to_wstring(m_lDocNumber) + L"/2";
+    CVDocNonCom doc;
+    doc.SetDocID(strVersion);
+    doc.SetLocalFile(strFile);
+    doc.SetExtension(L"doc");
+
+    // Every choice with a version: Attachment comes preselected; Cancel changes nothing.
+    EXPECT_EQ(S_FALSE, decide(0xF, doc, [](HWND hDlg) {
+                  EXPECT_EQ("12345", EnabledChoices(hDlg));
+                  EXPECT_EQ(4, CheckedChoice(hDlg));
+                  Click(hDlg, IDCANCEL);
+              }));
+    EXPECT_EQ(strVersion, doc.GetDocID());
+
+    // OK on the preselected Attachment makes it, checked out for the host's save.
+    EXPECT_EQ(S_OK, decide(0xF, doc, [](HWND hDlg) { Click(hDlg, IDOK); }));
+    EXPECT_EQ(0, _wcsicmp((L"PowerDocs://MAIN/" + std::to_wstring(m_lDocNumber) + L"/doc").c_str(),
+                          doc.GetDocID().c_str()));
+    EXPECT_EQ(1, doc.GetFlags());
+
+    // Without a version only New Document is offered; a library name that matches none leaves
+    // the document unsaved with a failure, not a cancel.
+    CVDocNonCom loose;
+    loose.SetLocalFile(strFile);
+    EXPECT_EQ(E_FAIL, decide(0x2, loose, [](HWND hDlg) {
+                  EXPECT_EQ("1", EnabledChoices(hDlg));
+                  EXPECT_EQ(1, CheckedChoice(hDlg));
+                  Type(FindWindowExW(GetDlgItem(hDlg, IDC_SAVEAS_LIBRARIES), nullptr, L"Edit", nullptr), L"archive");
+                  Click(hDlg, IDOK);
+              }));
+    EXPECT_EQ(L"", loose.GetDocID());
+    DeleteFileW(strFile.c_str());
 }
 
 TEST_F(SaveAsDlgTest, TwoHundredOpeningsLeakNoWindowGdiOrComObject)

@@ -1,10 +1,12 @@
-// The creating routines of a save (a new document, version, subversion or attachment), driven on
-// the logic object with a Save As dialog that is never shown, against the DMS stand-in in this
-// process: what they make and name, and that a failure at any DMS call leaves nothing taken,
-// nothing half-made and the stored content intact.
+// The save decision and the creating routines of a save (a new document, version, subversion or
+// attachment), driven on the logic object against the DMS stand-in in this process, with a Save
+// As dialog that is never shown (a window stand-in answers for the user): what they make and
+// name, that the host's whole road stores its edit, and that a failure at any DMS call leaves
+// nothing taken, nothing half-made and the stored content intact.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -22,6 +24,8 @@
 
 namespace {
 
+const wchar_t kFormats[] = L"Word Document (*.docx)|*.docx|Rich Text (*.rtf)|*.rtf|Plain Text (*.txt)|*.txt";
+
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 
@@ -38,6 +42,42 @@ public:
         m_strAppID = L"MS WORD";
         m_strExtension = pszExtension;
     }
+};
+
+// The logic object as the save decision leaves it, with a window that answers for the user.
+class CDecidingHelper : public CPDDocProviderHelper
+{
+public:
+    using CPDDocProviderHelper::m_strAppID;
+    using CPDDocProviderHelper::m_strExtension;
+};
+
+// Answers the dialog as a user would: optionally looks at it, picks a choice and a comment, and
+// closes it with a result.
+class CAnsweringWindow : public ISaveAsDlgWindow
+{
+public:
+    CAnsweringWindow(int nChoice, INT_PTR nResult, int* pShown, std::function<void(CSaveAsDlg&)> look = {})
+        : m_nChoice(nChoice), m_nResult(nResult), m_pShown(pShown), m_look(std::move(look))
+    {
+    }
+    INT_PTR ShowModal(CSaveAsDlg& dlg, HWND) override
+    {
+        ++*m_pShown;
+        if (m_look)
+            m_look(dlg);
+        if (m_nChoice)
+            dlg.SetUserChoice(m_nChoice);
+        if (m_nResult == IDOK)
+            dlg.Accept(L"agreed terms", L"");
+        return m_nResult;
+    }
+
+private:
+    int m_nChoice;
+    INT_PTR m_nResult;
+    int* m_pShown;
+    std::function<void(CSaveAsDlg&)> m_look;
 };
 
 // Files in the provider's temporary folder (placeholders among them).
@@ -79,9 +119,13 @@ const Routine kSaveAsNewDocument = [](CSavingHelper& h, CSaveAsDlg& dlg, IProfil
 class SaveAsTest : public ::testing::Test
 {
 protected:
+    SaveAsTest() : m_programLocation(HKEY_CURRENT_USER, kOptionsKey, L"ProgramLocation") {}
+
     void SetUp() override
     {
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        // The Save As Type control comes from the host suite beside this program.
+        m_programLocation.SetString(testing_support::ProgramFolder());
         ASSERT_EQ(S_OK, StandIn_Install(L"5.3"));
         wchar_t szTemp[MAX_PATH] = {};
         GetTempPathW(MAX_PATH, szTemp);
@@ -287,10 +331,64 @@ protected:
         EXPECT_LT(nSucceeded, static_cast<int>(2 * calls.size())) << "the injections must reach the routine";
     }
 
+    // The host's road up to the save: version 1 fetched with a check-out and the edit written
+    // into the fetched file.
+    CVDocNonCom FetchAndEdit(const std::string& strContent)
+    {
+        CPDDocProviderHelper helper;
+        CVDocNonCom doc;
+        EXPECT_EQ(S_OK, helper.GetDocument(Id(L"1"), GET_DOCUMENT_LOCK, doc));
+        EXPECT_TRUE(WriteFileBytes(doc.GetLocalFile(), strContent));
+        return doc;
+    }
+
+    struct Road
+    {
+        CVDocNonCom doc;      // the record as GetSaveInfo left it
+        HRESULT hrDecide = E_FAIL;
+        HRESULT hrSave = E_FAIL;  // SaveDocument's answer, when GetSaveInfo answered S_OK
+        int nShown = 0;           // times the dialog was shown
+    };
+
+    // The rest of the road: GetSaveInfo with the mask, the window answering with the choice
+    // (none: the dialog's default), then SaveDocument of the host's file into the record.
+    static Road Save(const CVDocNonCom& fetched, int nChoice, long lMask = SAVE_OPTION_ANY_CHOICE,
+                     INT_PTR nResult = IDOK, std::function<void(CSaveAsDlg&)> look = {})
+    {
+        Road road;
+        road.doc = fetched;
+        CDecidingHelper helper;
+        helper.SetSaveAsDlgWindow(std::make_unique<CAnsweringWindow>(nChoice, nResult, &road.nShown, std::move(look)));
+        long lIndex = 1;
+        road.hrDecide = helper.GetSaveInfo(0, kFormats, lMask, &lIndex, road.doc);
+        if (road.hrDecide == S_OK)
+            road.hrSave = helper.SaveDocument(road.doc, 0);
+        return road;
+    }
+
+    // What the DMS holds for a version: on DM 5 the server store, on DM 6 the local store,
+    // where the copy is the save.
+    static std::string StoredAt(const std::wstring& strID)
+    {
+        CStdStr strLib, strLabel;
+        LONG lDoc = 0;
+        if (!SplitDocID(strID, strLib, lDoc, strLabel))
+            return "<bad id>";
+        auto path = CPDDocProviderHelper().IsDM6Installed() ? StandIn_CacheFilePath : StandIn_ServerFilePath;
+        wchar_t sz[MAX_PATH] = {};
+        if (path(strLib.c_str(), lDoc, strLabel.c_str(), sz, MAX_PATH) != S_OK)
+            return "<none>";
+        return ReadFileBytes(sz);
+    }
+
+    testing_support::ScopedRegValue m_programLocation;
     std::wstring m_strFile;
     LONG m_lDoc = 0;
     LONG m_lBaseObjects = 0;
 };
+
+const int kAllChoices[] = {SAVE_CHOICE_NEW_DOCUMENT, SAVE_CHOICE_NEW_VERSION, SAVE_CHOICE_REPLACE_ORIGINAL,
+                           SAVE_CHOICE_ATTACHMENT, SAVE_CHOICE_NEW_SUBVERSION};
 
 TEST_F(SaveAsTest, NewVersionAndSubversionCarryTheCommentAndAreCheckedOut)
 {
@@ -468,6 +566,200 @@ TEST_F(SaveAsTest, AFailureAtAnyDmsCallOfANewDocumentLeavesNothingBehind)
         const bool bDM6 = version[0] == L'6';
         FailEveryCall(kSaveAsNewDocument, SAVE_CHOICE_NEW_DOCUMENT, L"docx",
                       [bDM6] { ASSERT_EQ(S_OK, StandIn_ScriptForms(bDM6 ? L"ok Projects\nok" : L"ok")); });
+    }
+}
+
+
+TEST_F(SaveAsTest, TheSaveDecisionOffersWhatTheMaskAllowsAndAnswersForEveryOutcome)
+{
+    // Without a version only New Document can be offered; a mask that needs a version shows
+    // nothing and fails.
+    CVDocNonCom loose;
+    loose.SetLocalFile(m_strFile);
+    loose.SetExtension(L"docx");
+    Road road = Save(loose, 0, SAVE_OPTION_NEW_VERSION);
+    EXPECT_EQ(E_FAIL, road.hrDecide);
+    EXPECT_EQ(0, road.nShown);
+    ASSERT_EQ(S_OK, StandIn_ScriptForms(L"ok"));
+    road = Save(loose, 0, SAVE_OPTION_NEW_DOCUMENT, IDOK, [](CSaveAsDlg& dlg) {
+        EXPECT_EQ(SAVE_CHOICE_NEW_DOCUMENT, dlg.GetUserChoice());
+        for (int nChoice : kAllChoices)
+            EXPECT_EQ(nChoice == SAVE_CHOICE_NEW_DOCUMENT, dlg.IsChoiceAvailable(nChoice)) << nChoice;
+    });
+    EXPECT_EQ(S_OK, road.hrDecide);
+    EXPECT_EQ(S_OK, road.hrSave);
+    EXPECT_EQ(kEdit, StoredAt(road.doc.GetDocID()));
+
+    // With a version every choice is offered and Attachment comes first; a silent save takes
+    // the first of the mask's choices without showing anything.
+    road = Save(FetchAndEdit(kEdit), 0, 0xF, IDCANCEL,
+                [](CSaveAsDlg& dlg) { EXPECT_EQ(SAVE_CHOICE_ATTACHMENT, dlg.GetUserChoice()); });
+    EXPECT_EQ(1, road.nShown);
+    road = Save(FetchAndEdit(kEdit), 0, SAVE_OPTION_NEW_VERSION | SAVE_OPTION_SILENT);
+    EXPECT_EQ(0, road.nShown);
+    EXPECT_EQ(S_OK, road.hrDecide);
+    EXPECT_EQ(ToLowerClassic(Id(L"2")), ToLowerClassic(road.doc.GetDocID()));
+
+    // Cancel leaves the record and what the last save decided; a dialog that failed, or a choice
+    // nobody offers, is unexpected; none of them makes anything.
+    Seed();
+    const CVDocNonCom fetched = FetchAndEdit(kEdit);
+    const std::pair<INT_PTR, HRESULT> outcomes[] = {
+        {IDCANCEL, S_FALSE}, {SAVEAS_DLG_FAILED, E_UNEXPECTED}, {IDOK, E_UNEXPECTED}};
+    for (const auto& outcome : outcomes)
+    {
+        CDecidingHelper helper;
+        int nShown = 0;
+        helper.SetSaveAsDlgWindow(std::make_unique<CAnsweringWindow>(outcome.first == IDOK ? 9 : 0, outcome.first, &nShown));
+        helper.m_strAppID = L"EARLIER";
+        helper.m_strExtension = L"earlier";
+        CVDocNonCom doc = fetched;
+        long lIndex = 2;
+        EXPECT_EQ(outcome.second, helper.GetSaveInfo(0, kFormats, 0xF, &lIndex, doc)) << outcome.first;
+        EXPECT_EQ(L"EARLIER", helper.m_strAppID);
+        EXPECT_EQ(L"earlier", helper.m_strExtension);
+        EXPECT_EQ(2, lIndex);
+        EXPECT_EQ(fetched.GetDocID(), doc.GetDocID());
+    }
+    EXPECT_FALSE(ReadVersion(Id(L"2")) || ReadVersion(Id(L"1A")) || ReadVersion(Id(L"dcx")));
+
+    // Choices that keep the document's format keep its extension when the list gives it the
+    // index, take the list's otherwise, and never move the index.
+    for (int nChoice : {SAVE_CHOICE_NEW_VERSION, SAVE_CHOICE_NEW_SUBVERSION, SAVE_CHOICE_REPLACE_ORIGINAL})
+    {
+        const struct
+        {
+            long lIndex;
+            const wchar_t* pszExtension;
+            const wchar_t* pszAppID;
+        } cases[] = {{1, L"docx", L"MS WORD"}, {3, L"txt", L"TEXT"}};
+        for (const auto& c : cases)
+        {
+            Seed();
+            CDecidingHelper helper;
+            int nShown = 0;
+            helper.SetSaveAsDlgWindow(std::make_unique<CAnsweringWindow>(nChoice, IDOK, &nShown));
+            CVDocNonCom doc = FetchAndEdit(kEdit);
+            doc.SetExtension(L"docx");
+            long lIndex = c.lIndex;
+            ASSERT_EQ(S_OK, helper.GetSaveInfo(0, kFormats, 0xF, &lIndex, doc)) << nChoice;
+            EXPECT_EQ(c.pszExtension, helper.m_strExtension) << nChoice;
+            EXPECT_EQ(c.pszAppID, helper.m_strAppID) << nChoice;
+            EXPECT_EQ(c.lIndex, lIndex) << nChoice;
+            CPDDocProviderHelper().CloseDocument(doc, CLOSE_KEEP_FILE);
+        }
+    }
+
+    // Replace Original names the original, refreshes its date and enters the replacement in
+    // its history.
+    Seed();
+    CVDocNonCom original = FetchAndEdit(kEdit);
+    original.SetVersionDate(0);
+    road = Save(original, SAVE_CHOICE_REPLACE_ORIGINAL);
+    EXPECT_EQ(S_OK, road.hrDecide);
+    EXPECT_EQ(original.GetDocID(), road.doc.GetDocID());
+    EXPECT_NE(0.0, road.doc.GetVersionDate());
+    BSTR bstrHistory = StandIn_ListHistory(L"LIB", m_lDoc);
+    const std::wstring strHistory = bstrHistory ? bstrHistory : L"";
+    SysFreeString(bstrHistory);
+    EXPECT_NE(std::wstring::npos, strHistory.find(L"Original replaced\t")) << Narrow(strHistory);
+}
+
+TEST_F(SaveAsTest, TheHostsRoadStoresItsEditForEveryChoiceAndKeepsTheVersionItCameFrom)
+{
+    const std::string contents[] = {std::string(), "x", std::string(50u << 20, 'q')};
+    for (const std::string& content : contents)
+    {
+        const std::string* const pContent = &content;
+        for (int nChoice : kAllChoices)
+        {
+            Seed();
+            ASSERT_EQ(S_OK, StandIn_ScriptForms(L"ok"));
+            const std::string where = std::to_string(nChoice) + " with " + std::to_string(pContent->size()) + " bytes";
+            const CVDocNonCom fetched = FetchAndEdit(*pContent);
+            const Road road = Save(fetched, nChoice);
+            ASSERT_EQ(S_OK, road.hrDecide) << where;
+            EXPECT_EQ(S_OK, road.hrSave) << where;
+            EXPECT_TRUE(StoredAt(road.doc.GetDocID()) == *pContent) << where;
+            EXPECT_EQ(nChoice == SAVE_CHOICE_REPLACE_ORIGINAL, road.doc.GetDocID() == fetched.GetDocID()) << where;
+            if (nChoice != SAVE_CHOICE_REPLACE_ORIGINAL)
+                EXPECT_EQ(kOld, Stored(L"1")) << where;
+
+            // Fetched back it is the host's edit; it stays checked out until the host closes it.
+            CPDDocProviderHelper helper;
+            CVDocNonCom back;
+            ASSERT_EQ(S_OK, helper.GetDocument(road.doc.GetDocID(), 0, back)) << where;
+            EXPECT_TRUE(ReadFileBytes(back.GetLocalFile()) == *pContent) << where;
+            LONG lDoc = 0;
+            CStdStr strLib, strLabel;
+            ASSERT_TRUE(SplitDocID(road.doc.GetDocID(), strLib, lDoc, strLabel));
+            EXPECT_EQ(RECORD_CHECKED_OUT, road.doc.GetFlags()) << where;
+            EXPECT_EQ(LOCK_STATE_CURRENT_USER, LockState(lDoc)) << where;
+            CVDocNonCom closing = road.doc;
+            EXPECT_EQ(S_OK, helper.CloseDocument(closing, CLOSE_KEEP_FILE)) << where;
+            if (lDoc == m_lDoc)
+            {
+                CVDocNonCom original = fetched;
+                EXPECT_EQ(S_OK, helper.CloseDocument(original, CLOSE_KEEP_FILE)) << where;
+            }
+            EXPECT_FALSE(Held(lDoc)) << where;
+            EXPECT_EQ(m_lBaseObjects, SettledLiveObjects()) << where;
+        }
+    }
+}
+
+TEST_F(SaveAsTest, AFailureAtAnyDmsCallOfTheHostsRoadLosesNoEdit)
+{
+    for (const wchar_t* version : {L"5.3", L"6.0"})
+    for (int nChoice : kAllChoices)
+    {
+        ASSERT_EQ(S_OK, StandIn_Install(version));
+        auto seed = [&] {
+            Seed();
+            ASSERT_EQ(S_OK, StandIn_ScriptForms(version[0] == L'6' ? L"ok Projects\nok" : L"ok"));
+        };
+        seed();
+        const CVDocNonCom clean = FetchAndEdit(kEdit);
+        StandIn_ClearFaults();
+        ASSERT_EQ(S_OK, Save(clean, nChoice).hrSave) << Narrow(version) << nChoice;
+        const auto calls = CallsOfCleanRun();
+        for (const auto& call : calls)
+        {
+            seed();
+            const CVDocNonCom fetched = FetchAndEdit(kEdit);
+            const LONG lProfiles = ProfileCount();
+            StandIn_ClearFaults();
+            const std::string where = Narrow(version) + " choice " + std::to_string(nChoice) + ": " +
+                                      Narrow(call.first) + " #" + std::to_string(call.second);
+            ASSERT_EQ(S_OK, StandIn_InjectFault(call.first.c_str(), E_FAIL, 0, call.second, FALSE));
+            const Road road = Save(fetched, nChoice);
+            LONG lDoc = 0;
+            CStdStr strLib, strLabel;
+            SplitDocID(road.doc.GetDocID(), strLib, lDoc, strLabel);
+            const bool bSelected = StandIn_IsSelectedForEdit(L"LIB", lDoc) || StandIn_IsSelectedForEdit(L"LIB", m_lDoc);
+            StandIn_ClearFaults();
+
+            EXPECT_EQ(kEdit, ReadFileBytes(fetched.GetLocalFile())) << where;
+            const std::string strOriginal = Stored(L"1");
+            EXPECT_TRUE(strOriginal == kOld || (nChoice == SAVE_CHOICE_REPLACE_ORIGINAL && strOriginal == kEdit)) << where;
+            EXPECT_EQ(m_lBaseObjects, SettledLiveObjects()) << where;
+            if (road.hrDecide == S_OK && road.hrSave == S_OK)
+            {
+                EXPECT_EQ(kEdit, StoredAt(road.doc.GetDocID())) << where;
+                continue;
+            }
+            EXPECT_TRUE(FAILED(road.hrDecide) || FAILED(road.hrSave)) << where;
+            if (road.hrDecide != S_OK)
+            {
+                // Nothing was prepared: the host's record, its check-out and the catalog stand.
+                EXPECT_EQ(fetched.GetDocID(), road.doc.GetDocID()) << where;
+                EXPECT_EQ(lProfiles, ProfileCount()) << where;
+                EXPECT_FALSE(ReadVersion(Id(L"2")) || ReadVersion(Id(L"1A")) || ReadVersion(Id(L"dcx"))) << where;
+            }
+            // What stays checked out is what the records say: the host's fetch and the target.
+            EXPECT_FALSE(bSelected && road.doc.GetFlags() != RECORD_CHECKED_OUT) << where;
+            EXPECT_EQ(LOCK_STATE_CURRENT_USER, LockState()) << where;
+        }
     }
 }
 

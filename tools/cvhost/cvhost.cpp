@@ -18,6 +18,7 @@
 #include "provider/PDDocProviderHelper.h"
 #include "save/SaveAsDlg.h"
 #include "ui/SaveAsDlgWindow.h"
+#include "ui/UiResources.h"
 
 _COM_SMARTPTR_TYPEDEF(ICVComponent, __uuidof(ICVComponent));
 _COM_SMARTPTR_TYPEDEF(ICVErrorInfo, __uuidof(ICVErrorInfo));
@@ -463,8 +464,9 @@ std::wstring OptionValue(const Args& args, const wchar_t* pszOption, const wchar
 
 struct PressOkJob
 {
-    DWORD thread;  // the thread that shows the dialog
-    DWORD delay;   // milliseconds
+    DWORD thread;    // the thread that shows the dialog
+    DWORD delay;     // milliseconds
+    int choice = 0;  // the save choice to click before OK (0: leave the dialog's own)
 };
 
 BOOL CALLBACK FindVisibleWindow(HWND hWnd, LPARAM lParam)
@@ -482,8 +484,13 @@ DWORD WINAPI PressOkLater(void* pJob)
     Sleep(job->delay);
     HWND dialog = nullptr;
     EnumThreadWindows(job->thread, FindVisibleWindow, reinterpret_cast<LPARAM>(&dialog));
-    if (dialog)
-        SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    if (!dialog)
+        return 0;
+    const int choiceButtons[] = {0, IDC_SAVEAS_NEW_DOCUMENT, IDC_SAVEAS_NEW_VERSION, IDC_SAVEAS_REPLACE_ORIGINAL,
+                                 IDC_SAVEAS_ATTACHMENT, IDC_SAVEAS_NEW_SUBVERSION};
+    if (job->choice > 0 && job->choice <= 5)
+        SendMessageW(GetDlgItem(dialog, choiceButtons[job->choice]), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     return 0;
 }
 
@@ -539,6 +546,55 @@ int SaveDialog(const Args& args)
     const std::wstring extension = dlg.GetSaveExtension(formats, &index, OptionValue(args, L"--extension", L""));
     wprintf(L"  format    = %ld\n  extension = \"%ls\"\n", index, extension.c_str());
     return 0;
+}
+
+// save-as <docid> <file> [--mask M] [--formats LIST] [--index N] [--silent] [--checked-out]
+//         [--choice C --ok-after MS] [--close]:
+// the host's whole road of a save: GetSaveInfo for the record of the document (an empty docid
+// for a file not yet in the DMS), then SaveDocument of the file into the record it returned,
+// and with --close CloseDocument of that record. With --ok-after the dialog is answered by
+// itself: choice C clicked, then OK.
+int SaveAs(const Args& args)
+{
+    if (args.size() < 2)
+        return 2;
+    ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
+    const std::wstring formats =
+        OptionValue(args, L"--formats", L"Word Document (*.doc)|*.doc|Rich Text (*.rtf)|*.rtf|Plain Text (*.txt)|*.txt");
+    long mask = wcstol(OptionValue(args, L"--mask", L"0xF").c_str(), nullptr, 0);
+    if (HasOption(args, L"--silent"))
+        mask |= 0x40;
+    long index = wcstol(OptionValue(args, L"--index", L"1").c_str(), nullptr, 0);
+    PressOkJob job{GetCurrentThreadId(), wcstoul(OptionValue(args, L"--ok-after", L"0").c_str(), nullptr, 0),
+                   static_cast<int>(wcstol(OptionValue(args, L"--choice", L"0").c_str(), nullptr, 0))};
+
+    CVDOCUMENT doc = {};
+    doc.bstrDocID = args[0].empty() ? nullptr : SysAllocString(args[0].c_str());
+    doc.bstrLocalFile = SysAllocString(args[1].c_str());
+    const size_t dot = args[1].rfind(L'.');
+    doc.bstrExtension = SysAllocString(dot == std::wstring::npos ? L"" : args[1].c_str() + dot + 1);
+    doc.lFlags = HasOption(args, L"--checked-out") ? 1 : 0;
+
+    HANDLE presser = job.delay && !(mask & 0x40) ? CreateThread(nullptr, 0, PressOkLater, &job, 0, nullptr) : nullptr;
+    const HRESULT hr = p->GetSaveInfo(0, _bstr_t(formats.c_str()), mask, &index, &doc);
+    if (presser)
+    {
+        WaitForSingleObject(presser, INFINITE);
+        CloseHandle(presser);
+    }
+    int rc = Report(L"GetSaveInfo", hr);
+    if (hr == S_OK)
+    {
+        wprintf(L"  format     = %ld\n", index);
+        rc = Report(L"SaveDocument", p->SaveDocument(&doc, 0));
+        PrintDocument(doc);
+        // The host's save ends with the document closed; its local file stays.
+        if (rc == 0 && HasOption(args, L"--close"))
+            rc = Report(L"CloseDocument", p->CloseDocument(&doc, 1));
+        return rc;
+    }
+    PrintDocument(doc);
+    return rc;
 }
 
 // related <docid>: the document's related documents (its attachments).
@@ -661,6 +717,8 @@ const std::map<std::wstring, Command>& Commands()
         {L"latest", {Latest, L"<docid>: the ID of the latest version"}},
         {L"new-version", {NewVersion, L"<docid> [comment]: a new version from the current content"}},
         {L"save-dialog", {SaveDialog, L"[docid] [--mask M] [--formats LIST] [--index N] [--ok-after MS]: Save As"}},
+        {L"save-as", {SaveAs, L"<docid|\"\"> <file> [--mask M] [--formats LIST] [--index N] [--silent] "
+                              L"[--checked-out] [--choice C --ok-after MS] [--close]: decide, then save"}},
         {L"related", {Related, L"<docid>: the document's related documents (attachments)"}},
         {L"relate", {Relate, L"<docid> <file> [extension]: attach a local file to the document"}},
         {L"delete", {Delete, L"<docid>: delete an attachment, or the whole document"}},
