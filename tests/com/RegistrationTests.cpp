@@ -1,5 +1,5 @@
 // The host's registration of the provider: the entry RegisterDefault writes in the host's option
-// store.
+// store, and cvhost's register and unregister, which do what a host installer does.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -86,6 +86,32 @@ TEST(Registration, RegisterDefaultEntersTheProviderInTheHostsProviders)
     EXPECT_EQ(first, ProviderOptions());
     ASSERT_EQ(S_OK, pRegistration->UnRegisterAll());
     EXPECT_EQ(first, ProviderOptions());
+}
+
+TEST(Registration, CvhostRegisterAndUnregisterDoTheInstallersWork)
+{
+    registry_sandbox::CRegistrySandbox sandbox({{HKEY_CURRENT_USER, kProvidersKey}});
+    const std::wstring strCvhost = L"\"" + testing_support::ProgramFolder() + L"\\cvhost.exe\" ";
+    CLSID clsid;
+
+    ASSERT_EQ(0, testing_support::RunProgram(strCvhost + L"register"));
+    EXPECT_EQ(S_OK, CLSIDFromProgID(L"CmQuendrel.DocProvider", &clsid));
+    ExpectProviderEntry(ProviderModulePath());
+
+    EXPECT_EQ(0, testing_support::RunProgram(strCvhost + L"unregister"));
+    EXPECT_TRUE(ProviderOptions().empty());
+    HKEY hKey = nullptr;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, kProviderKey, 0, KEY_READ, &hKey));
+    if (hKey)
+        RegCloseKey(hKey);
+    EXPECT_TRUE(FAILED(CLSIDFromProgID(L"CmQuendrel.DocProvider", &clsid)));
+    ITypeLib* pTypeLib = nullptr;
+    EXPECT_TRUE(FAILED(LoadRegTypeLib(LIBID_QuendrelLib, 1, 0, LOCALE_NEUTRAL, &pTypeLib)));
+    if (pTypeLib)
+        pTypeLib->Release();
+
+    // The other tests of this program rely on the registration the environment made.
+    RegisterProviderForTests();
 }
 
 }  // namespace
