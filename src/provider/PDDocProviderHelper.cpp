@@ -1,5 +1,4 @@
 // Construction and the identity, registration and help operations of CPDDocProviderHelper.
-// Operations of areas that are not built yet answer E_NOTIMPL.
 #include "provider/PDDocProviderHelper.h"
 
 #include "dms/DmsConstants.h"
@@ -45,7 +44,32 @@ CPDDocProviderHelper::CPDDocProviderHelper()
 
 CPDDocProviderHelper::~CPDDocProviderHelper() = default;
 
-HRESULT CPDDocProviderHelper::RegisterDefault() { return E_NOTIMPL; }
+// Enters the provider in the host's list of document providers (option group
+// "DocumentProviders"), after registering the comparison extension afresh. Writing the same
+// values again is harmless, so a repeated registration leaves the same entry.
+HRESULT CPDDocProviderHelper::RegisterDefault()
+{
+    CallExtensionEntryPoint(L"VTPowerDocsExt.dll", "DllUnregisterServer");
+    CallExtensionEntryPoint(L"VTPowerDocsExt.dll", "DllRegisterServer");
+
+    const CStdStr strPath = ComModule::ModulePath();
+    wchar_t szShort[MAX_PATH] = {};
+    const DWORD cchShort = GetShortPathNameW(strPath.c_str(), szShort, MAX_PATH);
+    // Without a short form (no 8.3 names on the volume) the long path still names the file.
+    const CStdStr strIcon = (cchShort > 0 && cchShort < MAX_PATH ? CStdStr(szShort) : strPath) + L",0";
+
+    const CStdStr strGroup = L"DocumentProviders";
+    const CStdStr strSubgroup = L"Hummingbird DM/PowerDocs";
+    using namespace Corvane::OptionApi;
+    SetString(strGroup, strSubgroup, L"ProgID", L"CmQuendrel.DocProvider");
+    SetString(strGroup, strSubgroup, L"ServerID", L"PowerDocs");
+    SetString(strGroup, strSubgroup, L"Filename", strPath);
+    SetBool(strGroup, strSubgroup, L"Enabled", true);
+    SetBool(strGroup, strSubgroup, L"DMS", true);
+    SetString(strGroup, strSubgroup, L"OdmaDmsID", L"MHODMA");
+    SetString(strGroup, strSubgroup, L"ShellIcon", strIcon);
+    return S_OK;
+}
 
 HRESULT CPDDocProviderHelper::UnRegisterAll()
 {

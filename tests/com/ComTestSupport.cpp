@@ -88,6 +88,18 @@ _bstr_t DmsStandInScope::Id(LONG lNumber, const wchar_t* pszLabel)
     return _bstr_t((L"PowerDocs://LIB/" + std::to_wstring(lNumber) + L"/" + pszLabel).c_str());
 }
 
+void RegisterProviderForTests()
+{
+    const std::wstring module = ProviderModulePath();
+    ASSERT_EQ(0, testing_support::RunProgram(L"regsvr32.exe /s \"" + module + L"\""));
+    const std::wstring manager = testing_support::ProgramFolder() + L"\\CmManager.dll";
+    ASSERT_EQ(0, testing_support::RunProgram(L"regsvr32.exe /s \"" + manager + L"\""));
+    ITypeLib* pTypeLib = nullptr;
+    const std::wstring tlb = testing_support::ProgramFolder() + L"\\QuendrelLib.tlb";
+    ASSERT_EQ(S_OK, LoadTypeLibEx(tlb.c_str(), REGKIND_REGISTER, &pTypeLib));
+    pTypeLib->Release();
+}
+
 namespace {
 
 // Registers the provider with regsvr32 and its type library once for the whole program.
@@ -97,14 +109,7 @@ public:
     void SetUp() override
     {
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-        const std::wstring module = ProviderModulePath();
-        ASSERT_EQ(0, testing_support::RunProgram(L"regsvr32.exe /s \"" + module + L"\""));
-        const std::wstring manager = testing_support::ProgramFolder() + L"\\CmManager.dll";
-        ASSERT_EQ(0, testing_support::RunProgram(L"regsvr32.exe /s \"" + manager + L"\""));
-        ITypeLib* pTypeLib = nullptr;
-        const std::wstring tlb = testing_support::ProgramFolder() + L"\\QuendrelLib.tlb";
-        ASSERT_EQ(S_OK, LoadTypeLibEx(tlb.c_str(), REGKIND_REGISTER, &pTypeLib));
-        pTypeLib->Release();
+        RegisterProviderForTests();
     }
     void TearDown() override { CoUninitialize(); }
 };

@@ -30,6 +30,10 @@ using UnknownPtr = _com_ptr_t<_com_IIID<IUnknown, &IID_IUnknown>>;
 // Full path of the CmQuendrel.dll built beside the tests.
 std::wstring ProviderModulePath();
 
+// Registers the provider (regsvr32), the host's component manager and the type library, as
+// every program that drives the DLL needs them; fails the calling test when a step fails.
+void RegisterProviderForTests();
+
 // Calls one of the module's exported entry points directly.
 HRESULT CallDllCanUnloadNow();
 

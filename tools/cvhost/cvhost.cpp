@@ -25,6 +25,7 @@ _COM_SMARTPTR_TYPEDEF(ICVErrorInfo, __uuidof(ICVErrorInfo));
 _COM_SMARTPTR_TYPEDEF(ICVQueryInfo, __uuidof(ICVQueryInfo));
 _COM_SMARTPTR_TYPEDEF(ICVDocumentProvider7, __uuidof(ICVDocumentProvider7));
 _COM_SMARTPTR_TYPEDEF(ICVCustomCommand2, __uuidof(ICVCustomCommand2));
+_COM_SMARTPTR_TYPEDEF(ICVRegistration, __uuidof(ICVRegistration));
 
 namespace {
 
@@ -104,6 +105,41 @@ int RegisterModule(bool bRegister)
             hr = S_OK;  // it was not registered
     }
     return Report(bRegister ? L"RegisterTypeLib" : L"UnRegisterTypeLib", hr);
+}
+
+// register: what a host installer does: the COM registration, then the provider enters itself
+// in the host's list of document providers.
+int Register()
+{
+    int rc = RegisterModule(true);
+    if (rc != 0)
+        return rc;
+    ICVRegistrationPtr p = CreateProvider<ICVRegistrationPtr>();
+    return Report(L"RegisterDefault", p->RegisterDefault());
+}
+
+// unregister: undoes Register. UnRegisterAll leaves the provider's option values in place, so,
+// as the host's installer does, they are removed here; the option store has no delete, so the
+// subgroup's key goes where the option store keeps it (HKCU\SOFTWARE\Corvane\Options).
+int Unregister()
+{
+    int rc = 0;
+    {
+        ICVRegistrationPtr p;
+        HRESULT hr = p.CreateInstance(kProgID, nullptr, CLSCTX_INPROC_SERVER);
+        if (hr == REGDB_E_CLASSNOTREG)
+            wprintf(L"%ls is not registered: UnRegisterAll skipped\n", kProgID);
+        else
+            rc = Report(L"UnRegisterAll", SUCCEEDED(hr) ? p->UnRegisterAll() : hr);
+    }
+    const LONG lr = RegDeleteTreeW(HKEY_CURRENT_USER,
+                                   L"SOFTWARE\\Corvane\\Options\\DocumentProviders\\Hummingbird DM/PowerDocs");
+    wprintf(L"provider options %ls\n", lr == ERROR_SUCCESS         ? L"removed"
+                                       : lr == ERROR_FILE_NOT_FOUND ? L"were not set"
+                                                                    : L"could not be removed");
+    if (lr != ERROR_SUCCESS && lr != ERROR_FILE_NOT_FOUND)
+        rc = 1;
+    return RegisterModule(false) | rc;
 }
 
 // Shows, sets or removes the DMS client's "InstallPath", which tells the provider that a
@@ -690,8 +726,9 @@ struct Command
 const std::map<std::wstring, Command>& Commands()
 {
     static const std::map<std::wstring, Command> commands = {
-        {L"register", {[](const Args&) { return RegisterModule(true); }, L"register the provider and its type library"}},
-        {L"unregister", {[](const Args&) { return RegisterModule(false); }, L"remove both registrations"}},
+        {L"register", {[](const Args&) { return Register(); },
+                       L"register the provider and its type library, and enter it in the host's providers"}},
+        {L"unregister", {[](const Args&) { return Unregister(); }, L"undo all that register did"}},
         {L"dms-client", {DmsClient, L"[install <path> | remove]: show or set the DMS client's InstallPath"}},
         {L"identity", {Identity, L"name, description, version and dependencies"}},
         {L"error-description", {ErrorDescription, L"<hresult>: the text for a result code"}},
