@@ -1,6 +1,7 @@
 // The host's whole road of a save, round after round in one process, through COM: fetch a
 // document checked out, edit its local file, a silent save as a new version (GetSaveInfo, then
-// SaveDocument into the record it returned), close. Reports the time of a round, the time inside
+// SaveDocument into the record it returned), close; the version made is removed again between
+// rounds, outside the time measured. Reports the time of a round, the time inside
 // the DMS stand-in and the provider's own share of the rest, and checks that the process does
 // not grow: handles, GDI and user objects and private memory after the first rounds, and no DMS
 // object left alive. Exit code 1 when it grows.
@@ -9,6 +10,7 @@
 #include <psapi.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 
 #include "BenchSupport.h"
 #include "DmsStandInControl.h"
+#include "DmsTypes.h"
 
 _COM_SMARTPTR_TYPEDEF(ICVDocumentProvider7, __uuidof(ICVDocumentProvider7));
 
@@ -61,18 +64,44 @@ DWORD UserObjects()
     return dw;
 }
 
-Footprint Measure()
+// Kernel handles; where the system does not count them, the handle values that name one.
+DWORD Handles()
 {
-    Footprint f;
-    GetProcessHandleCount(GetCurrentProcess(), &f.handles);
-    f.gdi = GdiObjects();
-    f.user = UserObjects();
+    DWORD dw = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &dw) && dw != 0)
+        return dw;
+    DWORD dwFlags = 0;
+    for (ULONG_PTR value = 4; value <= 0x10000; value += 4)
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &dwFlags))
+            ++dw;
+    return dw;
+}
+
+// Committed private memory; where the system does not report it, the sum of the committed
+// private regions of the address space.
+SIZE_T PrivateBytes()
+{
     PROCESS_MEMORY_COUNTERS_EX counters = {};
     counters.cb = sizeof(counters);
     if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                             sizeof(counters)))
-        f.privateBytes = counters.PrivateUsage;
-    return f;
+                             sizeof(counters)) &&
+        counters.PrivateUsage != 0)
+        return counters.PrivateUsage;
+    SIZE_T total = 0;
+    MEMORY_BASIC_INFORMATION info = {};
+    for (BYTE* p = nullptr; VirtualQuery(p, &info, sizeof(info)) == sizeof(info); p += info.RegionSize)
+    {
+        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE)
+            total += info.RegionSize;
+        if (info.RegionSize == 0)
+            break;
+    }
+    return total;
+}
+
+Footprint Measure()
+{
+    return {Handles(), GdiObjects(), UserObjects(), PrivateBytes()};
 }
 
 void FreeRecord(CVDOCUMENT& doc)
@@ -93,11 +122,45 @@ bool Check(HRESULT hr, const wchar_t* pszCall, int round)
     return false;
 }
 
-// One round of the host's road; false when a call failed.
-bool Round(ICVDocumentProvider7Ptr& p, const std::wstring& id, int round)
+// Seconds spent in each step of the road: fetch, decision, save, closes.
+double g_stepSeconds[4];
+
+// Runs one step of the road, adding its time to the step's total.
+HRESULT Timed(int step, const std::function<HRESULT()>& call)
+{
+    const double t0 = bench::Now();
+    const HRESULT hr = call();
+    g_stepSeconds[step] += bench::Now() - t0;
+    return hr;
+}
+
+// Removes the version a round made, outside the round's time: the stand-in reads a document's
+// versions one by one at every lookup, so a list that grew by one version per round would make
+// every later round slower for reasons of the stand-in's own.
+void RemoveVersion(LONG lNumber, const std::wstring& strLabel)
+{
+    IApplicationPtr pApp;
+    DmsCheck(pApp.CreateInstance(CLSID_Application, nullptr, CLSCTX_INPROC_SERVER));
+    ILibrariesPtr pLibraries;
+    DmsCheck(pApp->get_Libraries(&pLibraries));
+    ILibraryPtr pLibrary;
+    DmsCheck(pLibraries->get_Item(_variant_t(kLibrary), &pLibrary));
+    IProfilePtr pProfile;
+    DmsCheck(pLibrary->GetProfile(_variant_t(lNumber, VT_I4), &pProfile));
+    IVersionsPtr pVersions;
+    DmsCheck(pProfile->get_Versions(&pVersions));
+    IVersionPtr pVersion;
+    DmsCheck(pVersions->get_Item(_variant_t(strLabel.c_str()), &pVersion));
+    DmsCheck(pVersion->Delete());
+}
+
+// One round of the host's road; false when a call failed. *pstrMade receives the label of the
+// version the round made.
+bool Round(ICVDocumentProvider7Ptr& p, const std::wstring& id, int round, std::wstring* pstrMade)
 {
     CVDOCUMENT doc = {};
-    bool ok = Check(p->GetDocument(_bstr_t(id.c_str()), GET_CHECKED_OUT, &doc), L"GetDocument", round);
+    bool ok = Check(Timed(0, [&] { return p->GetDocument(_bstr_t(id.c_str()), GET_CHECKED_OUT, &doc); }),
+                    L"GetDocument", round);
     if (ok)
     {
         const std::string edit = "edit of round " + std::to_string(round);
@@ -110,10 +173,18 @@ bool Round(ICVDocumentProvider7Ptr& p, const std::wstring& id, int round)
         original.bstrDocID = SysAllocString(doc.bstrDocID);
         original.bstrLocalFile = SysAllocString(doc.bstrLocalFile);
         long index = 1;
-        ok = ok && Check(p->GetSaveInfo(0, _bstr_t(kFormats), MASK_SILENT_NEW_VERSION, &index, &doc), L"GetSaveInfo", round);
-        ok = ok && Check(p->SaveDocument(&doc, 0), L"SaveDocument", round);
-        ok = ok && Check(p->CloseDocument(&doc, 1), L"CloseDocument", round);
-        ok = ok && Check(p->CloseDocument(&original, 0), L"CloseDocument (original)", round);
+        ok = ok && Check(Timed(1, [&] {
+                             return p->GetSaveInfo(0, _bstr_t(kFormats), MASK_SILENT_NEW_VERSION, &index, &doc);
+                         }),
+                         L"GetSaveInfo", round);
+        ok = ok && Check(Timed(2, [&] { return p->SaveDocument(&doc, 0); }), L"SaveDocument", round);
+        if (ok)
+        {
+            const std::wstring strID = doc.bstrDocID;
+            *pstrMade = strID.substr(strID.rfind(L'/') + 1);
+        }
+        ok = ok && Check(Timed(3, [&] { return p->CloseDocument(&doc, 1); }), L"CloseDocument", round);
+        ok = ok && Check(Timed(3, [&] { return p->CloseDocument(&original, 0); }), L"CloseDocument (original)", round);
         FreeRecord(original);
     }
     FreeRecord(doc);
@@ -134,6 +205,10 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
     const std::wstring id = std::wstring(L"PowerDocs://") + kLibrary + L"/" + std::to_wstring(lNumber) + L"/1";
+    // A host keeps its suite's activation-context loader loaded; the provider loads and frees it
+    // around each use. (The stand-in's runtime leaves two handles behind whenever it is unloaded,
+    // which a soak would otherwise count against the provider.)
+    const HMODULE hLoader = LoadLibraryW(L"CVActivationContextLoader.dll");
     int failed = 0;
     {
         ICVDocumentProvider7Ptr p;
@@ -153,17 +228,31 @@ int wmain(int argc, wchar_t** argv)
         for (int checkpoint : {settled, rounds / 2, rounds})
         {
             StandIn_ClearFaults();  // restarts the stand-in's time accounting
-            const double t0 = bench::Now();
+            std::fill(std::begin(g_stepSeconds), std::end(g_stepSeconds), 0.0);
+            double wall = 0;
+            double dms = 0;
             for (int r = from; r <= checkpoint; ++r)
-                failed += Round(p, id, r) ? 0 : 1;
-            const double wall = (bench::Now() - t0) / (checkpoint - from + 1);
-            const double dms = StandIn_DmsSeconds() / (checkpoint - from + 1);
+            {
+                std::wstring strMade;
+                const double t0 = bench::Now();
+                const double dDms0 = StandIn_DmsSeconds();
+                failed += Round(p, id, r, &strMade) ? 0 : 1;
+                wall += bench::Now() - t0;
+                dms += StandIn_DmsSeconds() - dDms0;
+                if (!strMade.empty())
+                    RemoveVersion(lNumber, strMade);
+            }
+            wall /= checkpoint - from + 1;
+            dms /= checkpoint - from + 1;
             last = Measure();
             if (checkpoint == settled)
                 atSettled = last;
             wprintf(L"  %5d-%-5d %8.2f %8.2f %8.2f %5.1f%% %8lu %5lu %5lu %10lu\n", from, checkpoint, wall * 1e3,
                     dms * 1e3, (wall - dms) * 1e3, 100.0 * (wall - dms) / wall, last.handles, last.gdi, last.user,
                     static_cast<unsigned long>(last.privateBytes >> 10));
+            const int n = checkpoint - from + 1;
+            wprintf(L"  %11ls fetch %.2f, decide %.2f, save %.2f, close %.2f\n", L"", g_stepSeconds[0] * 1e3 / n,
+                    g_stepSeconds[1] * 1e3 / n, g_stepSeconds[2] * 1e3 / n, g_stepSeconds[3] * 1e3 / n);
             from = checkpoint + 1;
         }
         // Growth after the first tenth: a few handles or objects may come and go with COM's own
@@ -179,6 +268,8 @@ int wmain(int argc, wchar_t** argv)
         failed += grew ? 1 : 0;
     }
     CoFreeUnusedLibraries();
+    if (hLoader)
+        FreeLibrary(hLoader);
     const LONG live = StandIn_LiveObjects();
     wprintf(L"  DMS objects alive after the provider is gone: %ld; failed rounds: %d\n", live, failed);
     CoUninitialize();

@@ -623,11 +623,9 @@ int SaveAs(const Args& args)
     {
         wprintf(L"  format     = %ld\n", index);
         rc = Report(L"SaveDocument", p->SaveDocument(&doc, 0));
-        PrintDocument(doc);
         // The host's save ends with the document closed; its local file stays.
         if (rc == 0 && HasOption(args, L"--close"))
             rc = Report(L"CloseDocument", p->CloseDocument(&doc, 1));
-        return rc;
     }
     PrintDocument(doc);
     return rc;
