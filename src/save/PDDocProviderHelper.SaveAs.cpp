@@ -8,8 +8,8 @@
 #include "dms/DmsErrors.h"
 #include "dms/DmsValues.h"
 #include "dms/PowerDocsDocInfo.h"
+#include "framework/GiveBack.h"
 #include "framework/Logging.h"
-#include "save/GiveBack.h"
 #include "save/SaveAsDlg.h"
 
 namespace {
@@ -94,11 +94,7 @@ HRESULT CPDDocProviderHelper::SaveAsVersion(CVDocNonCom& doc, IProfilePtr, IVers
             {
                 const HRESULT hr = LockVersion(pVersion);
                 if (FAILED(hr))
-                {
-                    // The check-out may have stopped after taking the profile: give it back.
-                    GiveBackStep(LOG_SITE, kSaveAsVersion, [&] { return pProfile->ReleaseDoc(); });
                     return hr;
-                }
                 bLocked = true;
             }
             else
@@ -156,10 +152,7 @@ HRESULT CPDDocProviderHelper::SaveAsVersion(CVDocNonCom& doc, IProfilePtr, IVers
             // record says checked out only when that worked.
             giveBack();
             if (FAILED(LockVersion(pNew)))
-            {
-                GiveBackStep(LOG_SITE, kSaveAsVersion, [&] { return pProfile->ReleaseDoc(); });
                 lFlags = 0;
-            }
         }
         CVDocNonCom result = doc;
         // The properties are read again from the DMS; the ID stays the one checked above.
@@ -257,11 +250,7 @@ HRESULT CPDDocProviderHelper::SaveAsNewDocument(CVDocNonCom& doc, IApplicationPt
         }
         const HRESULT hrLock = LockDocument(result.GetDocID(), LOCK_ACTION_LOCK);
         if (FAILED(hrLock))
-        {
-            // A check-out that stopped half way may still hold the profile: give it back.
             LOG_ERROR(kSaveAsNewDocument, hrLock);
-            GiveBackStep(LOG_SITE, kSaveAsNewDocument, [&] { return pProfile->ReleaseDoc(); });
-        }
         result.SetFlags(SUCCEEDED(hrLock) ? RECORD_CHECKED_OUT : 0);
         doc = result;
         return S_OK;
