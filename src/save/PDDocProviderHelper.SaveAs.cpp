@@ -173,8 +173,9 @@ HRESULT CPDDocProviderHelper::SaveAsVersion(CVDocNonCom& doc, IProfilePtr, IVers
 
 // Makes a new document in the library the dialog names, through the DMS's profile form, files it
 // in the folder chosen there and checks it out for the host's following save. A profile the
-// DMS made for a save that then fails is released and deleted again. No placeholder file is
-// made: nothing here reads one, and the host's following save writes the real content.
+// DMS made for a save that then fails is released and deleted again. A form the user cancelled
+// answers S_FALSE, one the DMS failed its failure code. No placeholder file is made: nothing
+// here reads one, and the host's following save writes the real content.
 HRESULT CPDDocProviderHelper::SaveAsNewDocument(CVDocNonCom& doc, IApplicationPtr, IProfilePtr& pProfile,
                                                 IVersionPtr& pVersion, CSaveAsDlg& dlg)
 {
@@ -202,9 +203,10 @@ HRESULT CPDDocProviderHelper::SaveAsNewDocument(CVDocNonCom& doc, IApplicationPt
         if (!pLibrary)
             return FAILED(dlg.GetLibraryLookupResult()) ? dlg.GetLibraryLookupResult() : S_FALSE;
         IProjectPtr pProject;
-        pProfile = GetProfileUsingProfileSelectForm(pLibrary, pProject, doc);
+        HRESULT hrForm = S_FALSE;
+        pProfile = GetProfileUsingProfileSelectForm(pLibrary, pProject, doc, hrForm);
         if (!pProfile)
-            return S_FALSE;
+            return FAILED(hrForm) ? hrForm : S_FALSE;  // a failed form is not a cancel
 
         if (pProject)
         {
