@@ -5,6 +5,7 @@
 
 #include "dms/DmsConstants.h"
 #include "dms/DmsValues.h"
+#include "framework/GiveBack.h"
 #include "framework/Handles.h"
 #include "framework/Logging.h"
 
@@ -126,24 +127,39 @@ bool CPDDocProviderHelper::IsDocumentLocked(IProfilePtr pProfile)
     return GetProfileLockStatus(pProfile, strOwner) != LOCK_STATE_NONE;
 }
 
+// Checks the version out: the profile is selected for editing, then the version locked. A
+// check-out is whole or not taken: when the lock fails, the selection goes back with the
+// profile's release, the way a check-in ends it, so callers have nothing to give back.
 HRESULT CPDDocProviderHelper::LockVersion(IVersionPtr pVersion)
 {
+    IProfilePtr pProfile;
+    bool bSelected = false;
+    auto releaseSelection = [&] {
+        if (bSelected)
+            GiveBackStep(LOG_SITE, L"CPDDocProviderHelper::LockVersion", [&] { return pProfile->ReleaseDoc(); });
+    };
     try
     {
-        IProfilePtr pProfile = ProfileOf(pVersion);
+        pProfile = ProfileOf(pVersion);
         short nStatus = 0;
         DmsCheck(pProfile->SelectForEdit(DMS_SELECT_FOR_CHECK_OUT, &nStatus));
         if (nStatus == 0)
             return GetReturnCode(pProfile, L"SelectForEdit failed: ", S_OK);
+        bSelected = true;
         nStatus = 0;
         DmsCheck(pVersion->LockVersionForEdit(DMS_VERSION_CHECK_OUT, &nStatus));
         if (nStatus == 0)
-            return GetReturnCode(pVersion, L"LockVersionForEdit failed: ", S_OK);
+        {
+            const HRESULT hr = GetReturnCode(pVersion, L"LockVersionForEdit failed: ", S_OK);
+            releaseSelection();
+            return hr;
+        }
         return S_OK;
     }
     catch (const _com_error& e)
     {
         LOG_ERROR(L"CPDDocProviderHelper::LockVersion", e);
+        releaseSelection();
         return e.Error();
     }
 }

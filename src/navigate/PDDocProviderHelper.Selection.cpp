@@ -9,6 +9,7 @@
 #include "dms/DmsValues.h"
 #include "dms/DocID.h"
 #include "framework/ComPtr.h"
+#include "framework/GiveBack.h"
 #include "framework/Logging.h"
 #include "local/OfflineDocIDResolver.h"
 #include "provider/ComModule.h"
@@ -174,12 +175,21 @@ HRESULT CPDDocProviderHelper::SelectDocumentEx(long lParentWnd, CStdStr strFilte
 IProfilePtr CPDDocProviderHelper::GetProfileUsingProfileSelectForm(ILibraryPtr pLibrary, IProjectPtr& pProject,
                                                                    const CVDocNonCom& doc)
 {
+    HRESULT hrForm = S_OK;
+    return GetProfileUsingProfileSelectForm(pLibrary, pProject, doc, hrForm);
+}
+
+IProfilePtr CPDDocProviderHelper::GetProfileUsingProfileSelectForm(ILibraryPtr pLibrary, IProjectPtr& pProject,
+                                                                   const CVDocNonCom& doc, HRESULT& hrForm)
+{
+    // Every way out without a profile is the user's cancel unless a DMS call failed.
+    hrForm = S_FALSE;
+    IProfilePtr pProfile;
     try
     {
         if (!pLibrary)
             _com_issue_error(E_POINTER);
         const _variant_t vAppID(m_strAppID.c_str());
-        IProfilePtr pProfile;
         if (IsDM6Installed())
         {
             IDM6LibraryFormsPtr pForms(pLibrary);
@@ -221,6 +231,7 @@ IProfilePtr CPDDocProviderHelper::GetProfileUsingProfileSelectForm(ILibraryPtr p
                 if (bOK == VARIANT_FALSE || !pMade)
                     return nullptr;
                 // This form fills the profile itself: its columns are not set here.
+                hrForm = S_OK;
                 return IProfilePtr(pMade);
             }
             DmsCheck(pLibrary->NewProfile(DMS_NEW_PROFILE_FORM, vAppID, &pProfile));
@@ -230,18 +241,34 @@ IProfilePtr CPDDocProviderHelper::GetProfileUsingProfileSelectForm(ILibraryPtr p
         SetProfileColumns(pProfile, doc);
         VARIANT_BOOL bOK = VARIANT_FALSE;
         DmsCheck(pProfile->FinishForm(DMS_FINISH_FORM, &bOK));
-        return bOK == VARIANT_FALSE ? nullptr : pProfile;
+        if (bOK == VARIANT_FALSE)
+            return nullptr;
+        hrForm = S_OK;
+        return pProfile;
     }
     catch (const _com_error& e)
     {
         LOG_ERROR(L"CPDDocProviderHelper::GetProfileUsingProfileSelectForm", e);
-        return nullptr;
+        hrForm = FAILED(e.Error()) ? e.Error() : E_FAIL;
     }
     catch (...)
     {
         LOG_ERROR(L"CPDDocProviderHelper::GetProfileUsingProfileSelectForm", L"Caught unknown error");
-        return nullptr;
+        hrForm = E_FAIL;
     }
+    // A profile that the form already stored (and may have filed) before the failure is deleted
+    // again: the caller never sees it, so nothing else would.
+    if (pProfile)
+        GiveBackStep(LOG_SITE, L"CPDDocProviderHelper::GetProfileUsingProfileSelectForm", [&] {
+            long lNumber = 0;
+            DmsCheck(pProfile->get_DocNumber(&lNumber));
+            if (lNumber == 0)
+                return S_OK;  // never stored
+            short nStatus = 0;
+            DmsCheck(pProfile->DeleteDocument(DMS_DELETE_DOCUMENT, &nStatus));
+            return nStatus != 0 ? S_OK : E_FAIL;
+        });
+    return nullptr;
 }
 
 void CPDDocProviderHelper::SetProfileColumns(IProfilePtr pProfile, const CVDocNonCom& doc)

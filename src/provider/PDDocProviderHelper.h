@@ -105,6 +105,10 @@ public:
     HRESULT SaveAsVersion(CVDocNonCom& doc, IProfilePtr pProfile, IVersionPtr pVersion, const CSaveAsDlg& dlg);
     HRESULT SaveDocumentAsAttachment(IProfilePtr pProfile, IVersionPtr pVersion, const CSaveAsDlg& dlg,
                                      CVDocNonCom& doc);
+    // The profile form of a new document, telling a cancel from a failure: hrForm is S_OK with
+    // the new profile, S_FALSE when the user cancelled, a failure code when the DMS failed.
+    IProfilePtr GetProfileUsingProfileSelectForm(ILibraryPtr pLibrary, IProjectPtr& pProject, const CVDocNonCom& doc,
+                                                 HRESULT& hrForm);
 
     // The window that GetSaveInfo shows its dialog in. Without one, only a silent save works:
     // a save that needs the dialog answers E_UNEXPECTED.

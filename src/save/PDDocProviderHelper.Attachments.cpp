@@ -10,10 +10,10 @@
 #include "dms/DmsValues.h"
 #include "dms/DocID.h"
 #include "dms/PowerDocsDocInfo.h"
+#include "framework/GiveBack.h"
 #include "framework/Logging.h"
 #include "local/FileReplace.h"
 #include "local/TempFiles.h"
-#include "save/GiveBack.h"
 #include "save/SaveAsDlg.h"
 
 namespace {
@@ -198,10 +198,7 @@ HRESULT CPDDocProviderHelper::SaveDocumentAsAttachment(IProfilePtr pProfile, IVe
                 bSelected = false;
                 const HRESULT hr = LockVersion(pAttachment);
                 if (FAILED(hr))
-                {
-                    GiveBackStep(LOG_SITE, kSaveAsAttachment, [&] { return pProfile->ReleaseDoc(); });
                     return fail(hr);
-                }
                 bLocked = true;
             }
         }
@@ -219,10 +216,7 @@ HRESULT CPDDocProviderHelper::SaveDocumentAsAttachment(IProfilePtr pProfile, IVe
             {
                 const HRESULT hr = LockVersion(pAttachment);
                 if (FAILED(hr))
-                {
-                    GiveBackStep(LOG_SITE, kSaveAsAttachment, [&] { return pProfile->ReleaseDoc(); });
                     return hr;
-                }
                 bLocked = true;
             }
             else if (!bHeld)

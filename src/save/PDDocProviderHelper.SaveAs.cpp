@@ -8,8 +8,8 @@
 #include "dms/DmsErrors.h"
 #include "dms/DmsValues.h"
 #include "dms/PowerDocsDocInfo.h"
+#include "framework/GiveBack.h"
 #include "framework/Logging.h"
-#include "save/GiveBack.h"
 #include "save/SaveAsDlg.h"
 
 namespace {
@@ -94,11 +94,7 @@ HRESULT CPDDocProviderHelper::SaveAsVersion(CVDocNonCom& doc, IProfilePtr, IVers
             {
                 const HRESULT hr = LockVersion(pVersion);
                 if (FAILED(hr))
-                {
-                    // The check-out may have stopped after taking the profile: give it back.
-                    GiveBackStep(LOG_SITE, kSaveAsVersion, [&] { return pProfile->ReleaseDoc(); });
                     return hr;
-                }
                 bLocked = true;
             }
             else
@@ -156,10 +152,7 @@ HRESULT CPDDocProviderHelper::SaveAsVersion(CVDocNonCom& doc, IProfilePtr, IVers
             // record says checked out only when that worked.
             giveBack();
             if (FAILED(LockVersion(pNew)))
-            {
-                GiveBackStep(LOG_SITE, kSaveAsVersion, [&] { return pProfile->ReleaseDoc(); });
                 lFlags = 0;
-            }
         }
         CVDocNonCom result = doc;
         // The properties are read again from the DMS; the ID stays the one checked above.
@@ -180,8 +173,9 @@ HRESULT CPDDocProviderHelper::SaveAsVersion(CVDocNonCom& doc, IProfilePtr, IVers
 
 // Makes a new document in the library the dialog names, through the DMS's profile form, files it
 // in the folder chosen there and checks it out for the host's following save. A profile the
-// DMS made for a save that then fails is released and deleted again. No placeholder file is
-// made: nothing here reads one, and the host's following save writes the real content.
+// DMS made for a save that then fails is released and deleted again. A form the user cancelled
+// answers S_FALSE, one the DMS failed its failure code. No placeholder file is made: nothing
+// here reads one, and the host's following save writes the real content.
 HRESULT CPDDocProviderHelper::SaveAsNewDocument(CVDocNonCom& doc, IApplicationPtr, IProfilePtr& pProfile,
                                                 IVersionPtr& pVersion, CSaveAsDlg& dlg)
 {
@@ -209,9 +203,10 @@ HRESULT CPDDocProviderHelper::SaveAsNewDocument(CVDocNonCom& doc, IApplicationPt
         if (!pLibrary)
             return FAILED(dlg.GetLibraryLookupResult()) ? dlg.GetLibraryLookupResult() : S_FALSE;
         IProjectPtr pProject;
-        pProfile = GetProfileUsingProfileSelectForm(pLibrary, pProject, doc);
+        HRESULT hrForm = S_FALSE;
+        pProfile = GetProfileUsingProfileSelectForm(pLibrary, pProject, doc, hrForm);
         if (!pProfile)
-            return S_FALSE;
+            return FAILED(hrForm) ? hrForm : S_FALSE;  // a failed form is not a cancel
 
         if (pProject)
         {
@@ -257,11 +252,7 @@ HRESULT CPDDocProviderHelper::SaveAsNewDocument(CVDocNonCom& doc, IApplicationPt
         }
         const HRESULT hrLock = LockDocument(result.GetDocID(), LOCK_ACTION_LOCK);
         if (FAILED(hrLock))
-        {
-            // A check-out that stopped half way may still hold the profile: give it back.
             LOG_ERROR(kSaveAsNewDocument, hrLock);
-            GiveBackStep(LOG_SITE, kSaveAsNewDocument, [&] { return pProfile->ReleaseDoc(); });
-        }
         result.SetFlags(SUCCEEDED(hrLock) ? RECORD_CHECKED_OUT : 0);
         doc = result;
         return S_OK;

@@ -121,20 +121,26 @@ TEST_F(ImportDocumentTest, MakesVersionOneWithTheFileAndTheFixedProfile)
     }
 }
 
-TEST_F(ImportDocumentTest, ContentOfEverySizeComesBackAndAMissingFileMakesNothing)
+TEST_F(ImportDocumentTest, ContentOfEverySizeComesBackOnBothClientsAndAMissingFileMakesNothing)
 {
-    std::string big(1u << 20, '\0');
+    std::string big(50u << 20, '\0');
     for (size_t i = 0; i < big.size(); ++i)
         big[i] = static_cast<char>(i * 7919 >> 3);
-    for (const std::string& content : {std::string(), std::string(1, 'x'), big})
+    for (const size_t size : {size_t(0), size_t(1), size_t(1) << 20, big.size()})
     {
+        const std::string content = big.substr(0, size);
         ASSERT_TRUE(WriteFileBytes(m_strFile, content));
-        HostDocument host;
-        ASSERT_EQ(S_OK, Import(host, L"Sized", 1)) << content.size();
-        EXPECT_TRUE(ReadFileBytes(host.LocalFile()) == content) << content.size() << " bytes";
-        DeleteFileW(host.LocalFile().c_str());
-        ASSERT_EQ(S_OK, m_pProvider->LockDocument(host.doc.bstrDocID, 2));
+        for (const wchar_t* version : {L"5.3", L"6.0"})
+        {
+            ASSERT_EQ(S_OK, StandIn_Install(version));
+            HostDocument host;
+            ASSERT_EQ(S_OK, Import(host, L"Sized", 1)) << size << " bytes on " << version[0];
+            EXPECT_TRUE(ReadFileBytes(host.LocalFile()) == content) << size << " bytes on " << version[0];
+            DeleteFileW(host.LocalFile().c_str());
+            ASSERT_EQ(S_OK, m_pProvider->LockDocument(host.doc.bstrDocID, 2));
+        }
     }
+    ASSERT_EQ(S_OK, StandIn_Install(L"5.3"));
 
     DeleteFileW(m_strFile.c_str());
     StandIn_ClearFaults();

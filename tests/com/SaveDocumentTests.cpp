@@ -235,4 +235,38 @@ TEST_F(SaveDocumentTest, NoEditIsLostWhenAnyDmsCallFails)
     EXPECT_GT(injected, 40);
 }
 
+// Two users in two processes: while one holds the document checked out, the other's save (a
+// separate cvhost process) gets a failure code, and neither the holder's saved content nor the
+// other user's file changes.
+TEST_F(SaveDocumentTest, AnotherUsersSaveFromAnotherProcessIsRefused)
+{
+    const std::wstring cvhost = testing_support::ProgramFolder() + L"\\cvhost.exe";
+    const std::wstring id = std::wstring(Id(m_lDoc, L"1"));
+    const std::wstring bobsFile = m_strEdit + L".bob";
+    ASSERT_TRUE(WriteFileBytes(bobsFile, "bob's edit"));
+    for (const wchar_t* version : {L"5.3", L"6.0"})
+    {
+        const bool bDM6 = version[0] == L'6';
+        Install(version);
+        HostDocument mine;
+        ASSERT_EQ(S_OK, m_pProvider->GetDocument(Id(m_lDoc, L"1"), 2, &mine.doc)) << bDM6;
+        DeleteFileW(mine.LocalFile().c_str());
+        const std::string aliceEdit = std::string("alice's edit on ") + (bDM6 ? "DM 6" : "DM 5");
+        ASSERT_TRUE(WriteFileBytes(m_strEdit, aliceEdit));
+        ASSERT_EQ(S_OK, Save(true)) << bDM6;
+
+        SetEnvironmentVariableW(L"DMS_STANDIN_USER", L"bob");
+        const int rc = testing_support::RunProgram(L"\"" + cvhost + L"\" save " + id + L" \"" + bobsFile + L"\"");
+        StandIn_SetProcessUser(L"alice");
+        EXPECT_EQ(1, rc) << "cvhost answers 1 for a failure code: " << bDM6;
+        EXPECT_EQ(aliceEdit, Stored(bDM6)) << bDM6;
+        EXPECT_EQ("bob's edit", ReadFileBytes(bobsFile)) << bDM6;
+        std::wstring owner;
+        EXPECT_EQ(1, LockState(m_lDoc, &owner)) << bDM6;
+        EXPECT_EQ(L"alice", owner);
+        EXPECT_EQ(S_OK, m_pProvider->LockDocument(Id(m_lDoc, L"1"), 2)) << bDM6;
+    }
+    DeleteFileW(bobsFile.c_str());
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
-// Helpers of the creating routines of a save: one step of giving back what a save took, and the
-// placeholder file that lives only as long as the save needs it.
+// Helpers of the routines that take DMS objects and must give them back on failure (check-outs,
+// saves): one step of giving back, and the placeholder file that lives only as long as a save
+// needs it.
 #include <windows.h>
 
 #include <comdef.h>
