@@ -1,6 +1,5 @@
-// The DMS stand-in's own promises that the provider's tests do not reach (yet): locks seen
-// between two processes, call counts and times, sub-versions and attachments, history, and
-// installation as a client. Everything else of it is tested through the provider.
+// The DMS stand-in's own promises that the provider's tests do not reach: call counts and
+// times, and installation as a client. Everything else of it is tested through the provider.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -8,7 +7,6 @@
 
 #include <map>
 #include <memory>
-#include <regex>
 #include <sstream>
 #include <string>
 
@@ -17,9 +15,6 @@
 #include "TestSupport.h"
 
 namespace {
-
-using testing_support::ReadFileBytes;
-using testing_support::WriteFileBytes;
 
 using testing_support::ScopedRegValue;
 using DispatchPtr = _com_ptr_t<_com_IIID<IDispatch, &IID_IDispatch>>;
@@ -65,62 +60,6 @@ IProfilePtr OpenProfile(const wchar_t* pszLibrary, LONG lNumber)
     return spProfile;
 }
 
-IVersionPtr OpenVersion(const wchar_t* pszLibrary, LONG lNumber, const wchar_t* pszLabel)
-{
-    IVersionsPtr spVersions;
-    DmsCheck(OpenProfile(pszLibrary, lNumber)->get_Versions(&spVersions));
-    IVersionPtr spVersion;
-    DmsCheck(spVersions->get_Item(_variant_t(pszLabel), &spVersion));
-    return spVersion;
-}
-
-_variant_t ColumnValue(const IProfilePtr& spProfile, const wchar_t* pszColumn)
-{
-    IColumnsPtr spColumns;
-    DmsCheck(spProfile->get_Columns(&spColumns));
-    IColumnPtr spColumn;
-    DmsCheck(spColumns->get_Item(_variant_t(pszColumn), &spColumn));
-    _variant_t vValue;
-    DmsCheck(spColumn->get_Value(&vValue));
-    return vValue;
-}
-
-LONG CheckLocked(const IProfilePtr& spProfile)
-{
-    return static_cast<LONG>(ColumnValue(spProfile, L"%CheckLocked"));
-}
-
-// Element 4 of "%GetProfileLockInfo", or a marker when the value is not such an array.
-std::wstring LockOwner(const IProfilePtr& spProfile)
-{
-    _variant_t vInfo = ColumnValue(spProfile, L"%GetProfileLockInfo");
-    if (V_VT(&vInfo) != (VT_ARRAY | VT_BSTR) || SafeArrayGetDim(V_ARRAY(&vInfo)) != 1)
-        return L"<not a one-dimensional string array>";
-    LONG lLower = 0, lUpper = 0;
-    SafeArrayGetLBound(V_ARRAY(&vInfo), 1, &lLower);
-    SafeArrayGetUBound(V_ARRAY(&vInfo), 1, &lUpper);
-    if (lUpper - lLower + 1 < 5)
-        return L"<fewer than five elements>";
-    BSTR bstrOwner = nullptr;
-    LONG lIndex = lLower + 4;
-    SafeArrayGetElement(V_ARRAY(&vInfo), &lIndex, &bstrOwner);
-    return ToString(bstrOwner);
-}
-
-std::wstring Label(const IVersionPtr& spVersion)
-{
-    BSTR bstr = nullptr;
-    DmsCheck(spVersion->get_Label(&bstr));
-    return ToString(bstr);
-}
-
-std::wstring FilePath(const IVersionPtr& spVersion)
-{
-    BSTR bstr = nullptr;
-    DmsCheck(spVersion->get_FilePath(&bstr));
-    return ToString(bstr);
-}
-
 template <class Ptr>
 LONG ErrorNumber(const Ptr& sp)
 {
@@ -128,22 +67,6 @@ LONG ErrorNumber(const Ptr& sp)
     LONG lError = -1;
     DmsCheck(spError->get_ErrorNumber(&lError));
     return lError;
-}
-
-std::wstring ServerFile(const wchar_t* pszLibrary, LONG lNumber, const wchar_t* pszLabel)
-{
-    wchar_t sz[MAX_PATH] = {};
-    return SUCCEEDED(StandIn_ServerFilePath(pszLibrary, lNumber, pszLabel, sz, MAX_PATH)) ? sz : L"<none>";
-}
-
-// Runs dmsadmin.exe with the given arguments as another DMS user; returns its exit code.
-int RunAdminAs(const wchar_t* pszUser, const std::wstring& strArguments)
-{
-    SetEnvironmentVariableW(L"DMS_STANDIN_USER", pszUser);
-    const int rc = testing_support::RunProgram(L"\"" + testing_support::ProgramFolder() + L"\\dmsadmin.exe\" " +
-                                               strArguments);
-    SetEnvironmentVariableW(L"DMS_STANDIN_USER", nullptr);
-    return rc;
 }
 
 HRESULT CallStandInDllCanUnloadNow()
@@ -154,7 +77,7 @@ HRESULT CallStandInDllCanUnloadNow()
 }
 
 // Installs the stand-in as a DM 5 client over an empty catalog with library LIB (document
-// "Budget plan": versions 1, 2, sub-version 2A and attachment PDF; document "Notes") and
+// "Budget plan": versions 1, 2, sub-version 2A and attachment PDF) and
 // library OTHER; the client's registry values are put back afterwards.
 class DmsStandIn : public ::testing::Test
 {
@@ -175,7 +98,6 @@ protected:
         ASSERT_EQ(S_OK, StandIn_AddVersion(L"LIB", m_lBudget, L"2", "two", 3, L"Second draft"));
         ASSERT_EQ(S_OK, StandIn_AddVersion(L"LIB", m_lBudget, L"2A", "two A", 5, L"Reviewed"));
         ASSERT_EQ(S_OK, StandIn_AddVersion(L"LIB", m_lBudget, L"PDF", "%PDF", 4, L"Printed"));
-        ASSERT_EQ(S_OK, StandIn_AddDocument(L"LIB", L"Notes", L"TEXT", "notes", 5, &m_lNotes));
     }
 
     void TearDown() override
@@ -194,46 +116,7 @@ protected:
     ScopedRegValue m_shadowDrive{HKEY_LOCAL_MACHINE, kShadowDriveKey, L"Drive"};
     ScopedRegValue m_localPath{HKEY_CURRENT_USER, kSettingsKey, L"LocalPath"};
     LONG m_lBudget = 0;
-    LONG m_lNotes = 0;
 };
-
-TEST_F(DmsStandIn, TwoProcessesAsTwoUsersSeeEachOthersLocks)
-{
-    const std::wstring strBudget = L"LIB " + std::to_wstring(m_lBudget);
-    const std::wstring strNotes = L"LIB " + std::to_wstring(m_lNotes);
-
-    // Another user checks the budget out in a process of its own.
-    ASSERT_EQ(0, RunAdminAs(L"OTHER", L"checkout " + strBudget));
-    IProfilePtr spBudget = OpenProfile(L"LIB", m_lBudget);
-    EXPECT_EQ(1, CheckLocked(spBudget));
-    EXPECT_EQ(L"OTHER", LockOwner(spBudget));
-    EXPECT_EQ(2, RunAdminAs(L"OTHER", L"lockstate " + strBudget));
-
-    // This user can neither take nor lock nor unlock it.
-    IVersionPtr spVersion = OpenVersion(L"LIB", m_lBudget, L"2");
-    short nStatus = -1;
-    DmsCheck(spBudget->SelectForEdit(0x23, &nStatus));
-    EXPECT_EQ(0, nStatus);
-    DmsCheck(spVersion->LockVersionForEdit(3, &nStatus));
-    EXPECT_EQ(0, nStatus);
-    EXPECT_EQ(4, ErrorNumber(spVersion));
-    DmsCheck(spVersion->UnlockVersion(3, &nStatus));
-    EXPECT_EQ(0, nStatus);
-    EXPECT_EQ(9, ErrorNumber(spVersion));
-    EXPECT_EQ(1, CheckLocked(spBudget));
-
-    // This user's lock on the notes is seen by the other process the other way round.
-    IProfilePtr spNotes = OpenProfile(L"LIB", m_lNotes);
-    DmsCheck(OpenVersion(L"LIB", m_lNotes, L"1")->LockVersionForEdit(3, &nStatus));
-    EXPECT_EQ(1, nStatus);
-    EXPECT_EQ(2, CheckLocked(spNotes));
-    EXPECT_EQ(L"DEMO", LockOwner(spNotes));
-    EXPECT_EQ(1, RunAdminAs(L"OTHER", L"lockstate " + strNotes));
-
-    ASSERT_EQ(0, RunAdminAs(L"OTHER", L"checkin " + strBudget));
-    EXPECT_EQ(0, CheckLocked(spBudget));
-    EXPECT_EQ(L"", LockOwner(spBudget));
-}
 
 // What a benchmark reads to tell the DMS's share of an operation: calls by method, creations
 // and error reads included, and the time spent inside them, both cleared with the faults.
@@ -287,80 +170,6 @@ TEST_F(DmsStandIn, CountsAndTimesEachCallUntilCleared)
     EXPECT_EQ(0, StandIn_TotalCalls());
     BSTR bstrCleared = StandIn_CallStatistics();
     EXPECT_EQ(L"", ToString(bstrCleared));
-}
-
-TEST_F(DmsStandIn, NewVersionsSubversionsAndAttachmentsFollowTheirSource)
-{
-    IVersionPtr spTwo = OpenVersion(L"LIB", m_lBudget, L"2");
-    IVersionPtr spThree;
-    DmsCheck(spTwo->NewVersion(3, _bstr_t(L"Third"), _variant_t(L"AUTHOR"), _variant_t(L"TYPIST"), 10, 10, &spThree));
-    EXPECT_EQ(L"3", Label(spThree));
-    EXPECT_EQ("", ReadFileBytes(ServerFile(L"LIB", m_lBudget, L"3"))) << "a new version's content comes by upload";
-    BSTR bstr = nullptr;
-    DmsCheck(spThree->get_Comment(&bstr));
-    EXPECT_EQ(L"Third", ToString(bstr));
-    DmsCheck(spThree->get_Author(&bstr));
-    EXPECT_EQ(L"AUTHOR", ToString(bstr));
-
-    IVersionPtr spSub;
-    DmsCheck(spTwo->NewSubversion(3, _bstr_t(L""), _variant_t(), _variant_t(), 10, 10, &spSub));
-    EXPECT_EQ(L"2B", Label(spSub)) << "2A exists already";
-
-    // A version whose permission is withdrawn refuses, with the rights error.
-    ASSERT_EQ(S_OK, StandIn_SetVersionRights(L"LIB", m_lBudget, L"1", FALSE, TRUE));
-    IVersionPtr spOne = OpenVersion(L"LIB", m_lBudget, L"1");
-    VARIANT_BOOL bCan = VARIANT_TRUE;
-    DmsCheck(spOne->get_CanNewVersion(&bCan));
-    EXPECT_EQ(VARIANT_FALSE, bCan);
-    IVersionPtr spRefused;
-    EXPECT_EQ(E_ACCESSDENIED, spOne->NewVersion(3, _bstr_t(L""), _variant_t(), _variant_t(), 10, 10, &spRefused));
-    EXPECT_EQ(4, ErrorNumber(spOne));
-
-    // Attachments: a label taken answers S_FALSE; a new label makes an attachment from the file.
-    IProfilePtr spProfile = OpenProfile(L"LIB", m_lBudget);
-    IVersionPtr spAttachment;
-    EXPECT_EQ(S_FALSE, spProfile->NewAttachment(3, _bstr_t(L""), _variant_t(), _variant_t(), _variant_t(L"pdf"),
-                                                _variant_t(L""), &spAttachment));
-    EXPECT_FALSE(spAttachment);
-    const std::wstring strSource = FilePath(spTwo) + L".source";
-    ASSERT_TRUE(WriteFileBytes(strSource, "attached text"));
-    DmsCheck(spProfile->NewAttachment(3, _bstr_t(strSource.c_str()), _variant_t(), _variant_t(), _variant_t(L"TXT"),
-                                      _variant_t(L""), &spAttachment));
-    DeleteFileW(strSource.c_str());
-    ASSERT_TRUE(spAttachment);
-    EXPECT_EQ(L"TXT", Label(spAttachment));
-    EXPECT_EQ("attached text", ReadFileBytes(ServerFile(L"LIB", m_lBudget, L"TXT")));
-
-    // Deleting an attachment removes only that version.
-    DmsCheck(spAttachment->Delete());
-    IVersionsPtr spVersions;
-    DmsCheck(spProfile->get_Versions(&spVersions));
-    LONG lCount = 0;
-    DmsCheck(spVersions->get_Count(&lCount));
-    EXPECT_EQ(6, lCount);
-}
-
-TEST_F(DmsStandIn, HistoryEventsAreRecordedPerProfile)
-{
-    IHistoryEventPtr spEvent;
-    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_HistoryEvent, nullptr, kAllServerContexts, IID_IHistoryEvent,
-                                     reinterpret_cast<void**>(&spEvent)));
-    DmsCheck(spEvent->put_Number1(3));
-    DmsCheck(spEvent->put_Number2(4));
-    DmsCheck(spEvent->put_Text(_variant_t(L"from the host")));
-    DmsCheck(spEvent->put_UserName(_variant_t(L"DEMO")));
-    IProfilePtr spProfile = OpenProfile(L"LIB", m_lBudget);
-    DmsCheck(spProfile->AddHistory(_variant_t(L"Launch document"), spEvent));
-
-    LONG lCount = 0;
-    DmsCheck(spProfile->get_HistoryCount(&lCount));
-    ASSERT_EQ(1, lCount);
-    BSTR bstrEntry = nullptr;
-    DmsCheck(OpenProfile(L"LIB", m_lBudget)->GetHistoryEntry(1, &bstrEntry));
-    EXPECT_EQ(L"Launch document\tfrom the host\t3\t4\tDEMO", ToString(bstrEntry));
-    EXPECT_EQ(DISP_E_BADINDEX, spProfile->GetHistoryEntry(2, &bstrEntry));
-    DmsCheck(OpenProfile(L"LIB", m_lNotes)->get_HistoryCount(&lCount));
-    EXPECT_EQ(0, lCount);
 }
 
 TEST_F(DmsStandIn, InstallsAsAClientAndRegistersThroughRegsvr32)
