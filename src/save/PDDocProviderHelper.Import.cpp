@@ -9,6 +9,7 @@
 #include "dms/AppWrapper.h"
 #include "dms/DmsConstants.h"
 #include "dms/DmsValues.h"
+#include "framework/GiveBack.h"
 #include "framework/Logging.h"
 #include "local/FileReplace.h"
 
@@ -42,28 +43,6 @@ CStdStr ImportFormOf(ILibraryPtr pLibrary)
             return TextOf(pForm, &IForm::get_Name);
     }
     return DMS_IMPORT_FORM;
-}
-
-// Runs one step that gives back what the import took; a failure is logged and the next step
-// still runs.
-template <class Step>
-void GiveBack(Step step)
-{
-    HRESULT hr;
-    try
-    {
-        hr = step();
-    }
-    catch (const _com_error& e)
-    {
-        hr = e.Error();
-    }
-    catch (...)
-    {
-        hr = E_FAIL;
-    }
-    if (FAILED(hr))
-        LOG_ERROR(kImportDocument, FormatHResult(hr));
 }
 
 }  // namespace
@@ -122,8 +101,8 @@ HRESULT CPDDocProviderHelper::ImportDocument(CVDocNonCom& doc, short nFlags)
     auto discard = [&] {
         if (!bMade)
             return;
-        GiveBack([&] { return pProfile->ReleaseDoc(); });
-        GiveBack([&] {
+        GiveBackStep(LOG_SITE, kImportDocument, [&] { return pProfile->ReleaseDoc(); });
+        GiveBackStep(LOG_SITE, kImportDocument, [&] {
             short nStatus = 0;
             DmsCheck(pProfile->DeleteDocument(DMS_DELETE_DOCUMENT, &nStatus));
             return nStatus ? S_OK : GetReturnCode(pProfile, L"ImportDocument - DeleteDocument failed:", E_FAIL);
@@ -199,11 +178,11 @@ HRESULT CPDDocProviderHelper::ImportDocument(CVDocNonCom& doc, short nFlags)
         // The content is stored and the document complete: a failure to give it back is logged
         // and does not undo the import.
         bMade = false;
-        GiveBack([&] {
+        GiveBackStep(LOG_SITE, kImportDocument, [&] {
             short nStatus = 0;
             return pVersion->UnlockVersion(DMS_OF_NORMAL, &nStatus);
         });
-        GiveBack([&] { return pProfile->ReleaseDoc(); });
+        GiveBackStep(LOG_SITE, kImportDocument, [&] { return pProfile->ReleaseDoc(); });
     }
     catch (...)
     {

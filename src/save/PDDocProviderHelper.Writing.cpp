@@ -6,6 +6,7 @@
 #include "dms/DmsConstants.h"
 #include "dms/DmsErrors.h"
 #include "dms/DmsValues.h"
+#include "framework/GiveBack.h"
 #include "framework/Logging.h"
 #include "local/FileReplace.h"
 
@@ -13,33 +14,17 @@ namespace {
 
 const wchar_t kSaveDocument[] = L"CPDDocProviderHelper::SaveDocument";
 
-// Runs one step of giving back what a save took. A step that fails is logged and the giving
-// back goes on, so that one refusal does not keep the rest; the first failure is remembered.
+// Gives back what a save took, step after step: a step that fails is logged and the giving back
+// goes on, so that one refusal does not keep the rest; the first failure is remembered.
 class CGiveBack
 {
 public:
     template <class Step>
     HRESULT Run(Step step)
     {
-        HRESULT hr;
-        try
-        {
-            hr = step();
-        }
-        catch (const _com_error& e)
-        {
-            hr = e.Error();
-        }
-        catch (...)
-        {
-            hr = E_FAIL;
-        }
-        if (FAILED(hr))
-        {
-            LOG_ERROR(kSaveDocument, FormatHResult(hr));
-            if (SUCCEEDED(m_hrFirstFailure))
-                m_hrFirstFailure = hr;
-        }
+        const HRESULT hr = GiveBackStep(LOG_SITE, kSaveDocument, step);
+        if (FAILED(hr) && SUCCEEDED(m_hrFirstFailure))
+            m_hrFirstFailure = hr;
         return hr;
     }
 
