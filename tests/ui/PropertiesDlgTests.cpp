@@ -6,13 +6,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <map>
 #include <string>
-#include <thread>
 
+#include "DialogDriving.h"
 #include "DmsStandInControl.h"
 #include "TestSupport.h"
 #include "provider/PDDocProviderHelper.h"
@@ -22,36 +21,10 @@
 namespace {
 
 using testing_support::ScopedRegValue;
-
-// Leave this program's windows unmanaged, as the Save As tests do: without a window manager
-// Wine waits for one on every hidden window.
-const bool g_bUnmanagedWindows = [] {
-    const wchar_t kValue[] = L"N";
-    return RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\ui_tests.exe\\X11 Driver", L"Managed",
-                           REG_SZ, kValue, sizeof(kValue)) == ERROR_SUCCESS;
-}();
+using namespace dialog_driving;
 
 const wchar_t kOptionsKey[] = L"SOFTWARE\\Corvane\\Options";
 const wchar_t kProviderKey[] = L"SOFTWARE\\Corvane\\Options\\DocumentProviders\\Hummingbird DM/PowerDocs";
-
-BOOL CALLBACK FindVisibleDialog(HWND hWnd, LPARAM lParam)
-{
-    wchar_t szClass[16] = {};
-    GetClassNameW(hWnd, szClass, ARRAYSIZE(szClass));
-    if (wcscmp(szClass, L"#32770") == 0 && IsWindowVisible(hWnd))
-    {
-        *reinterpret_cast<HWND*>(lParam) = hWnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-std::wstring Text(HWND hWnd)
-{
-    wchar_t sz[512] = {};
-    GetWindowTextW(hWnd, sz, ARRAYSIZE(sz));
-    return sz;
-}
 
 // Presses a key in the dialog of a thread as a user would: at the window that has the focus.
 void PressKey(DWORD dwThread, HWND hDlg, WPARAM vk)
@@ -130,37 +103,15 @@ protected:
     }
 
     // Runs show on this thread while a second thread looks at the dialog (into *pSeen) and
-    // presses the key; the dialog is cancelled by the test if it does not close.
-    void Drive(const std::function<void()>& show, WPARAM vk, Seen* pSeen = nullptr)
+    // presses the key.
+    static void Drive(const std::function<void()>& show, WPARAM vk, Seen* pSeen = nullptr)
     {
         const DWORD dwThread = GetCurrentThreadId();
-        std::atomic<bool> bShown{false};
-        bool bForced = false;
-        std::thread driver([&] {
-            HWND hDlg = nullptr;
-            for (int i = 0; i < 4000 && !hDlg && !bShown; ++i)
-            {
-                EnumThreadWindows(dwThread, FindVisibleDialog, reinterpret_cast<LPARAM>(&hDlg));
-                if (!hDlg)
-                    Sleep(2);
-            }
-            if (!hDlg)
-                return;
+        DriveDialog(show, [&](HWND hDlg) {
             if (pSeen)
                 *pSeen = Look(hDlg);
             PressKey(dwThread, hDlg, vk);
-            for (int i = 0; i < 1000 && IsWindow(hDlg); ++i)
-                Sleep(2);
-            if (IsWindow(hDlg))
-            {
-                bForced = true;
-                PostMessageW(hDlg, WM_COMMAND, IDCANCEL, 0);
-            }
         });
-        show();
-        bShown = true;
-        driver.join();
-        EXPECT_FALSE(bForced) << "the key did not close the dialog";
     }
 
     ScopedRegValue m_programLocation;
@@ -217,33 +168,6 @@ TEST_F(PropertiesDlgTest, EnterIsOkAndEscapeIsCancel)
         Drive([&] { nResult = dlg.DoModal(m_hHost); }, vk);
         EXPECT_EQ(vk == VK_RETURN ? IDOK : IDCANCEL, nResult);
     }
-}
-
-// The process's GDI objects; Wine answers GetGuiResources with 0, so there the live objects
-// are counted by handle index.
-DWORD GdiObjectCount()
-{
-    DWORD dwCount = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (dwCount != 0)
-        return dwCount;
-    for (ULONG_PTR index = 1; index <= 0xFFFF; ++index)
-        if (GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0)
-            ++dwCount;
-    return dwCount;
-}
-
-BOOL CALLBACK CountWindows(HWND hWnd, LPARAM lParam)
-{
-    ++*reinterpret_cast<int*>(lParam);
-    EnumChildWindows(hWnd, CountWindows, lParam);
-    return TRUE;
-}
-
-int ThreadWindowCount()
-{
-    int nCount = 0;
-    EnumThreadWindows(GetCurrentThreadId(), CountWindows, reinterpret_cast<LPARAM>(&nCount));
-    return nCount;
 }
 
 TEST_F(PropertiesDlgTest, TwoHundredOpeningsLeakNoWindowGdiOrComObject)

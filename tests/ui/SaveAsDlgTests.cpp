@@ -7,12 +7,11 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 
+#include "DialogDriving.h"
 #include "DmsStandInControl.h"
 #include "TestSupport.h"
 #include "dms/AppWrapper.h"
@@ -24,66 +23,11 @@
 namespace {
 
 using testing_support::ScopedRegValue;
-
-// Without a window manager (Xvfb), Wine waits two seconds for one to withdraw each hidden
-// window it believes managed; this program's windows are left unmanaged instead. Set before
-// the display driver starts, which reads it once per process.
-const bool g_bUnmanagedWindows = [] {
-    const wchar_t kValue[] = L"N";
-    return RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\ui_tests.exe\\X11 Driver", L"Managed",
-                           REG_SZ, kValue, sizeof(kValue)) == ERROR_SUCCESS;
-}();
+using namespace dialog_driving;
 
 const wchar_t kFormats[] = L"Word Document (*.doc)|*.doc|Rich Text (*.rtf)|*.rtf|Plain Text (*.txt)|*.txt";
 const wchar_t kOptionsKey[] = L"SOFTWARE\\Corvane\\Options";
 const wchar_t kMessagingKey[] = L"SOFTWARE\\Corvane\\StandIns\\Messaging";
-
-// ---- operating the dialog from outside its message loop ----
-
-BOOL CALLBACK FindVisibleDialog(HWND hWnd, LPARAM lParam)
-{
-    wchar_t szClass[16] = {};
-    GetClassNameW(hWnd, szClass, ARRAYSIZE(szClass));
-    if (wcscmp(szClass, L"#32770") == 0 && IsWindowVisible(hWnd))
-    {
-        *reinterpret_cast<HWND*>(lParam) = hWnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindDialogOfThread(DWORD dwThreadId)
-{
-    HWND hFound = nullptr;
-    EnumThreadWindows(dwThreadId, FindVisibleDialog, reinterpret_cast<LPARAM>(&hFound));
-    return hFound;
-}
-
-void Click(HWND hDlg, int nID)
-{
-    SendMessageW(GetDlgItem(hDlg, nID), BM_CLICK, 0, 0);
-}
-
-// Types text into an edit field key by key, replacing what it held.
-void Type(HWND hEdit, const std::wstring& strText)
-{
-    SendMessageW(hEdit, EM_SETSEL, 0, -1);
-    SendMessageW(hEdit, WM_CHAR, VK_BACK, 0);
-    for (wchar_t ch : strText)
-        SendMessageW(hEdit, WM_CHAR, ch, 0);
-}
-
-std::wstring Text(HWND hWnd)
-{
-    wchar_t sz[512] = {};
-    GetWindowTextW(hWnd, sz, ARRAYSIZE(sz));
-    return sz;
-}
-
-bool Enabled(HWND hDlg, int nID)
-{
-    return IsWindowEnabled(GetDlgItem(hDlg, nID)) != FALSE;
-}
 
 // The list of the hosted Save As Type control; null when no control is hosted.
 HWND FileTypeList(HWND hDlg)
@@ -122,44 +66,6 @@ std::string EnabledChoices(HWND hDlg)
         if (Enabled(hDlg, ids[i]))
             s += char('1' + i);
     return s;
-}
-
-// Runs show, which opens a dialog modally on this thread, while operate acts on the dialog's
-// window from a second thread. operate must end the dialog; if it does not within seconds, the
-// dialog is cancelled and *pbForced is set.
-void DriveDialog(const std::function<void()>& show, const std::function<void(HWND)>& operate,
-                 bool* pbForced = nullptr)
-{
-    const DWORD dwThread = GetCurrentThreadId();
-    std::atomic<bool> bClosed{false};
-    bool bForced = false;
-    std::thread driver([&] {
-        HWND hDlg = nullptr;
-        for (int i = 0; i < 4000 && !hDlg && !bClosed; ++i)
-        {
-            hDlg = FindDialogOfThread(dwThread);
-            if (!hDlg)
-                Sleep(5);
-        }
-        if (!hDlg)
-            return;
-        if (operate)
-            operate(hDlg);
-        for (int i = 0; i < 1000 && IsWindow(hDlg); ++i)
-            Sleep(5);
-        if (IsWindow(hDlg))
-        {
-            bForced = true;
-            PostMessageW(hDlg, WM_COMMAND, IDCANCEL, 0);
-        }
-    });
-    show();
-    bClosed = true;
-    driver.join();
-    if (pbForced)
-        *pbForced = bForced;
-    else
-        EXPECT_FALSE(bForced) << "the dialog had to be cancelled by the test";
 }
 
 // Shows dlg modally on this thread, owned by hHost, while operate acts on its window.
@@ -601,49 +507,6 @@ TEST_F(SaveAsDlgTest, WithoutTheControlTheDialogStillDecidesAndHelpKeepsItOpen)
     EXPECT_EQ(2, dlg.GetFormatIndex());
     long lIndex = 2;
     EXPECT_EQ(L"rtf", dlg.GetSaveExtension(kFormats, &lIndex, L"doc"));
-}
-
-// The process's GDI objects. Wine answers GetGuiResources with 0; there every live object
-// is found by the index in the low word of its handle (a handle whose high word is 0 names
-// whatever object lives at that index).
-DWORD GdiObjectCount()
-{
-    DWORD dwCount = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (dwCount != 0)
-        return dwCount;
-    for (ULONG_PTR index = 1; index <= 0xFFFF; ++index)
-        if (GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0)
-            ++dwCount;
-    return dwCount;
-}
-
-BOOL CALLBACK CountWindow(HWND, LPARAM lParam)
-{
-    ++*reinterpret_cast<int*>(lParam);
-    return TRUE;
-}
-
-BOOL CALLBACK CountWindowAndChildren(HWND hWnd, LPARAM lParam)
-{
-    ++*reinterpret_cast<int*>(lParam);
-    EnumChildWindows(hWnd, CountWindow, lParam);
-    return TRUE;
-}
-
-// Counts the top-level windows of this thread and all their descendants.
-int ThreadWindowCount()
-{
-    int nCount = 0;
-    EnumThreadWindows(GetCurrentThreadId(), CountWindowAndChildren, reinterpret_cast<LPARAM>(&nCount));
-    return nCount;
-}
-
-// The process's user objects; where Wine answers 0, the windows of this thread (the only user
-// objects the dialog makes).
-DWORD UserObjectCount()
-{
-    DWORD dwCount = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
-    return dwCount != 0 ? dwCount : static_cast<DWORD>(ThreadWindowCount());
 }
 
 // The save decision with its real dialog: what the user picks is what the DMS gets.
