@@ -126,4 +126,29 @@ BSTR __cdecl StandIn_ListHistory(const wchar_t* pszLibrary, LONG lDocNumber);
 
 #ifdef __cplusplus
 }
+
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Every call the stand-in counted since the faults were last cleared, as (method, call number)
+// pairs: the points at which a test injects a fault, one run at a time.
+inline std::vector<std::pair<std::wstring, LONG>> StandIn_EachCountedCall()
+{
+    std::vector<std::pair<std::wstring, LONG>> calls;
+    BSTR bstr = StandIn_CallStatistics();
+    std::wistringstream lines(bstr ? bstr : L"");
+    SysFreeString(bstr);
+    for (std::wstring line; std::getline(lines, line);)
+    {
+        const size_t nTab = line.find(L'\t');
+        if (nTab == std::wstring::npos)
+            continue;
+        const LONG lCount = std::stol(line.substr(nTab + 1));
+        for (LONG n = 1; n <= lCount; ++n)
+            calls.emplace_back(line.substr(0, nTab), n);
+    }
+    return calls;
+}
 #endif

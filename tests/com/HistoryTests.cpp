@@ -68,27 +68,22 @@ TEST_F(HistoryTest, DmsFailuresLeaveNoEntryAndNoObject)
 {
     StandIn_ClearFaults();
     ASSERT_EQ(S_OK, Add(3, 1, 2, L"app"));
-    BSTR bstrStats = StandIn_CallStatistics();
-    std::wistringstream lines(bstrStats ? bstrStats : L"");
-    SysFreeString(bstrStats);
-    std::vector<std::pair<std::wstring, LONG>> calls;
-    for (std::wstring line; std::getline(lines, line);)
-        calls.emplace_back(line.substr(0, line.find(L'\t')), _wtol(line.c_str() + line.find(L'\t') + 1));
+    const auto calls = StandIn_EachCountedCall();
     ASSERT_GT(calls.size(), 3u);
     const LONG lLive = StandIn_LiveObjects();
     for (const auto& call : calls)
-        for (LONG at = 1; at <= call.second; ++at)
-        {
-            const std::string where = std::string(call.first.begin(), call.first.end()) + " at " + std::to_string(at);
-            const size_t nBefore = History().size();
-            ASSERT_EQ(S_OK, StandIn_InjectFault(call.first.c_str(), E_FAIL, 0, at, FALSE));
-            const HRESULT hr = Add(3, 1, 2, L"app");
-            StandIn_ClearFaults();
-            const size_t nAfter = History().size();
-            EXPECT_FALSE(SUCCEEDED(hr) && nAfter == nBefore) << "success without an entry: " << where;
-            EXPECT_TRUE(nAfter == nBefore || (SUCCEEDED(hr) && nAfter == nBefore + 1)) << where;
-            EXPECT_EQ(lLive, StandIn_LiveObjects()) << where;
-        }
+    {
+        const LONG at = call.second;
+        const std::string where = std::string(call.first.begin(), call.first.end()) + " at " + std::to_string(at);
+        const size_t nBefore = History().size();
+        ASSERT_EQ(S_OK, StandIn_InjectFault(call.first.c_str(), E_FAIL, 0, at, FALSE));
+        const HRESULT hr = Add(3, 1, 2, L"app");
+        StandIn_ClearFaults();
+        const size_t nAfter = History().size();
+        EXPECT_FALSE(SUCCEEDED(hr) && nAfter == nBefore) << "success without an entry: " << where;
+        EXPECT_TRUE(nAfter == nBefore || (SUCCEEDED(hr) && nAfter == nBefore + 1)) << where;
+        EXPECT_EQ(lLive, StandIn_LiveObjects()) << where;
+    }
 }
 
 TEST_F(HistoryTest, CustomCommandsOtherThanZeroShowNothing)
