@@ -179,12 +179,10 @@ struct HandFetch
     double copy = 0;
 };
 
-// Finds the version, fetches it into the DMS's cache and copies the cached file once: the least
-// a client must do to hand a document's file out.
-inline HandFetch FetchByHand(const wchar_t* pszLibrary, LONG lNumber, const std::wstring& target)
+// A document's profile as a client opens it by hand: a new application object, the library by
+// name, the profile by number (the calls every by-hand figure counts).
+inline IProfilePtr OpenProfileByHand(const wchar_t* pszLibrary, LONG lNumber)
 {
-    HandFetch result;
-    const double t0 = Now();
     IApplicationPtr pApp;
     DmsCheck(pApp.CreateInstance(CLSID_Application, nullptr, CLSCTX_INPROC_SERVER));
     ILibrariesPtr pLibraries;
@@ -193,10 +191,26 @@ inline HandFetch FetchByHand(const wchar_t* pszLibrary, LONG lNumber, const std:
     DmsCheck(pLibraries->get_Item(_variant_t(pszLibrary), &pLibrary));
     IProfilePtr pProfile;
     DmsCheck(pLibrary->GetProfile(_variant_t(lNumber, VT_I4), &pProfile));
+    return pProfile;
+}
+
+// One version of a profile, by label.
+inline IVersionPtr VersionByHand(IProfilePtr pProfile, const wchar_t* pszLabel)
+{
     IVersionsPtr pVersions;
     DmsCheck(pProfile->get_Versions(&pVersions));
     IVersionPtr pVersion;
-    DmsCheck(pVersions->get_Item(_variant_t(L"1"), &pVersion));
+    DmsCheck(pVersions->get_Item(_variant_t(pszLabel), &pVersion));
+    return pVersion;
+}
+
+// Finds the version, fetches it into the DMS's cache and copies the cached file once: the least
+// a client must do to hand a document's file out.
+inline HandFetch FetchByHand(const wchar_t* pszLibrary, LONG lNumber, const std::wstring& target)
+{
+    HandFetch result;
+    const double t0 = Now();
+    IVersionPtr pVersion = VersionByHand(OpenProfileByHand(pszLibrary, lNumber), L"1");
     DmsCheck(pVersion->Fetch(0));
     _bstr_t bstrPath;
     DmsCheck(pVersion->get_FilePath(bstrPath.GetAddress()));

@@ -53,18 +53,8 @@ Sample SaveByHand(LONG lNumber, const std::wstring& file)
 {
     StandIn_ClearFaults();
     const double t0 = bench::Now();
-    IApplicationPtr pApp;
-    DmsCheck(pApp.CreateInstance(CLSID_Application, nullptr, CLSCTX_INPROC_SERVER));
-    ILibrariesPtr pLibraries;
-    DmsCheck(pApp->get_Libraries(&pLibraries));
-    ILibraryPtr pLibrary;
-    DmsCheck(pLibraries->get_Item(_variant_t(kLibrary), &pLibrary));
-    IProfilePtr pProfile;
-    DmsCheck(pLibrary->GetProfile(_variant_t(lNumber, VT_I4), &pProfile));
-    IVersionsPtr pVersions;
-    DmsCheck(pProfile->get_Versions(&pVersions));
-    IVersionPtr pVersion;
-    DmsCheck(pVersions->get_Item(_variant_t(L"1"), &pVersion));
+    IProfilePtr pProfile = bench::OpenProfileByHand(kLibrary, lNumber);
+    IVersionPtr pVersion = bench::VersionByHand(pProfile, L"1");
     short nStatus = 0;
     DmsCheck(pVersion->LockVersionForEdit(0, &nStatus));
     _bstr_t bstrPath;

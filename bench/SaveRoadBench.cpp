@@ -139,19 +139,7 @@ HRESULT Timed(int step, const std::function<HRESULT()>& call)
 // every later round slower for reasons of the stand-in's own.
 void RemoveVersion(LONG lNumber, const std::wstring& strLabel)
 {
-    IApplicationPtr pApp;
-    DmsCheck(pApp.CreateInstance(CLSID_Application, nullptr, CLSCTX_INPROC_SERVER));
-    ILibrariesPtr pLibraries;
-    DmsCheck(pApp->get_Libraries(&pLibraries));
-    ILibraryPtr pLibrary;
-    DmsCheck(pLibraries->get_Item(_variant_t(kLibrary), &pLibrary));
-    IProfilePtr pProfile;
-    DmsCheck(pLibrary->GetProfile(_variant_t(lNumber, VT_I4), &pProfile));
-    IVersionsPtr pVersions;
-    DmsCheck(pProfile->get_Versions(&pVersions));
-    IVersionPtr pVersion;
-    DmsCheck(pVersions->get_Item(_variant_t(strLabel.c_str()), &pVersion));
-    DmsCheck(pVersion->Delete());
+    DmsCheck(bench::VersionByHand(bench::OpenProfileByHand(kLibrary, lNumber), strLabel.c_str())->Delete());
 }
 
 // One round of the host's road; false when a call failed. *pstrMade receives the label of the

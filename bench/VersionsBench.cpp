@@ -63,14 +63,7 @@ Sample ListByHand(const wchar_t* pszLibrary, LONG lNumber)
 {
     StandIn_ClearFaults();
     const double t0 = bench::Now();
-    IApplicationPtr pApp;
-    DmsCheck(pApp.CreateInstance(CLSID_Application, nullptr, CLSCTX_INPROC_SERVER));
-    ILibrariesPtr pLibraries;
-    DmsCheck(pApp->get_Libraries(&pLibraries));
-    ILibraryPtr pLibrary;
-    DmsCheck(pLibraries->get_Item(_variant_t(pszLibrary), &pLibrary));
-    IProfilePtr pProfile;
-    DmsCheck(pLibrary->GetProfile(_variant_t(lNumber, VT_I4), &pProfile));
+    IProfilePtr pProfile = bench::OpenProfileByHand(pszLibrary, lNumber);
     IVersionsPtr pVersions;
     DmsCheck(pProfile->get_Versions(&pVersions));
     long lCount = 0;

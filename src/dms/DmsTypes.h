@@ -1,7 +1,9 @@
 #pragma once
 // Smart pointers for the DMS client's automation interfaces. Calling through an empty pointer
 // raises _com_error(E_POINTER); DmsCheck turns a failed call's HRESULT into a raised
-// _com_error, so that every DMS failure reaches the operation's boundary as an exception.
+// CDmsFailure (a _com_error that knows the call's file and line), so that every DMS failure
+// reaches the operation's boundary as an exception. The other two ways the DMS reports a
+// failure are checked in dms/DmsCall.h.
 #include <windows.h>
 #include <comdef.h>
 
@@ -33,10 +35,51 @@ _COM_SMARTPTR_TYPEDEF(IForm, __uuidof(IForm));
 _COM_SMARTPTR_TYPEDEF(IApplications, __uuidof(IApplications));
 _COM_SMARTPTR_TYPEDEF(IApplicationEntry, __uuidof(IApplicationEntry));
 
-// Raises the HRESULT of a failed DMS call as a _com_error; passes success codes through.
-inline HRESULT DmsCheck(HRESULT hr)
+// Where a DMS call stands in the source: the file (without folder) and the line.
+struct DmsCallSite
+{
+    const wchar_t* pszFile;
+    int nLine;
+};
+#define DMS_CALL_WIDEN_(text) L##text
+#define DMS_CALL_WIDEN(text) DMS_CALL_WIDEN_(text)
+#define DMS_CALL_SITE (::DmsCallSite{::DmsFileNameOf(DMS_CALL_WIDEN(__FILE__)), __LINE__})
+
+constexpr const wchar_t* DmsFileNameOf(const wchar_t* pszPath)
+{
+    const wchar_t* pszName = pszPath;
+    for (const wchar_t* p = pszPath; *p; ++p)
+        if (*p == L'/' || *p == L'\\')
+            pszName = p + 1;
+    return pszName;
+}
+
+// A DMS call that failed: the code to answer, the DMS's error number (0 when it gave none) and
+// the site of the call.
+class CDmsFailure : public _com_error
+{
+public:
+    // bRaised: the call itself answered the failure (rather than an error number or a status).
+    CDmsFailure(HRESULT hr, long lDmsError, const DmsCallSite& site, bool bRaised)
+        : _com_error(hr), m_lDmsError(lDmsError), m_site(site), m_bRaised(bRaised)
+    {
+    }
+    long DmsError() const { return m_lDmsError; }
+    const DmsCallSite& Site() const { return m_site; }
+    bool Raised() const { return m_bRaised; }
+
+private:
+    long m_lDmsError;
+    DmsCallSite m_site;
+    bool m_bRaised;
+};
+
+// Raises the HRESULT of a failed DMS call as a CDmsFailure at the call's site; passes success
+// codes through.
+inline HRESULT DmsRaise(HRESULT hr, const DmsCallSite& site)
 {
     if (FAILED(hr))
-        _com_issue_error(hr);
+        throw CDmsFailure(hr, 0, site, true);
     return hr;
 }
+#define DmsCheck(hr) ::DmsRaise((hr), DMS_CALL_SITE)

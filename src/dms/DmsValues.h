@@ -1,6 +1,9 @@
 #pragma once
 // Reading values out of DMS objects: texts, named profile columns, a version's profile, label
 // and file, a profile's library name. Each raises _com_error on a DMS failure or a missing object.
+#include <corvane/QuendrelResults.h>
+
+#include "dms/DmsCall.h"
 #include "dms/DmsTypes.h"
 #include "framework/StdStr.h"
 
@@ -24,6 +27,19 @@ inline _variant_t ReadColumn(IColumnsPtr pColumns, const wchar_t* pszName)
     return vValue;
 }
 
+// One named column's value of a profile, read with every step checked for an error number as
+// well: for values that must not be guessed.
+inline _variant_t CheckedColumn(IProfilePtr pProfile, const wchar_t* pszName)
+{
+    IColumnsPtr pColumns;
+    DmsCheckNumber(pProfile, pProfile->get_Columns(&pColumns));
+    IColumnPtr pColumn;
+    DmsCheckNumber(pColumns, pColumns->get_Item(_variant_t(pszName), &pColumn));
+    _variant_t vValue;
+    DmsCheckNumber(pColumn, pColumn->get_Value(&vValue));
+    return vValue;
+}
+
 // The profile's columns collection; raises when it is missing.
 inline IColumnsPtr ColumnsOf(IProfilePtr pProfile)
 {
@@ -44,14 +60,15 @@ inline IProfilePtr ProfileOf(IVersionPtr pVersion)
     return pProfile;
 }
 
-// A text property of a DMS object, read through its getter.
+// A text property of a DMS object, read through its getter; an error number the object records
+// with it is a failure.
 template <class Ptr, class Interface>
 CStdStr TextOf(const Ptr& pObject, HRESULT (STDMETHODCALLTYPE Interface::*get)(BSTR*))
 {
     if (!pObject)
         _com_issue_error(E_POINTER);
     _bstr_t bstr;
-    DmsCheck((pObject->*get)(bstr.GetAddress()));
+    DmsCheckNumber(pObject, (pObject->*get)(bstr.GetAddress()));
     return DmsText(bstr);
 }
 
@@ -70,10 +87,13 @@ inline CStdStr VersionLabelOf(IVersionPtr pVersion)
     return TextOf(pVersion, &IVersion::get_Label);
 }
 
-// The path of the version's file in the DMS's local cache.
+// The path of the version's file in the DMS's local cache; raises when the DMS names none.
 inline CStdStr VersionFilePathOf(IVersionPtr pVersion)
 {
-    return TextOf(pVersion, &IVersion::get_FilePath);
+    CStdStr strPath = TextOf(pVersion, &IVersion::get_FilePath);
+    if (strPath.empty())
+        DmsCheck(E_PD_CANNOT_RETRIEVE_FILE);
+    return strPath;
 }
 
 // The name of the library that holds the profile.

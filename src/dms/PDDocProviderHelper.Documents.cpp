@@ -15,15 +15,14 @@
 #include "local/DocIDResolver.h"
 #include "local/OfflineDocIDResolver.h"
 #include "local/TempFiles.h"
+#include "local/FileReplace.h"
+#include "framework/TakeGuard.h"
+#include "dms/DmsCall.h"
 
 
 namespace {
 
-bool FileExists(const CStdStr& strPath)
-{
-    DWORD dwAttributes = GetFileAttributesW(strPath.c_str());
-    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
+const wchar_t kCloseDocument[] = L"CPDDocProviderHelper::CloseDocument";
 
 // Brings the version's file into the DMS's local cache, retrying once after clearing the
 // parent window. False when the DMS reported an error twice.
@@ -177,68 +176,48 @@ HRESULT CPDDocProviderHelper::CloseDocument(CVDocNonCom& doc, long lFlags)
 {
     if (!m_bInstalled)
         return E_PD_NOT_INSTALLED;
-    // A check-out that the host asks to give back is never reported closed while it may still be
-    // held: every release step is tried even when one before it failed, the first failure is the
-    // answer, and the host's local file is then kept.
-    HRESULT hrRelease = S_OK;
-    auto attempt = [&](auto step) {
-        HRESULT hr;
-        try
-        {
-            hr = step();
-        }
-        catch (const _com_error& e)
-        {
-            hr = e.Error();
-        }
-        if (FAILED(hr))
-        {
-            LOG_ERROR(L"CPDDocProviderHelper::CloseDocument", FormatHResult(hr));
-            if (SUCCEEDED(hrRelease))
-                hrRelease = hr;
-        }
-    };
     try
     {
         const CStdStr strLocal = doc.GetLocalFile();
         IVersionPtr pVersion = GetVersion(doc.GetDocID());
         if (!pVersion)
             return E_DOCUMENT_NOT_FOUND;
-        if (doc.GetFlags() == RECORD_CHECKED_OUT)
+        // A check-out that the host asks to give back is never reported closed while it may
+        // still be held; the host's local file is then kept.
+        if ((doc.GetFlags() & RECORD_CHECKED_OUT) != 0)
         {
-            if (IsDM6Installed())
-            {
-                attempt([&] { return UnlockVersion(pVersion); });
-                // A failed unlock may have stopped before the release: give the document back.
-                if (FAILED(hrRelease))
-                    attempt([&] { return ProfileOf(pVersion)->ReleaseDoc(); });
-            }
-            else
-            {
-                IProfilePtr pProfile;
-                attempt([&] {
-                    pProfile = ProfileOf(pVersion);
-                    CDispatchPtr pResult;
-                    return pProfile->PutLocalFile(0, 0, _bstr_t(strLocal.c_str()), 0, &pResult);
-                });
-                attempt([&] { return (pProfile ? pProfile : ProfileOf(pVersion))->ReleaseDoc(); });
-                attempt([&] {
-                    short nStatus = 0;
-                    return pVersion->UnlockVersion(DMS_OF_NORMAL, &nStatus);
-                });
-            }
+            const HRESULT hr = IsDM6Installed() ? UnlockVersion(pVersion) : CheckInDm5(pVersion, strLocal);
+            if (FAILED(hr))
+                return hr;
         }
-        if (FAILED(hrRelease))
-            return hrRelease;
         if ((lFlags & CLOSE_KEEP_FILE) == 0)
             DeleteFileW(strLocal.c_str());
         return S_OK;
     }
     catch (...)
     {
-        LOG_ERROR(L"CPDDocProviderHelper::CloseDocument", L"Caught unknown error");
-        return FAILED(hrRelease) ? hrRelease : E_FAIL;
+        return CaughtFailure(kCloseDocument);
     }
+}
+
+// Gives back a DM 5 check-out: the local file's place, the profile, the version's lock. Every
+// step is tried even when one before it failed; the first failure is the answer.
+HRESULT CPDDocProviderHelper::CheckInDm5(IVersionPtr pVersion, const CStdStr& strLocal)
+{
+    CTakeGuard guard(kCloseDocument);
+    guard.Took(L"the version's lock", [=] {
+        short nStatus = 0;
+        return DmsCheck(pVersion->UnlockVersion(DMS_OF_NORMAL, &nStatus));
+    });
+    IProfilePtr pProfile = ProfileOf(pVersion);
+    guard.Took(L"the profile", [=] { return DmsCheckNumber(pProfile, pProfile->ReleaseDoc()); });
+    guard.Took(L"the local file's place", [=] {
+        CDispatchPtr pResult;
+        return DmsCheckNumber(pProfile, pProfile->PutLocalFile(0, 0, _bstr_t(strLocal.c_str()), 0, &pResult));
+    });
+    const HRESULT hr = guard.GiveBackAll();
+    guard.Commit();
+    return hr;
 }
 
 bool CPDDocProviderHelper::PopulateDocumentProperties(CVDocNonCom& doc, IVersionPtr pVersion, int nOffline)

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include <corvane/QuendrelResults.h>
+
 #include "dms/DmsValues.h"
 #include "framework/Logging.h"
 
@@ -22,7 +24,10 @@ bool CPowerDocsDocInfo::Populate(IVersionPtr pVersion)
         IProfilePtr pProfile = ProfileOf(pVersion);
         const CStdStr strLibrary = LibraryNameOf(pProfile);
         long lNumber = 0;
-        DmsCheck(pProfile->get_DocNumber(&lNumber));
+        DmsCheckNumber(pProfile, pProfile->get_DocNumber(&lNumber));
+        // A DMS that answers without a value names no document: never an ID of nothing.
+        if (strLibrary.empty() || lNumber <= 0)
+            _com_issue_error(E_PD_NO_DOCUMENT_FOR_ID);
         const CStdStr strLabel = VersionLabelOf(pVersion);
         m_strLibraryName = strLibrary;
         m_lDocNumber = lNumber;

@@ -13,6 +13,21 @@ bool ReadIdentity(const CStdStr& strPath, BY_HANDLE_FILE_INFORMATION& info)
 
 }  // namespace
 
+bool FileExists(const CStdStr& strPath)
+{
+    const DWORD dwAttributes = GetFileAttributesW(strPath.c_str());
+    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+CStdStr FileExtensionOf(const CStdStr& strPath)
+{
+    const size_t nDot = strPath.find_last_of(L'.');
+    const size_t nSeparator = strPath.find_last_of(L"\\/");
+    if (nDot == CStdStr::npos || (nSeparator != CStdStr::npos && nDot < nSeparator))
+        return CStdStr();
+    return strPath.substr(nDot + 1);
+}
+
 HRESULT LastErrorAsHResult()
 {
     const DWORD dwError = GetLastError();
@@ -47,4 +62,46 @@ HRESULT ReplaceFileContent(const CStdStr& strSource, const CStdStr& strTarget)
         return hr;
     }
     return S_OK;
+}
+
+HRESULT ReplaceFileKeepingOld(const CStdStr& strSource, const CStdStr& strTarget, CStdStr& strKept)
+{
+    strKept.clear();
+    if (IsSameFile(strSource, strTarget))
+        return S_FALSE;
+    const CStdStr strTemporary = strTarget + CStdStr::Format(L".%lx.saving", GetCurrentProcessId());
+    if (!CopyFileW(strSource.c_str(), strTemporary.c_str(), FALSE))
+    {
+        const HRESULT hr = LastErrorAsHResult();
+        DeleteFileW(strTemporary.c_str());
+        return hr;
+    }
+    SetFileAttributesW(strTemporary.c_str(), FILE_ATTRIBUTE_NORMAL);
+    // Between the two moves the target is missing, never partly written: a reader then takes
+    // the content from where the target's came from.
+    const CStdStr strAside = strTarget + CStdStr::Format(L".%lx.kept", GetCurrentProcessId());
+    const bool bHadTarget = FileExists(strTarget);
+    if (bHadTarget && !MoveFileExW(strTarget.c_str(), strAside.c_str(), MOVEFILE_REPLACE_EXISTING))
+    {
+        const HRESULT hr = LastErrorAsHResult();
+        DeleteFileW(strTemporary.c_str());
+        return hr;
+    }
+    if (!MoveFileExW(strTemporary.c_str(), strTarget.c_str(), MOVEFILE_REPLACE_EXISTING))
+    {
+        const HRESULT hr = LastErrorAsHResult();
+        DeleteFileW(strTemporary.c_str());
+        PutBackKeptFile(bHadTarget ? strAside : CStdStr(), strTarget);
+        return hr;
+    }
+    if (bHadTarget)
+        strKept = strAside;
+    return S_OK;
+}
+
+HRESULT PutBackKeptFile(const CStdStr& strKept, const CStdStr& strTarget)
+{
+    if (strKept.empty())
+        return DeleteFileW(strTarget.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND ? S_OK : LastErrorAsHResult();
+    return MoveFileExW(strKept.c_str(), strTarget.c_str(), MOVEFILE_REPLACE_EXISTING) ? S_OK : LastErrorAsHResult();
 }

@@ -5,9 +5,10 @@
 
 #include "dms/DmsConstants.h"
 #include "dms/DmsValues.h"
-#include "framework/GiveBack.h"
+#include "dms/DmsCall.h"
 #include "framework/Handles.h"
 #include "framework/Logging.h"
+#include "framework/TakeGuard.h"
 
 
 namespace {
@@ -16,6 +17,9 @@ namespace {
 const wchar_t kCheckLocked[] = L"%CheckLocked";
 const wchar_t kLockInfo[] = L"%GetProfileLockInfo";
 const LONG kOwnerIndex = 4;
+
+const wchar_t kLockVersion[] = L"CPDDocProviderHelper::LockVersion";
+const wchar_t kUnlockVersion[] = L"CPDDocProviderHelper::UnlockVersion";
 
 // Reads the owner out of the lock-info array (element 4 of a one-dimensional BSTR array).
 CStdStr OwnerFromLockInfo(const VARIANT& vInfo)
@@ -121,6 +125,21 @@ long CPDDocProviderHelper::GetProfileLockStatus(IProfilePtr pProfile, CStdStr& s
     }
 }
 
+long CPDDocProviderHelper::CheckedLockState(IProfilePtr pProfile)
+{
+    _variant_t vValue = CheckedColumn(pProfile, kCheckLocked);
+    // A state the DMS left empty is no state: guessing "not locked" could give back a check-out.
+    if (vValue.vt == VT_EMPTY || vValue.vt == VT_NULL)
+        DmsCheck(E_PD_INVALID_STATE);
+    vValue.ChangeType(VT_I4);
+    switch (vValue.lVal)
+    {
+    case DMS_CHECK_LOCKED_CURRENT_USER: return LOCK_STATE_CURRENT_USER;
+    case DMS_CHECK_LOCKED_OTHER_USER: return LOCK_STATE_OTHER_USER;
+    default: return LOCK_STATE_NONE;
+    }
+}
+
 bool CPDDocProviderHelper::IsDocumentLocked(IProfilePtr pProfile)
 {
     CStdStr strOwner;
@@ -128,58 +147,54 @@ bool CPDDocProviderHelper::IsDocumentLocked(IProfilePtr pProfile)
 }
 
 // Checks the version out: the profile is selected for editing, then the version locked. A
-// check-out is whole or not taken: when the lock fails, the selection goes back with the
-// profile's release, the way a check-in ends it, so callers have nothing to give back.
+// check-out is whole or not taken: when the lock is refused, in whichever way, the selection
+// goes back with the profile's release, so callers have nothing to give back.
 HRESULT CPDDocProviderHelper::LockVersion(IVersionPtr pVersion)
 {
-    IProfilePtr pProfile;
-    bool bSelected = false;
-    auto releaseSelection = [&] {
-        if (bSelected)
-            GiveBackStep(LOG_SITE, L"CPDDocProviderHelper::LockVersion", [&] { return pProfile->ReleaseDoc(); });
-    };
+    CTakeGuard guard(kLockVersion);
     try
     {
-        pProfile = ProfileOf(pVersion);
+        IProfilePtr pProfile = ProfileOf(pVersion);
         short nStatus = 0;
-        DmsCheck(pProfile->SelectForEdit(DMS_SELECT_FOR_CHECK_OUT, &nStatus));
-        if (nStatus == 0)
-            return GetReturnCode(pProfile, L"SelectForEdit failed: ", S_OK);
-        bSelected = true;
+        DmsCheckStatus(pProfile, pProfile->SelectForEdit(DMS_SELECT_FOR_CHECK_OUT, &nStatus), nStatus,
+                       E_PD_SAVE_FAILED);
+        guard.Took(L"the profile", [=] { return DmsCheckNumber(pProfile, pProfile->ReleaseDoc()); });
         nStatus = 0;
-        DmsCheck(pVersion->LockVersionForEdit(DMS_VERSION_CHECK_OUT, &nStatus));
-        if (nStatus == 0)
-        {
-            const HRESULT hr = GetReturnCode(pVersion, L"LockVersionForEdit failed: ", S_OK);
-            releaseSelection();
-            return hr;
-        }
+        DmsCheckStatus(pVersion, pVersion->LockVersionForEdit(DMS_VERSION_CHECK_OUT, &nStatus), nStatus,
+                       E_PD_SAVE_FAILED);
+        guard.Commit();
         return S_OK;
     }
-    catch (const _com_error& e)
+    catch (...)
     {
-        LOG_ERROR(L"CPDDocProviderHelper::LockVersion", e);
-        releaseSelection();
-        return e.Error();
+        return CaughtFailure(kLockVersion);
     }
 }
 
+// Checks the version in. The profile goes back even when the unlock failed; the answer is then
+// the unlock's failure.
 HRESULT CPDDocProviderHelper::UnlockVersion(IVersionPtr pVersion)
 {
+    HRESULT hrUnlock = S_OK;
     try
     {
         short nStatus = 0;
-        DmsCheck(pVersion->UnlockVersion(DMS_VERSION_CHECK_OUT, &nStatus));
-        if (nStatus == 0)
-            GetReturnCode(pVersion, L"UnlockVersion failed: ", S_OK);
-        // The profile goes back even when the unlock failed.
-        IProfilePtr pProfile = ProfileOf(pVersion);
-        return pProfile->ReleaseDoc();
+        DmsCheckStatus(pVersion, pVersion->UnlockVersion(DMS_VERSION_CHECK_OUT, &nStatus), nStatus, E_PD_SAVE_FAILED);
     }
-    catch (const _com_error& e)
+    catch (...)
     {
-        LOG_ERROR(L"CPDDocProviderHelper::UnlockVersion", e);
-        return e.Error();
+        hrUnlock = CaughtFailure(kUnlockVersion);
+    }
+    try
+    {
+        IProfilePtr pProfile = ProfileOf(pVersion);
+        DmsCheckNumber(pProfile, pProfile->ReleaseDoc());
+        return hrUnlock;
+    }
+    catch (...)
+    {
+        const HRESULT hrRelease = CaughtFailure(kUnlockVersion);
+        return FAILED(hrUnlock) ? hrUnlock : hrRelease;
     }
 }
 
@@ -187,7 +202,7 @@ HRESULT CPDDocProviderHelper::xxLockProfile(IProfilePtr pProfile)
 {
     short nStatus = 0;
     DmsCheck(pProfile->SelectForEdit(DMS_SELECT_FOR_CHECK_OUT, &nStatus));
-    return nStatus != 0 ? S_OK : GetReturnCode(pProfile, L"LockProfile failed: ", S_OK);
+    return nStatus != 0 ? S_OK : GetReturnCode(pProfile, L"LockProfile failed: ", E_PD_SAVE_FAILED);
 }
 
 HRESULT CPDDocProviderHelper::xxLockProfileAndDoc(IProfilePtr)

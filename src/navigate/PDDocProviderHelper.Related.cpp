@@ -11,38 +11,20 @@
 #include "dms/DmsConstants.h"
 #include "dms/DmsValues.h"
 #include "dms/DocID.h"
+#include "framework/GiveBack.h"
 #include "framework/Logging.h"
+#include "local/FileReplace.h"
 #include "local/TempFiles.h"
 
 namespace {
 
 const wchar_t kRelateDocument[] = L"CPDDocProviderHelper::RelateDocument";
 
-// The extension of a file name, after the last "." of its last path element; "" when none.
-CStdStr FullExtensionOf(const CStdStr& strPath)
-{
-    const size_t nDot = strPath.find_last_of(L'.');
-    const size_t nSeparator = strPath.find_last_of(L"\\/");
-    if (nDot == CStdStr::npos || (nSeparator != CStdStr::npos && nDot < nSeparator))
-        return CStdStr();
-    return strPath.substr(nDot + 1);
-}
-
 CStdStr LowerCase(CStdStr strText)
 {
     if (!strText.empty())
         CharLowerBuffW(&strText[0], static_cast<DWORD>(strText.size()));
     return strText;
-}
-
-bool FileExists(const CStdStr& strPath)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE hFind = FindFirstFileW(strPath.c_str(), &data);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(hFind);
-    return true;
 }
 
 // What one RelateDocument call has changed in the DMS: the profile, when the call selected it
@@ -59,11 +41,11 @@ public:
     ~CRelateTake()
     {
         if (!m_bCompleted && m_pMade)
-            GiveBack([&] { return m_pMade->Delete(); });
+            GiveBackStep(LOG_SITE, kRelateDocument, [&] { return m_pMade->Delete(); });
         if (!m_bCompleted && m_restore)
-            GiveBack(m_restore);
+            GiveBackStep(LOG_SITE, kRelateDocument, m_restore);
         if (m_pProfile)
-            GiveBack([&] { return m_pProfile->ReleaseDoc(); });
+            GiveBackStep(LOG_SITE, kRelateDocument, [&] { return m_pProfile->ReleaseDoc(); });
         if (!m_strBackup.empty())
             DeleteFileW(m_strBackup.c_str());
     }
@@ -83,21 +65,6 @@ public:
     void Complete() { m_bCompleted = true; }
 
 private:
-    template <class Step>
-    static void GiveBack(Step step) noexcept
-    {
-        try
-        {
-            const HRESULT hr = step();
-            if (FAILED(hr))
-                LOG_ERROR(kRelateDocument, FormatHResult(hr));
-        }
-        catch (...)
-        {
-            LOG_ERROR(kRelateDocument, L"Caught unknown error");
-        }
-    }
-
     IProfilePtr m_pProfile;
     IVersionPtr m_pMade;
     CStdStr m_strBackup;
@@ -168,7 +135,7 @@ HRESULT CPDDocProviderHelper::GetRelatedDocuments(CStdStr strDocID, long* plCoun
 
 bool CPDDocProviderHelper::SetExtensionFromLocalFile(CVDocNonCom& doc)
 {
-    CStdStr strExtension = FullExtensionOf(doc.GetLocalFile());
+    CStdStr strExtension = FileExtensionOf(doc.GetLocalFile());
     if (strExtension.empty())
         return false;
     if (strExtension.size() > 3)
@@ -275,9 +242,9 @@ HRESULT CPDDocProviderHelper::RelateDocument(CVDocNonCom& doc, CStdStr strParent
             IVersionPtr pExisting = GetRelatedItemWithExtensionFromProfile(pProfile, doc.GetExtension());
             if (pExisting)
             {
-                const CStdStr strStoredExtension = LowerCase(FullExtensionOf(VersionFilePathOf(pExisting)));
+                const CStdStr strStoredExtension = LowerCase(FileExtensionOf(VersionFilePathOf(pExisting)));
                 HRESULT hrReplace = E_FAIL;
-                if (strStoredExtension == LowerCase(FullExtensionOf(strLocalFile)))
+                if (strStoredExtension == LowerCase(FileExtensionOf(strLocalFile)))
                 {
                     // The old content is kept aside until the call has succeeded, so that a
                     // later failure can put it back.

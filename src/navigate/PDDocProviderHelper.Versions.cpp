@@ -10,16 +10,15 @@
 #include "dms/DmsConstants.h"
 #include "dms/DmsValues.h"
 #include "dms/PowerDocsDocInfo.h"
+#include "dms/DmsCall.h"
+#include "framework/TakeGuard.h"
 #include "framework/Logging.h"
+#include "local/FileReplace.h"
 
 
 namespace {
 
-bool FileExists(const CStdStr& strPath)
-{
-    const DWORD dwAttributes = GetFileAttributesW(strPath.c_str());
-    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
+const wchar_t kVersionDocument[] = L"CPDDocProviderHelper::VersionDocument";
 
 // The "PowerDOCS://" ID of a version; raises when the DMS cannot describe it.
 CStdStr DocIDOf(IVersionPtr pVersion)
@@ -30,68 +29,15 @@ CStdStr DocIDOf(IVersionPtr pVersion)
     return info.AsDocID();
 }
 
-// What one VersionDocument call has taken from the DMS: the profile (when it selected it for
-// editing) and the new version (once made). Unless the call is completed, the destructor gives
-// both back: the new version is unlocked and deleted, the profile released. A failure while
-// giving back is logged; the call's own result stands.
-class CNewVersionTake
+// The ID of a version the call has just made, which has a label: raises when the DMS cannot
+// describe it.
+CStdStr MadeVersionID(IVersionPtr pVersion)
 {
-public:
-    CNewVersionTake() = default;
-    CNewVersionTake(const CNewVersionTake&) = delete;
-    CNewVersionTake& operator=(const CNewVersionTake&) = delete;
-    ~CNewVersionTake()
-    {
-        if (m_bCompleted)
-            return;
-        if (m_pNewVersion)
-        {
-            if (m_pProfile)
-                GiveBack([&] {
-                    short nStatus = 0;
-                    return m_pNewVersion->UnlockVersion(DMS_VERSION_CHECK_OUT, &nStatus);
-                });
-            GiveBack([&] { return m_pNewVersion->Delete(); });
-        }
-        if (m_pProfile)
-            GiveBack([&] { return m_pProfile->ReleaseDoc(); });
-    }
-
-    // The profile that the call selected for editing; release it at the end.
-    void Selected(IProfilePtr pProfile) { m_pProfile = pProfile; }
-    void Made(IVersionPtr pNewVersion) { m_pNewVersion = pNewVersion; }
-    // The new version stays; the profile is released now, and its failure is the call's.
-    void Complete()
-    {
-        if (m_pProfile)
-            DmsCheck(m_pProfile->ReleaseDoc());
-        m_bCompleted = true;
-    }
-
-private:
-    template <class Step>
-    static void GiveBack(Step step) noexcept
-    {
-        try
-        {
-            const HRESULT hr = step();
-            if (FAILED(hr))
-                LOG_ERROR(L"CPDDocProviderHelper::VersionDocument", FormatHResult(hr));
-        }
-        catch (const _com_error& e)
-        {
-            LOG_ERROR(L"CPDDocProviderHelper::VersionDocument", FormatHResult(e.Error()));
-        }
-        catch (...)
-        {
-            LOG_ERROR(L"CPDDocProviderHelper::VersionDocument", L"Caught unknown error");
-        }
-    }
-
-    IProfilePtr m_pProfile;
-    IVersionPtr m_pNewVersion;
-    bool m_bCompleted = false;
-};
+    CPowerDocsDocInfo info;
+    if (!info.Populate(pVersion) || !info.IsComplete())
+        _com_issue_error(E_FAIL);
+    return info.AsDocID();
+}
 
 }  // namespace
 
@@ -169,82 +115,91 @@ HRESULT CPDDocProviderHelper::GetLatestVersion(CStdStr& strDocID)
     return S_OK;
 }
 
+// Makes a new version of the document from the version the ID names, with that version's
+// content, and answers its ID. A new version is whole or not made: every failure deletes what
+// the call made and gives back what it took.
 HRESULT CPDDocProviderHelper::VersionDocument(CStdStr& strDocID, CStdStr strComment)
 {
     if (!m_bInstalled)
         return E_PD_NOT_INSTALLED;
+    CTakeGuard guard(kVersionDocument);
     try
     {
-        CNewVersionTake take;
         IVersionPtr pVersion = GetVersion(strDocID);
         if (!pVersion)
             return E_DOCUMENT_NOT_FOUND;
         if (IsAttachment(pVersion))
             return E_PD_CANNOT_SAVE_AS_NEW_VERSION;
-
         IProfilePtr pProfile = ProfileOf(pVersion);
-        CStdStr strOwner;
-        const long lState = GetProfileLockStatus(pProfile, strOwner);
+        const long lState = CheckedLockState(pProfile);
         if (lState == LOCK_STATE_OTHER_USER)
             return E_DOCUMENT_LOCKED_BY_OTHER;
         // A document that the user holds already is the host's check-out: the call works inside
         // it and leaves it as it was.
-        if (lState != LOCK_STATE_CURRENT_USER)
+        const bool bHeld = lState == LOCK_STATE_CURRENT_USER;
+        CTakeGuard::Take selection = CTakeGuard::kNothing;
+        if (!bHeld)
         {
             short nStatus = 0;
-            DmsCheck(pProfile->SelectForEdit(DMS_SELECT_FOR_CHECK_OUT, &nStatus));
-            take.Selected(pProfile);
+            DmsCheckStatus(pProfile, pProfile->SelectForEdit(DMS_SELECT_FOR_CHECK_OUT, &nStatus), nStatus,
+                           E_PD_CANNOT_SAVE_AS_NEW_VERSION);
+            selection = guard.Took(L"the profile", [=] { return DmsCheckNumber(pProfile, pProfile->ReleaseDoc()); });
         }
-        short nPrepared = 0;
-        DmsCheck(pVersion->Prepare(DMS_PREPARE_NEW_VERSION, &nPrepared));
-
-        // The current content must be in the local cache before it can be copied.
-        CStdStr strSource = VersionFilePathOf(pVersion);
-        if (!FileExists(strSource))
-        {
-            DmsCheck(pVersion->Fetch(DMS_FETCH_NORMAL));
-            strSource = VersionFilePathOf(pVersion);
-        }
-        _bstr_t bstrAuthor, bstrTypist;
-        DmsCheck(pVersion->get_Author(bstrAuthor.GetAddress()));
-        DmsCheck(pVersion->get_Typist(bstrTypist.GetAddress()));
-
-        IVersionPtr pNewVersion;
-        DmsCheck(pVersion->NewVersion(DMS_NEW_VERSION, _bstr_t(strComment.c_str()),
-                                      _variant_t(DmsText(bstrAuthor).c_str()), _variant_t(DmsText(bstrTypist).c_str()),
-                                      DMS_NEW_VERSION_FROM_CURRENT_RESERVED, DMS_NEW_VERSION_FROM_CURRENT_RESERVED,
-                                      &pNewVersion));
-        if (!pNewVersion)
-            _com_issue_error(E_POINTER);
-        take.Made(pNewVersion);
-
-        const CStdStr strTarget = VersionFilePathOf(pNewVersion);
-        if (!CopyFileW(strSource.c_str(), strTarget.c_str(), FALSE))
-        {
-            const DWORD dwError = GetLastError();
-            LOG_ERROR(L"CPDDocProviderHelper::VersionDocument",
-                      CStdStr::Format(L"Could not copy %ls to %ls", strSource.c_str(), strTarget.c_str()));
-            return HRESULT_FROM_WIN32(dwError != ERROR_SUCCESS ? dwError : ERROR_FILE_NOT_FOUND);
-        }
-        DmsCheck(pNewVersion->UploadFile(DMS_UPLOAD_NORMAL));
-        if (lState != LOCK_STATE_CURRENT_USER)
-        {
-            short nStatus = 0;
-            DmsCheck(pNewVersion->UnlockVersion(DMS_VERSION_CHECK_OUT, &nStatus));
-        }
-        const CStdStr strNewID = DocIDOf(pNewVersion);
-        take.Complete();
+        IVersionPtr pNewVersion = MakeVersionFrom(pVersion, strComment, guard, bHeld);
+        const CStdStr strNewID = MadeVersionID(pNewVersion);
+        // A profile that cannot be given back undoes the call: the guard deletes the new version
+        // and tries the release once more.
+        const HRESULT hrGiveBack = guard.GiveBack(selection);
+        if (FAILED(hrGiveBack))
+            return hrGiveBack;
+        guard.Commit();
         strDocID = strNewID;
         return S_OK;
     }
-    catch (const _com_error& e)
-    {
-        LOG_ERROR(L"CPDDocProviderHelper::VersionDocument", FormatHResult(e.Error()));
-        return e.Error();
-    }
     catch (...)
     {
-        LOG_ERROR(L"CPDDocProviderHelper::VersionDocument", L"Caught unknown error");
-        return E_FAIL;
+        return CaughtFailure(kVersionDocument);
     }
+}
+
+// VersionDocument's new version of pVersion, holding pVersion's content, registered with the
+// guard so that a later failure deletes it.
+IVersionPtr CPDDocProviderHelper::MakeVersionFrom(IVersionPtr pVersion, const CStdStr& strComment, CTakeGuard& guard,
+                                                  bool bHeld)
+{
+    short nPrepared = 0;
+    DmsCheckNumber(pVersion, pVersion->Prepare(DMS_PREPARE_NEW_VERSION, &nPrepared));
+    // The current content must be in the local cache before it can be copied.
+    CStdStr strSource = VersionFilePathOf(pVersion);
+    if (!FileExists(strSource))
+    {
+        DmsCheckNumber(pVersion, pVersion->Fetch(DMS_FETCH_NORMAL));
+        strSource = VersionFilePathOf(pVersion);
+    }
+    const CStdStr strAuthor = TextOf(pVersion, &IVersion::get_Author);
+    const CStdStr strTypist = TextOf(pVersion, &IVersion::get_Typist);
+    IVersionPtr pNewVersion;
+    DmsCheckNumber(pVersion, pVersion->NewVersion(DMS_NEW_VERSION, _bstr_t(strComment.c_str()),
+                                                  _variant_t(strAuthor.c_str()), _variant_t(strTypist.c_str()),
+                                                  DMS_NEW_VERSION_FROM_CURRENT_RESERVED,
+                                                  DMS_NEW_VERSION_FROM_CURRENT_RESERVED, &pNewVersion));
+    if (!pNewVersion)
+        DmsCheck(E_POINTER);
+    guard.Took(L"the new version", [=] { return DmsCheckNumber(pNewVersion, pNewVersion->Delete()); });
+
+    const CStdStr strTarget = VersionFilePathOf(pNewVersion);
+    if (!CopyFileW(strSource.c_str(), strTarget.c_str(), FALSE))
+    {
+        LOG_ERROR(kVersionDocument, CStdStr::Format(L"Could not copy %ls to %ls", strSource.c_str(), strTarget.c_str()));
+        _com_issue_error(LastErrorAsHResult());
+    }
+    DmsCheckNumber(pNewVersion, pNewVersion->UploadFile(DMS_UPLOAD_NORMAL));
+    if (!bHeld)
+    {
+        // Only a raised error counts: the DMS answers "not checked out" for a version that
+        // nothing locked.
+        short nStatus = 0;
+        DmsCheck(pNewVersion->UnlockVersion(DMS_VERSION_CHECK_OUT, &nStatus));
+    }
+    return pNewVersion;
 }

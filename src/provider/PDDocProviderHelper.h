@@ -16,6 +16,7 @@
 #include "provider/CVDocNonCom.h"
 
 class CSaveAsDlg;
+class CTakeGuard;
 class ISaveAsDlgWindow;
 
 class CPDDocProviderHelper
@@ -87,6 +88,9 @@ public:
     // Lock state of a profile: 0 not locked, 1 by the current DMS user, 2 by another user,
     // with the owner's name for 1 and 2.
     long GetProfileLockStatus(IProfilePtr pProfile, CStdStr& strOwner);
+    // The lock state as GetProfileLockStatus answers it, raising when the DMS cannot tell it:
+    // for a caller that must not give back a check-out it did not take.
+    long CheckedLockState(IProfilePtr pProfile);
     bool IsDocumentLocked(IProfilePtr pProfile);
     long GetPowerDocsProfileStatus(IProfilePtr pProfile);
     CStdStr GetProfileLockOwner(IProfilePtr pProfile);
@@ -155,6 +159,14 @@ protected:
     HRESULT PerformAppropriateSaveDocument(INT_PTR nDialogResult, CSaveAsDlg& dlg, IProfilePtr& pProf,
                                            IVersionPtr& pVer, IApplicationPtr pApp, CVDocNonCom& doc);
     HRESULT ReplaceOriginal(IVersionPtr pVer, CVDocNonCom& doc);
+    // SaveDocument's two ways of writing, for the client generations; bHeld: the document is
+    // checked out already (by the record or by the user) and stays so.
+    HRESULT SaveIntoDm5(CVDocNonCom& doc, IVersionPtr pVersion, IProfilePtr pProfile, bool bHeld);
+    HRESULT SaveIntoDm6(CVDocNonCom& doc, IVersionPtr pVersion, bool bHeld);
+    IVersionPtr MakeVersionFrom(IVersionPtr pVersion, const CStdStr& strComment, CTakeGuard& guard, bool bHeld);
+    IProfilePtr MakeImportProfile(ILibraryPtr pLibrary, const CStdStr& strName, CTakeGuard& guard);
+    // CloseDocument's check-in on DM 5 of a record checked out through the provider.
+    HRESULT CheckInDm5(IVersionPtr pVersion, const CStdStr& strLocal);
 
     std::unique_ptr<ISaveAsDlgWindow> m_pSaveAsDlgWindow;
     bool m_bInstalled = false;

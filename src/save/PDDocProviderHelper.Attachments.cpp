@@ -12,6 +12,8 @@
 #include "dms/PowerDocsDocInfo.h"
 #include "framework/GiveBack.h"
 #include "framework/Logging.h"
+#include "framework/TakeGuard.h"
+#include "dms/DmsCall.h"
 #include "local/FileReplace.h"
 #include "local/TempFiles.h"
 #include "save/SaveAsDlg.h"
@@ -20,16 +22,6 @@ namespace {
 
 const wchar_t kForceReplace[] = L"CPDDocProviderHelper::ForceReplaceFileInProfileWithNewFile";
 const wchar_t kSaveAsAttachment[] = L"CPDDocProviderHelper::SaveDocumentAsAttachment";
-
-// The extension of a path's file name, without its dot ("" when it has none).
-CStdStr ExtensionOf(const CStdStr& strPath)
-{
-    const size_t nDot = strPath.find_last_of(L'.');
-    const size_t nSlash = strPath.find_last_of(L"\\/");
-    if (nDot == CStdStr::npos || (nSlash != CStdStr::npos && nDot < nSlash))
-        return CStdStr();
-    return strPath.substr(nDot + 1);
-}
 
 }  // namespace
 
@@ -41,56 +33,54 @@ CStdStr CPDDocProviderHelper::CreateAttachmentLabelFromExtension(const CStdStr& 
     return strExtension;
 }
 
-// Writes doc.LocalFile into the version: locked around the copy (and on DM 5 the upload), and
-// unlocked the way the success path unlocks on every failure after the lock. A copy that fails
-// uploads nothing and answers the Windows error.
+// Writes doc.LocalFile into the version: locked around the copy (and on DM 5 the upload). A copy
+// or upload that fails leaves the stored content and the DMS's cache as they were and answers
+// the failure; a lock that cannot be given back after a good write is reported in doc.Flags.
 HRESULT CPDDocProviderHelper::ForceReplaceFileInProfileWithNewFile(IVersionPtr pVersion, CVDocNonCom& doc)
 {
-    bool bLocked = false;
-    auto unlock = [&] {
-        if (!std::exchange(bLocked, false))
-            return;
-        try
-        {
-            short nStatus = 0;
-            DmsCheck(pVersion->UnlockVersion(DMS_OF_NORMAL, &nStatus));
-        }
-        catch (const _com_error& e)
-        {
-            LOG_ERROR(kForceReplace, e);
-        }
-    };
+    CTakeGuard guard(kForceReplace);
     try
     {
         if (!pVersion)
-            _com_issue_error(E_POINTER);
+            DmsCheck(E_POINTER);
         short nStatus = 0;
-        DmsCheck(pVersion->LockVersionForEdit(DMS_OF_NORMAL, &nStatus));
-        if (nStatus == 0)
-            return GetReturnCode(pVersion, L"ForceReplaceFileInProfileWithNewFile - LockVersionForEdit", E_PD_SAVE_FAILED);
-        bLocked = true;
+        DmsCheckStatus(pVersion, pVersion->LockVersionForEdit(DMS_OF_NORMAL, &nStatus), nStatus, E_PD_SAVE_FAILED);
+        const CTakeGuard::Take lock = guard.Took(L"the version's lock", [=] {
+            short nUnlocked = 0;
+            return DmsCheck(pVersion->UnlockVersion(DMS_OF_NORMAL, &nUnlocked));
+        });
         const bool bDM6 = IsDM6Installed();
         if (!bDM6)
-            DmsCheck(pVersion->Prepare(DMS_PREPARE_NORMAL, &nStatus));
-        const HRESULT hrCopy = ReplaceFileContent(doc.GetLocalFile(), VersionFilePathOf(pVersion));
+            DmsCheckNumber(pVersion, pVersion->Prepare(DMS_PREPARE_NORMAL, &nStatus));
+        const CStdStr strCache = VersionFilePathOf(pVersion);
+        CStdStr strKept;
+        const HRESULT hrCopy = ReplaceFileKeepingOld(doc.GetLocalFile(), strCache, strKept);
         if (FAILED(hrCopy))
         {
             LOG_ERROR(kForceReplace, FormatHResult(hrCopy));
-            unlock();
             return hrCopy;
         }
         if (!bDM6)
-            DmsCheck(pVersion->UploadFile(DMS_UPLOAD_NORMAL));
-        bLocked = false;
-        DmsCheck(pVersion->UnlockVersion(DMS_OF_NORMAL, &nStatus));
+        {
+            const CTakeGuard::Take cache = hrCopy == S_OK ? guard.Took(L"the cache's old file", [=] {
+                return PutBackKeptFile(strKept, strCache);
+            }) : CTakeGuard::kNothing;
+            DmsCheckNumber(pVersion, pVersion->UploadFile(DMS_UPLOAD_NORMAL));
+            guard.Keep(cache);
+        }
+        if (!strKept.empty())
+            DeleteFileW(strKept.c_str());
+        guard.GiveBackAll();
+        if (guard.Holds(lock))
+            doc.SetFlags(doc.GetFlags() | RECORD_CHECKED_OUT);
+        guard.Commit();
         return S_OK;
     }
-    catch (const _com_error& e)
+    catch (...)
     {
-        LOG_ERROR(kForceReplace, e);
+        const HRESULT hr = CaughtFailure(kForceReplace);
         LOG_ERROR(kForceReplace, L"Failed to upload new document");
-        unlock();
-        return e.Error();
+        return hr;
     }
 }
 
@@ -207,7 +197,7 @@ HRESULT CPDDocProviderHelper::SaveDocumentAsAttachment(IProfilePtr pProfile, IVe
             // Only an attachment saved from a file of the same extension is replaced: pptx and
             // potx share a short label.
             if (!IsAttachment(pAttachment) ||
-                ToLowerClassic(ExtensionOf(VersionFilePathOf(pAttachment))) != ToLowerClassic(m_strExtension))
+                ToLowerClassic(FileExtensionOf(VersionFilePathOf(pAttachment))) != ToLowerClassic(m_strExtension))
             {
                 LOG_ERROR(kSaveAsAttachment, L"The attachment " + strAttachmentID + L" holds another kind of file");
                 return E_FAIL;

@@ -9,8 +9,9 @@
 #include "dms/AppWrapper.h"
 #include "dms/DmsConstants.h"
 #include "dms/DmsValues.h"
-#include "framework/GiveBack.h"
+#include "dms/DmsCall.h"
 #include "framework/Logging.h"
+#include "framework/TakeGuard.h"
 #include "local/FileReplace.h"
 
 namespace {
@@ -78,9 +79,9 @@ CStdStr CPDDocProviderHelper::GetAppIDForExtension(ILibraryPtr pLibrary, const C
 
 // Makes a new document of the current library from doc.LocalFile, with fixed profile values,
 // and answers the record GetDocument fills for it (fetched and checked out when nFlags is not
-// 0). The DMS's own errors are raised to the provider object; before they leave, a document
-// that the import made but could not fill is released and deleted, so that no empty document
-// stays behind.
+// 0). The DMS's own errors are raised to the provider object. A failure code or a raised error
+// means that no document was made: whatever the import made is deleted before it leaves, so a
+// retry never makes a duplicate.
 HRESULT CPDDocProviderHelper::ImportDocument(CVDocNonCom& doc, short nFlags)
 {
     // Nothing is made in the DMS for a file that cannot be read.
@@ -94,102 +95,88 @@ HRESULT CPDDocProviderHelper::ImportDocument(CVDocNonCom& doc, short nFlags)
         LOG_ERROR(kImportDocument, L"ImportDocument - no local file: " + strLocalFile);
         return hr;
     }
+    CTakeGuard guard(kImportDocument);
+    IApplicationPtr pApp = OpenDmsApplication();
+    DmsCheck(pApp->put_ParentWindow(DMS_NO_PARENT_WINDOW));
+    ILibraryPtr pLibrary;
+    DmsCheckNumber(pApp, pApp->get_CurrentLibrary(&pLibrary));
+    const CStdStr strLibrary = TextOf(pLibrary, &ILibrary::get_Name);
+    if (strLibrary.empty())
+        DmsCheck(E_PD_NO_DOCUMENT_FOR_ID);
+    IProfilePtr pProfile = MakeImportProfile(pLibrary, doc.GetName(), guard);
+    const CTakeGuard::Take selection =
+        guard.Took(L"the new document's profile", [=] { return DmsCheckNumber(pProfile, pProfile->ReleaseDoc()); });
+    long lDocNumber = 0;
+    DmsCheckNumber(pProfile, pProfile->get_DocNumber(&lDocNumber));
+    if (lDocNumber <= 0)
+        DmsCheck(E_PD_SAVE_FAILED);
 
-    IProfilePtr pProfile;
-    bool bMade = false;  // the DMS stored the new profile, and it is not complete yet
-    // Gives the new document back the way a finished import does (ReleaseDoc), then deletes it.
-    auto discard = [&] {
-        if (!bMade)
-            return;
-        GiveBackStep(LOG_SITE, kImportDocument, [&] { return pProfile->ReleaseDoc(); });
-        GiveBackStep(LOG_SITE, kImportDocument, [&] {
-            short nStatus = 0;
-            DmsCheck(pProfile->DeleteDocument(DMS_DELETE_DOCUMENT, &nStatus));
-            return nStatus ? S_OK : GetReturnCode(pProfile, L"ImportDocument - DeleteDocument failed:", E_FAIL);
-        });
-        bMade = false;
-    };
-
-    CStdStr strDocID;
-    try
+    IVersionPtr pVersion;
+    DmsCheckNumber(pProfile, pProfile->get_CurrentVersion(&pVersion));
+    const HRESULT hrCopy = ReplaceFileContent(strLocalFile, VersionFilePathOf(pVersion));
+    if (FAILED(hrCopy))
     {
-        IApplicationPtr pApp = OpenDmsApplication();
-        DmsCheck(pApp->put_ParentWindow(DMS_NO_PARENT_WINDOW));
-        ILibraryPtr pLibrary;
-        DmsCheck(pApp->get_CurrentLibrary(&pLibrary));
-        if (!pLibrary)
-            _com_issue_error(E_POINTER);
-
-        DmsCheck(pLibrary->NewProfile(DMS_NEW_PROFILE_FROM_FORM, _variant_t(ImportFormOf(pLibrary).c_str()), &pProfile));
-        if (!pProfile)
-            _com_issue_error(E_POINTER);
-        {
-            IColumnsPtr pColumns = ColumnsOf(pProfile);
-            const struct
-            {
-                const wchar_t* pszColumn;
-                CStdStr strValue;
-            } values[] = {{L"APP_ID", DMS_APP_ID_DEFAULT}, {L"DOCNAME", doc.GetName()},  {L"TYPE_ID", L"MEMO"},
-                          {L"AUTHOR_ID", L"PAIR"},         {L"TYPIST_ID", L"PAIR"},      {L"CLIENT_ID", L"TEST"},
-                          {L"MATTER_ID", L"TEST"}};
-            for (const auto& value : values)
-            {
-                IColumnPtr pColumn;
-                DmsCheck(pColumns->get_Item(_variant_t(value.pszColumn), &pColumn));
-                if (!pColumn)
-                    _com_issue_error(E_POINTER);
-                DmsCheck(pColumn->put_Value(_variant_t(value.strValue.c_str())));
-            }
-        }
-
-        VARIANT_BOOL bSaved = VARIANT_FALSE;
-        DmsCheck(pProfile->Save(DMS_PROFILE_SAVE_IMPORT, &bSaved));
-        bMade = true;
-        long lDocNumber = 0;
-        DmsCheck(pProfile->get_DocNumber(&lDocNumber));
-        const HRESULT hrSave = GetReturnCode(pProfile, L"ImportDocument - Save failed:", S_OK);
-        if (FAILED(hrSave) || lDocNumber == 0 || bSaved == VARIANT_FALSE)
-        {
-            discard();
-            return FAILED(hrSave) ? hrSave : E_PD_SAVE_FAILED;
-        }
-
-        IVersionPtr pVersion;
-        DmsCheck(pProfile->get_CurrentVersion(&pVersion));
-        if (!pVersion)
-            _com_issue_error(E_POINTER);
-        const HRESULT hrCopy = ReplaceFileContent(strLocalFile, VersionFilePathOf(pVersion));
-        if (FAILED(hrCopy))
-        {
-            LOG_ERROR(kImportDocument, L"ImportDocument - copy failed: " + FormatHResult(hrCopy));
-            discard();
-            return E_FAIL;
-        }
-        strDocID = CStdStr::Format(L"PowerDocs://%ls/%ld/1", TextOf(pLibrary, &ILibrary::get_Name).c_str(), lDocNumber);
-
-        DmsCheck(pVersion->UploadFile(DMS_UPLOAD_NORMAL));
-        const HRESULT hrUpload = GetReturnCode(pVersion, L"ImportDocument - UploadFile failed:", S_OK);
-        if (FAILED(hrUpload))
-        {
-            discard();
-            return hrUpload;
-        }
-
-        // The content is stored and the document complete: a failure to give it back is logged
-        // and does not undo the import.
-        bMade = false;
-        GiveBackStep(LOG_SITE, kImportDocument, [&] {
-            short nStatus = 0;
-            return pVersion->UnlockVersion(DMS_OF_NORMAL, &nStatus);
-        });
-        GiveBackStep(LOG_SITE, kImportDocument, [&] { return pProfile->ReleaseDoc(); });
+        LOG_ERROR(kImportDocument, L"ImportDocument - copy failed: " + FormatHResult(hrCopy));
+        return E_FAIL;
     }
-    catch (...)
-    {
-        discard();
-        throw;
-    }
+    DmsCheckNumber(pVersion, pVersion->UploadFile(DMS_UPLOAD_NORMAL));
+    const CTakeGuard::Take lock = guard.Took(L"the version's lock", [=] {
+        short nStatus = 0;
+        return DmsCheck(pVersion->UnlockVersion(DMS_OF_NORMAL, &nStatus));
+    });
+    guard.GiveBack(lock);
+    guard.GiveBack(selection);
+
     // The record describes the new document: the file it came from is not the document's.
     doc.SetLocalFile(CStdStr());
-    return GetDocument(strDocID, nFlags ? GET_DOCUMENT_LOCK : GET_DOCUMENT_NO_FILE, doc);
+    const HRESULT hr = GetDocument(CStdStr::Format(L"PowerDocs://%ls/%ld/1", strLibrary.c_str(), lDocNumber),
+                                   nFlags ? GET_DOCUMENT_LOCK : GET_DOCUMENT_NO_FILE, doc);
+    if (FAILED(hr))
+        return hr;
+    // The content is stored and the document complete; a profile that could not be given back
+    // is still checked out, and the record says so.
+    if (guard.Holds(selection))
+        doc.SetFlags(doc.GetFlags() | RECORD_CHECKED_OUT);
+    guard.Commit();
+    return hr;
+}
+
+// The import's new profile, stored with its fixed values and registered with the guard, which
+// deletes it unless the import completes.
+IProfilePtr CPDDocProviderHelper::MakeImportProfile(ILibraryPtr pLibrary, const CStdStr& strName, CTakeGuard& guard)
+{
+    IProfilePtr pProfile;
+    DmsCheckNumber(pLibrary,
+                   pLibrary->NewProfile(DMS_NEW_PROFILE_FROM_FORM, _variant_t(ImportFormOf(pLibrary).c_str()), &pProfile));
+    IColumnsPtr pColumns = ColumnsOf(pProfile);
+    const struct
+    {
+        const wchar_t* pszColumn;
+        CStdStr strValue;
+    } values[] = {{L"APP_ID", DMS_APP_ID_DEFAULT}, {L"DOCNAME", strName},  {L"TYPE_ID", L"MEMO"},
+                  {L"AUTHOR_ID", L"PAIR"},         {L"TYPIST_ID", L"PAIR"}, {L"CLIENT_ID", L"TEST"},
+                  {L"MATTER_ID", L"TEST"}};
+    for (const auto& value : values)
+    {
+        IColumnPtr pColumn;
+        DmsCheck(pColumns->get_Item(_variant_t(value.pszColumn), &pColumn));
+        if (!pColumn)
+            DmsCheck(E_POINTER);
+        DmsCheck(pColumn->put_Value(_variant_t(value.strValue.c_str())));
+    }
+    VARIANT_BOOL bSaved = VARIANT_FALSE;
+    const HRESULT hrSave = pProfile->Save(DMS_PROFILE_SAVE_IMPORT, &bSaved);
+    // Whatever the answer, the DMS may have stored the profile: the guard deletes it if so.
+    guard.Took(L"the new document", [=] {
+        long lNumber = 0;
+        if (FAILED(pProfile->get_DocNumber(&lNumber)) || lNumber <= 0)
+            return S_OK;
+        short nStatus = 0;
+        DmsCheckStatus(pProfile, pProfile->DeleteDocument(DMS_DELETE_DOCUMENT, &nStatus), nStatus, E_FAIL);
+        return S_OK;
+    });
+    DmsCheckNumber(pProfile, hrSave);
+    if (bSaved == VARIANT_FALSE)
+        DmsCheck(E_PD_SAVE_FAILED);
+    return pProfile;
 }

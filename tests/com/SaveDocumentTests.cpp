@@ -269,4 +269,40 @@ TEST_F(SaveDocumentTest, AnotherUsersSaveFromAnotherProcessIsRefused)
     DeleteFileW(bobsFile.c_str());
 }
 
+// A failed save leaves the DMS's cache as it was, so that a fetch hands out what the DMS stores;
+// a check-out the user held before stays held, even with a record of Flags 0; one the save
+// could not give back after storing the edit is reported in the record, and its close (any
+// record with bit 0) gives it back.
+TEST_F(SaveDocumentTest, FailuresLeaveTheCacheAndTheCheckOutsTrue)
+{
+    const std::string stored = ServerContent(m_lDoc, L"1");
+    ASSERT_TRUE(WriteFileBytes(m_strEdit, "unsaved edit"));
+    for (bool bHeld : {false, true})
+    {
+        StandIn_SetLock(L"LIB", m_lDoc, bHeld ? L"alice" : nullptr);
+        ASSERT_EQ(S_OK, StandIn_InjectFault(L"IVersion::UploadFile", S_OK, 11, 1, FALSE));
+        EXPECT_EQ(E_PD_SERVER_CALL_FAILED, Save(false)) << bHeld;
+        EXPECT_EQ(bHeld ? 1 : 0, LockState(m_lDoc)) << bHeld;
+        HostDocument fetched;
+        ASSERT_EQ(S_OK, m_pProvider->GetDocument(Id(m_lDoc, L"1"), 0, &fetched.doc));
+        EXPECT_EQ(stored, ReadFileBytes(fetched.LocalFile())) << "the unsaved edit was handed out: " << bHeld;
+        DeleteFileW(fetched.LocalFile().c_str());
+    }
+    EXPECT_EQ(S_OK, Save(false));
+    EXPECT_EQ("unsaved edit", ServerContent(m_lDoc, L"1"));
+    EXPECT_EQ(1, LockState(m_lDoc)) << "the user's own check-out was given back";
+
+    StandIn_SetLock(L"LIB", m_lDoc, nullptr);
+    HostDocument host;
+    host.doc.bstrDocID = SysAllocString(Id(m_lDoc, L"1"));
+    host.doc.bstrLocalFile = SysAllocString(m_strEdit.c_str());
+    ASSERT_EQ(S_OK, StandIn_InjectFault(L"IProfile::ReleaseDoc", S_OK, 9, 1, FALSE));
+    EXPECT_EQ(S_OK, m_pProvider->SaveDocument(&host.doc, 0));
+    EXPECT_EQ(1, host.doc.lFlags & 1) << "a check-out held behind an S_OK";
+    EXPECT_EQ(1, LockState(m_lDoc));
+    host.doc.lFlags = 3;
+    EXPECT_EQ(S_OK, m_pProvider->CloseDocument(&host.doc, 1));
+    EXPECT_EQ(0, LockState(m_lDoc));
+}
+
 }  // namespace
