@@ -18,11 +18,13 @@
 #include "local/FileReplace.h"
 #include "framework/TakeGuard.h"
 #include "dms/DmsCall.h"
+#include "dms/DmsTakes.h"
 
 
 namespace {
 
 const wchar_t kCloseDocument[] = L"CPDDocProviderHelper::CloseDocument";
+const wchar_t kGetDocument[] = L"CPDDocProviderHelper::GetDocument";
 
 // Brings the version's file into the DMS's local cache, retrying once after clearing the
 // parent window. False when the DMS reported an error twice.
@@ -83,92 +85,88 @@ HRESULT CPDDocProviderHelper::GetDocument(CStdStr strDocID, long lFlags, CVDocNo
     IVersionPtr pVersion = GetVersion(doc.GetDocID());
     if (!pVersion)
     {
-        LOG_ERROR(L"CPDDocProviderHelper::GetDocument", L"GetDocument() : E_DOCUMENT_NOT_FOUND");
+        LOG_ERROR(kGetDocument, L"GetDocument() : E_DOCUMENT_NOT_FOUND");
         return E_DOCUMENT_NOT_FOUND;
     }
     try
     {
-        const bool bFetch = (lFlags & GET_DOCUMENT_NO_FILE) == 0;
-        const bool bLock = (lFlags & GET_DOCUMENT_LOCK) != 0;
-        HRESULT hr = S_OK;
-
         IProfilePtr pProfile = ProfileOf(pVersion);
         _bstr_t bstrWorkingFolder;
         DmsCheck(pProfile->get_WorkingFolder(bstrWorkingFolder.GetAddress()));
         const CStdStr strWorkingFolder = DmsText(bstrWorkingFolder);
-
         const CStdStr strFileName = GetFileNameOnly(VersionFilePathOf(pVersion));
         const size_t dot = strFileName.rfind(L'.');
         m_strExtension = dot == CStdStr::npos ? strFileName : CStdStr(strFileName.substr(dot + 1));
 
-        if (!strWorkingFolder.empty())
-        {
-            // The DMS keeps a working copy: hand that out, never a private copy or a lock.
-            if (bFetch)
-            {
-                CStdStr strLocal = strWorkingFolder + strFileName;
-                if (!FileExists(strLocal))
-                {
-                    DmsCheck(pVersion->Fetch(DMS_FETCH_NORMAL));
-                    strLocal = VersionFilePathOf(pVersion);
-                }
-                doc.SetLocalFile(strLocal);
-            }
-        }
-        else
-        {
-            bool bFetchFailed = false;
-            if (bFetch)
-            {
-                bFetchFailed = !FetchIntoCache(pVersion);
-                const CStdStr strCached = VersionFilePathOf(pVersion);
-                if (!bFetchFailed && !FileExists(strCached))
-                    bFetchFailed = true;
-                if (!bFetchFailed)
-                {
-                    const CStdStr strCopy = CreatePlaceholderFile(L"", m_strExtension);
-                    if (!strCopy.empty() && CopyFileW(strCached.c_str(), strCopy.c_str(), FALSE))
-                        doc.SetLocalFile(strCopy);
-                    else
-                        bFetchFailed = true;
-                }
-            }
-            if (bLock && !bFetchFailed)
-            {
-                CStdStr strOwner;
-                switch (GetProfileLockStatus(pProfile, strOwner))
-                {
-                case LOCK_STATE_NONE:
-                    hr = LockVersion(pVersion);
-                    if (SUCCEEDED(hr))
-                        doc.SetFlags(RECORD_CHECKED_OUT);
-                    break;
-                case LOCK_STATE_CURRENT_USER:
-                    doc.SetFlags(RECORD_CHECKED_OUT);
-                    break;
-                default:
-                    hr = E_DOCUMENT_LOCKED_BY_OTHER;
-                    break;
-                }
-            }
-        }
-
+        HRESULT hr = S_OK;
+        if (strWorkingFolder.empty())
+            hr = FetchPrivateCopy(pVersion, pProfile, lFlags, doc);
+        else if ((lFlags & GET_DOCUMENT_NO_FILE) == 0)
+            doc.SetLocalFile(WorkingCopyOf(pVersion, strWorkingFolder + strFileName));
         const CStdStr strLocal = doc.GetLocalFile();
         if (!strLocal.empty())
         {
             DWORD dwAttributes = GetFileAttributesW(strLocal.c_str());
             if (dwAttributes == INVALID_FILE_ATTRIBUTES ||
                 !SetFileAttributesW(strLocal.c_str(), dwAttributes & ~FILE_ATTRIBUTE_READONLY))
-                LOG_ERROR(L"CPDDocProviderHelper::GetDocument",
-                         CStdStr(L"Could not get local file from CvDocNonCom structure, and change access permissions"));
+                LOG_ERROR(kGetDocument,
+                          CStdStr(L"Could not get local file from CvDocNonCom structure, and change access permissions"));
         }
         PopulateDocumentProperties(doc, pVersion, bOffline ? 1 : 0);
         return hr;
     }
-    catch (const _com_error& e)
+    catch (...)
     {
-        LOG_ERROR(L"CPDDocProviderHelper::GetDocument", FormatHResult(e.Error()));
+        CaughtFailure(kGetDocument);
         return E_PD_CANNOT_RETRIEVE_FILE;
+    }
+}
+
+// The DMS keeps a working copy: that is handed out (fetched when it is missing), never a
+// private copy or a lock.
+CStdStr CPDDocProviderHelper::WorkingCopyOf(IVersionPtr pVersion, const CStdStr& strWorkingCopy)
+{
+    if (FileExists(strWorkingCopy))
+        return strWorkingCopy;
+    DmsCheck(pVersion->Fetch(DMS_FETCH_NORMAL));
+    return VersionFilePathOf(pVersion);
+}
+
+// Without a working folder: the version is fetched into the DMS's cache and copied into a
+// private file, then checked out when asked. A fetch that failed hands out no file and takes no
+// lock.
+HRESULT CPDDocProviderHelper::FetchPrivateCopy(IVersionPtr pVersion, IProfilePtr pProfile, long lFlags,
+                                               CVDocNonCom& doc)
+{
+    if ((lFlags & GET_DOCUMENT_NO_FILE) == 0)
+    {
+        if (!FetchIntoCache(pVersion))
+            return S_OK;
+        const CStdStr strCached = VersionFilePathOf(pVersion);
+        if (!FileExists(strCached))
+            return S_OK;
+        const CStdStr strCopy = CreatePlaceholderFile(L"", m_strExtension);
+        if (strCopy.empty() || !CopyFileW(strCached.c_str(), strCopy.c_str(), FALSE))
+            return S_OK;
+        doc.SetLocalFile(strCopy);
+    }
+    if ((lFlags & GET_DOCUMENT_LOCK) == 0)
+        return S_OK;
+    CStdStr strOwner;
+    switch (GetProfileLockStatus(pProfile, strOwner))
+    {
+    case LOCK_STATE_NONE:
+    {
+        const HRESULT hr = LockVersion(pVersion);
+        if (SUCCEEDED(hr))
+            doc.SetFlags(RECORD_CHECKED_OUT);
+        return hr;
+    }
+    case LOCK_STATE_CURRENT_USER:
+        doc.SetFlags(RECORD_CHECKED_OUT);
+        return S_OK;
+    default:
+        return E_DOCUMENT_LOCKED_BY_OTHER;
     }
 }
 
@@ -179,6 +177,16 @@ HRESULT CPDDocProviderHelper::CloseDocument(CVDocNonCom& doc, long lFlags)
     try
     {
         const CStdStr strLocal = doc.GetLocalFile();
+        // What a save decision made and no save wrote is deleted, its check-out with it; one
+        // deleted already has nothing left to give back.
+        const bool bUnwritten = IsMade(doc.GetDocID());
+        if (bUnwritten || IsDiscarded(doc.GetDocID()))
+        {
+            const HRESULT hr = bUnwritten ? DiscardMade(doc) : S_OK;
+            if (SUCCEEDED(hr) && (lFlags & CLOSE_KEEP_FILE) == 0)
+                DeleteFileW(strLocal.c_str());
+            return hr;
+        }
         IVersionPtr pVersion = GetVersion(doc.GetDocID());
         if (!pVersion)
             return E_DOCUMENT_NOT_FOUND;
@@ -210,7 +218,7 @@ HRESULT CPDDocProviderHelper::CheckInDm5(IVersionPtr pVersion, const CStdStr& st
         return DmsCheck(pVersion->UnlockVersion(DMS_OF_NORMAL, &nStatus));
     });
     IProfilePtr pProfile = ProfileOf(pVersion);
-    guard.Took(L"the profile", [=] { return DmsCheckNumber(pProfile, pProfile->ReleaseDoc()); });
+    TookSelection(guard, pProfile);
     guard.Took(L"the local file's place", [=] {
         CDispatchPtr pResult;
         return DmsCheckNumber(pProfile, pProfile->PutLocalFile(0, 0, _bstr_t(strLocal.c_str()), 0, &pResult));

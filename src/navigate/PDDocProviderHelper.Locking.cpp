@@ -6,6 +6,7 @@
 #include "dms/DmsConstants.h"
 #include "dms/DmsValues.h"
 #include "dms/DmsCall.h"
+#include "dms/DmsTakes.h"
 #include "framework/Handles.h"
 #include "framework/Logging.h"
 #include "framework/TakeGuard.h"
@@ -155,11 +156,8 @@ HRESULT CPDDocProviderHelper::LockVersion(IVersionPtr pVersion)
     try
     {
         IProfilePtr pProfile = ProfileOf(pVersion);
+        SelectForEdit(guard, pProfile, DMS_SELECT_FOR_CHECK_OUT, E_PD_SAVE_FAILED);
         short nStatus = 0;
-        DmsCheckStatus(pProfile, pProfile->SelectForEdit(DMS_SELECT_FOR_CHECK_OUT, &nStatus), nStatus,
-                       E_PD_SAVE_FAILED);
-        guard.Took(L"the profile", [=] { return DmsCheckNumber(pProfile, pProfile->ReleaseDoc()); });
-        nStatus = 0;
         DmsCheckStatus(pVersion, pVersion->LockVersionForEdit(DMS_VERSION_CHECK_OUT, &nStatus), nStatus,
                        E_PD_SAVE_FAILED);
         guard.Commit();

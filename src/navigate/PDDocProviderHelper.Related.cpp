@@ -11,7 +11,9 @@
 #include "dms/DmsConstants.h"
 #include "dms/DmsValues.h"
 #include "dms/DocID.h"
-#include "framework/GiveBack.h"
+#include "dms/DmsCall.h"
+#include "dms/DmsTakes.h"
+#include "framework/TakeGuard.h"
 #include "framework/Logging.h"
 #include "local/FileReplace.h"
 #include "local/TempFiles.h"
@@ -26,51 +28,6 @@ CStdStr LowerCase(CStdStr strText)
         CharLowerBuffW(&strText[0], static_cast<DWORD>(strText.size()));
     return strText;
 }
-
-// What one RelateDocument call has changed in the DMS: the profile, when the call selected it
-// for editing, the attachment it made, or the attachment whose content it replaced (with a
-// copy of the old content). Unless the call completes, the destructor deletes the attachment
-// it made or puts the old content back, and gives the profile back, logging failures of its
-// own; a document the user held before the call is never released by it.
-class CRelateTake
-{
-public:
-    CRelateTake() = default;
-    CRelateTake(const CRelateTake&) = delete;
-    CRelateTake& operator=(const CRelateTake&) = delete;
-    ~CRelateTake()
-    {
-        if (!m_bCompleted && m_pMade)
-            GiveBackStep(LOG_SITE, kRelateDocument, [&] { return m_pMade->Delete(); });
-        if (!m_bCompleted && m_restore)
-            GiveBackStep(LOG_SITE, kRelateDocument, m_restore);
-        if (m_pProfile)
-            GiveBackStep(LOG_SITE, kRelateDocument, [&] { return m_pProfile->ReleaseDoc(); });
-        if (!m_strBackup.empty())
-            DeleteFileW(m_strBackup.c_str());
-    }
-
-    void Selected(IProfilePtr pProfile) { m_pProfile = pProfile; }
-    void Made(IVersionPtr pAttachment) { m_pMade = pAttachment; }
-    // A copy of an attachment's content, deleted with the object.
-    void BackedUp(const CStdStr& strBackup) { m_strBackup = strBackup; }
-    // How to put the backed-up content back once the attachment's content was replaced.
-    void Replaced(std::function<HRESULT()> restore) { m_restore = std::move(restore); }
-    // Gives the profile back now; its result is the call's.
-    HRESULT Release()
-    {
-        IProfilePtr pProfile = std::exchange(m_pProfile, nullptr);
-        return pProfile ? pProfile->ReleaseDoc() : S_OK;
-    }
-    void Complete() { m_bCompleted = true; }
-
-private:
-    IProfilePtr m_pProfile;
-    IVersionPtr m_pMade;
-    CStdStr m_strBackup;
-    std::function<HRESULT()> m_restore;
-    bool m_bCompleted = false;
-};
 
 // Copies a version's current content out of the DMS into a temporary file; raises on failure.
 CStdStr BackUpContent(IVersionPtr pVersion)
@@ -179,13 +136,16 @@ IVersionPtr CPDDocProviderHelper::GetRelatedItemWithExtensionFromProfile(IProfil
     }
 }
 
+// Relates a local file to the document strParentID names as an attachment labelled with the
+// file's extension: a new attachment, or the content of the one of the same kind replaced. Every
+// failure deletes what the call made and puts back the content it replaced.
 HRESULT CPDDocProviderHelper::RelateDocument(CVDocNonCom& doc, CStdStr strParentID)
 {
     if (!m_bInstalled)
         return E_PD_NOT_INSTALLED;
+    CTakeGuard guard(kRelateDocument);
     try
     {
-        CRelateTake take;
         IVersionPtr pTarget = GetVersion(strParentID);
         if (!pTarget)
         {
@@ -193,6 +153,9 @@ HRESULT CPDDocProviderHelper::RelateDocument(CVDocNonCom& doc, CStdStr strParent
             return E_DOCUMENT_NOT_FOUND;
         }
         HRESULT hr = CheckRelateDocumentParameters(doc, pTarget);
+        // An extension that begins with a digit would label a version of the document.
+        if (hr == S_OK && iswdigit(doc.GetExtension()[0]))
+            hr = E_FAIL;
         if (hr != S_OK)
         {
             LOG_ERROR(kRelateDocument, L"Invalid parameters for RelateDocument " + strParentID);
@@ -205,72 +168,18 @@ HRESULT CPDDocProviderHelper::RelateDocument(CVDocNonCom& doc, CStdStr strParent
             LOG_ERROR(kRelateDocument, L"Unable to get profile for doc id " + strParentID);
             return SUCCEEDED(hr) ? E_FAIL : hr;
         }
-        IApplicationPtr pApp = OpenDmsApplication();
         ILibraryPtr pLibrary;
-        DmsCheck(pApp->get_CurrentLibrary(&pLibrary));
+        IApplicationPtr pApp = OpenDmsApplication();
+        DmsCheckNumber(pApp, pApp->get_CurrentLibrary(&pLibrary));
         const CStdStr strLibrary = TextOf(pLibrary, &ILibrary::get_Name);
-        const CStdStr strLocalFile = doc.GetLocalFile();
-        DmsCheck(pProfile->AddFileForAttachment(_variant_t(strLibrary.c_str()), _variant_t(strLocalFile.c_str())));
-
+        DmsCheckNumber(pProfile, pProfile->AddFileForAttachment(_variant_t(strLibrary.c_str()),
+                                                                _variant_t(doc.GetLocalFile().c_str())));
         // A document the user holds already is the user's check-out: the call works inside it
-        // and leaves it held. Otherwise the call takes the document, or does not go on: the
-        // replacement of an attachment would lock it with no one to give it back.
-        CStdStr strOwner;
-        if (GetProfileLockStatus(pProfile, strOwner) != LOCK_STATE_CURRENT_USER)
-        {
-            short nStatus = 0;
-            DmsCheck(pProfile->SelectForEdit(DMS_SELECT_FOR_CHECK_OUT, &nStatus));
-            if (!nStatus)
-                return GetReturnCode(pProfile, L"RelateDocument - SelectForEdit: ", E_FAIL);
-            take.Selected(pProfile);
-        }
-
-        _bstr_t bstrAuthor, bstrTypist;
-        DmsCheck(pTarget->get_Author(bstrAuthor.GetAddress()));
-        DmsCheck(pTarget->get_Typist(bstrTypist.GetAddress()));
-        IVersionPtr pAttachment;
-        hr = pProfile->NewAttachment(DMS_NEW_ATTACHMENT, _bstr_t(strLocalFile.c_str()),
-                                     _variant_t(DmsText(bstrAuthor).c_str()), _variant_t(DmsText(bstrTypist).c_str()),
-                                     _variant_t(doc.GetExtension().c_str()), _variant_t(DMS_NEW_ATTACHMENT_RESERVED), &pAttachment);
-        if (hr == S_OK && pAttachment)
-            take.Made(pAttachment);
-        if (hr == S_FALSE)
-        {
-            // The profile keeps an attachment for this extension already. Its content is
-            // replaced only by a file of the same kind: Report.docx does not overwrite the
-            // Word 97 file kept under "doc".
-            IVersionPtr pExisting = GetRelatedItemWithExtensionFromProfile(pProfile, doc.GetExtension());
-            if (pExisting)
-            {
-                const CStdStr strStoredExtension = LowerCase(FileExtensionOf(VersionFilePathOf(pExisting)));
-                HRESULT hrReplace = E_FAIL;
-                if (strStoredExtension == LowerCase(FileExtensionOf(strLocalFile)))
-                {
-                    // The old content is kept aside until the call has succeeded, so that a
-                    // later failure can put it back.
-                    CVDocNonCom backup;
-                    backup.SetLocalFile(BackUpContent(pExisting));
-                    take.BackedUp(backup.GetLocalFile());
-                    // A replacement that fails may have failed after its upload.
-                    take.Replaced([this, pExisting, backup]() mutable {
-                        return ForceReplaceFileInProfileWithNewFile(pExisting, backup);
-                    });
-                    hrReplace = ForceReplaceFileInProfileWithNewFile(pExisting, doc);
-                }
-                if (hrReplace != S_OK)
-                {
-                    LOG_ERROR(kRelateDocument, L"Unable to replace attachment from file " + strLocalFile);
-                    return AsFailure(hrReplace);
-                }
-                hr = hrReplace;
-                pAttachment = pExisting;
-            }
-        }
-        if (hr != S_OK || !pAttachment)
-        {
-            LOG_ERROR(kRelateDocument, L"Unable to create attachment from file " + strLocalFile);
-            return SUCCEEDED(hr) ? E_FAIL : hr;
-        }
+        // and leaves it held. Otherwise the call takes the document, or does not go on.
+        const CTakeGuard::Take selection = CheckedLockState(pProfile) == LOCK_STATE_CURRENT_USER
+                                               ? CTakeGuard::kNothing
+                                               : SelectForEdit(guard, pProfile, DMS_SELECT_FOR_CHECK_OUT, E_FAIL);
+        IVersionPtr pAttachment = AttachFile(pProfile, pTarget, doc, guard);
         // The record is read while the document is still taken, so that a failure can still
         // undo the change under the same check-out.
         CVDocNonCom result;
@@ -279,26 +188,68 @@ HRESULT CPDDocProviderHelper::RelateDocument(CVDocNonCom& doc, CStdStr strParent
             LOG_ERROR(kRelateDocument, L"PopulateDocumentProperties failed");
             return E_FAIL;
         }
-        const HRESULT hrRelease = take.Release();
+        const HRESULT hrRelease = guard.GiveBack(selection);
         if (hrRelease != S_OK)
         {
             LOG_ERROR(kRelateDocument, L"Unable to release document " + strParentID);
             return AsFailure(hrRelease);
         }
-        take.Complete();
+        guard.Commit();
         doc = result;
         return S_OK;
     }
-    catch (const _com_error& e)
-    {
-        LOG_ERROR(kRelateDocument, FormatHResult(e.Error()));
-        return e.Error();
-    }
     catch (...)
     {
-        LOG_ERROR(kRelateDocument, L"System Exception (RelateDocument)");
-        return E_FAIL;
+        return CaughtFailure(kRelateDocument);
     }
+}
+
+// The attachment that relating doc.LocalFile gives: a new one made from the file, or the
+// profile's attachment of the same extension with its content replaced by a file of the same
+// kind (Report.docx does not overwrite the Word 97 file kept under "doc"). The guard deletes a
+// new one, or puts the old content back, unless the call completes.
+IVersionPtr CPDDocProviderHelper::AttachFile(IProfilePtr pProfile, IVersionPtr pTarget, const CVDocNonCom& doc,
+                                             CTakeGuard& guard)
+{
+    const CStdStr strLocalFile = doc.GetLocalFile();
+    const CStdStr strAuthor = TextOf(pTarget, &IVersion::get_Author);
+    const CStdStr strTypist = TextOf(pTarget, &IVersion::get_Typist);
+    IVersionPtr pAttachment;
+    const HRESULT hr = DmsCheckNumber(
+        pProfile, pProfile->NewAttachment(DMS_NEW_ATTACHMENT, _bstr_t(strLocalFile.c_str()), _variant_t(strAuthor.c_str()),
+                                          _variant_t(strTypist.c_str()), _variant_t(doc.GetExtension().c_str()),
+                                          _variant_t(DMS_NEW_ATTACHMENT_RESERVED), &pAttachment));
+    if (hr == S_OK && pAttachment)
+    {
+        guard.Took(L"the new attachment", [=] { return DmsCheckNumber(pAttachment, pAttachment->Delete()); });
+        return pAttachment;
+    }
+    // S_FALSE: the profile keeps an attachment for this extension already. Only an attachment is
+    // ever replaced, never a numbered version.
+    IVersionPtr pExisting = hr == S_FALSE ? GetRelatedItemWithExtensionFromProfile(pProfile, doc.GetExtension()) : nullptr;
+    if (!pExisting || !IsAttachment(pExisting) ||
+        LowerCase(FileExtensionOf(VersionFilePathOf(pExisting))) != LowerCase(FileExtensionOf(strLocalFile)))
+    {
+        LOG_ERROR(kRelateDocument, L"Unable to create attachment from file " + strLocalFile);
+        DmsCheck(E_FAIL);
+    }
+    // The old content is kept aside until the call has succeeded, so that a later failure can
+    // put it back; a replacement that fails has stored nothing.
+    CVDocNonCom backup;
+    backup.SetLocalFile(BackUpContent(pExisting));
+    guard.Took(L"the copy of the old content", [=] {
+        return DeleteFileW(backup.GetLocalFile().c_str()) ? S_OK : LastErrorAsHResult();
+    });
+    const HRESULT hrReplace = ForceReplaceFileInProfileWithNewFile(pExisting, const_cast<CVDocNonCom&>(doc));
+    if (hrReplace != S_OK)
+    {
+        LOG_ERROR(kRelateDocument, L"Unable to replace attachment from file " + strLocalFile);
+        DmsCheck(AsFailure(hrReplace));
+    }
+    guard.Took(L"the attachment's old content", [this, pExisting, backup]() mutable {
+        return ForceReplaceFileInProfileWithNewFile(pExisting, backup);
+    });
+    return pExisting;
 }
 
 HRESULT CPDDocProviderHelper::DeleteDocument(CStdStr strDocID)

@@ -9,7 +9,9 @@
 #include "dms/DmsValues.h"
 #include "dms/DocID.h"
 #include "framework/ComPtr.h"
-#include "framework/GiveBack.h"
+#include "dms/DmsCall.h"
+#include "dms/DmsTakes.h"
+#include "framework/TakeGuard.h"
 #include "framework/Logging.h"
 #include "local/OfflineDocIDResolver.h"
 #include "provider/ComModule.h"
@@ -17,6 +19,8 @@
 
 
 namespace {
+
+const wchar_t kProfileForm[] = L"CPDDocProviderHelper::GetProfileUsingProfileSelectForm";
 
 CStdStr ChooseVersionTitle()
 {
@@ -179,96 +183,109 @@ IProfilePtr CPDDocProviderHelper::GetProfileUsingProfileSelectForm(ILibraryPtr p
     return GetProfileUsingProfileSelectForm(pLibrary, pProject, doc, hrForm);
 }
 
+// The new profile of a save through the DMS's profile form. Only the user's own cancel is
+// S_FALSE; a DMS error on the way to the form or inside it is a failure. A profile that the form
+// already stored is deleted again on every way out without one: the caller never sees it, so
+// nothing else would.
 IProfilePtr CPDDocProviderHelper::GetProfileUsingProfileSelectForm(ILibraryPtr pLibrary, IProjectPtr& pProject,
                                                                    const CVDocNonCom& doc, HRESULT& hrForm)
 {
-    // Every way out without a profile is the user's cancel unless a DMS call failed.
     hrForm = S_FALSE;
-    IProfilePtr pProfile;
+    CTakeGuard guard(kProfileForm);
     try
     {
         if (!pLibrary)
-            _com_issue_error(E_POINTER);
-        const _variant_t vAppID(m_strAppID.c_str());
+            DmsCheck(E_POINTER);
+        IProfilePtr pProfile;
         if (IsDM6Installed())
         {
-            IDM6LibraryFormsPtr pForms(pLibrary);
-            if (!pForms)
-                return nullptr;
-            _variant_t vProject, vProfile;
-            short nStatus = 0;
-            DmsCheck(pForms->NewProfileForm(DMS_NEW_PROFILE_FORM, vAppID, &vProject, &vProfile, _variant_t(),
-                                            &nStatus));
-            pProfile = ObjectFromVariant<IProfilePtr>(vProfile);
-            if (!pProfile)
-                return nullptr;
-            pProject = ObjectFromVariant<IProjectPtr>(vProject);
-            if (pProject)
-            {
-                IFolderLinkPtr pLink;
-                pProfile->get_FolderLink(&pLink);
-                if (!pLink)
-                    _com_issue_error(E_POINTER);
-                DmsCheck(pLink->LinkToProject(pProject));
-            }
+            pProfile = Dm6ProfileForm(pLibrary, pProject, guard);
+        }
+        else if (IDM5LibraryFormsPtr pForms = pLibrary)
+        {
+            // This form fills the profile itself: its columns are not set here.
+            pProfile = Dm5ProfileForm(pForms, doc, guard);
+            hrForm = pProfile ? S_OK : S_FALSE;
+            guard.Commit();
+            return pProfile;
         }
         else
         {
-            IDM5LibraryFormsPtr pForms(pLibrary);
-            if (pForms)
-            {
-                IDM5ProfileFormPtr pForm;
-                DmsCheck(pForms->NewProfileForm(&pForm));
-                if (!pForm)
-                    _com_issue_error(E_POINTER);
-                DmsCheck(pForm->SetField(_bstr_t(L"APPLICATION"), vAppID));
-                DmsCheck(pForm->SetField(_bstr_t(L"APP_ID"), vAppID));
-                DmsCheck(pForm->SetField(_bstr_t(L"DOCNAME"), _variant_t(doc.GetName().c_str())));
-                DmsCheck(pForm->SetField(_bstr_t(L"TYPE_ID"), _variant_t(L"DEFAULT")));
-                CDispatchPtr pMade;
-                VARIANT_BOOL bOK = VARIANT_FALSE;
-                DmsCheck(pForm->Show(DMS_DM5_FORM_SHOW, _variant_t(m_strExtension.c_str()), &pMade, &bOK));
-                if (bOK == VARIANT_FALSE || !pMade)
-                    return nullptr;
-                // This form fills the profile itself: its columns are not set here.
-                hrForm = S_OK;
-                return IProfilePtr(pMade);
-            }
-            DmsCheck(pLibrary->NewProfile(DMS_NEW_PROFILE_FORM, vAppID, &pProfile));
+            DmsCheckNumber(pLibrary, pLibrary->NewProfile(DMS_NEW_PROFILE_FORM, _variant_t(m_strAppID.c_str()), &pProfile));
             if (!pProfile)
-                return nullptr;
+                DmsCheck(E_POINTER);
+            TookNewProfile(guard, pProfile);
         }
+        if (!pProfile)
+            return nullptr;
         SetProfileColumns(pProfile, doc);
         VARIANT_BOOL bOK = VARIANT_FALSE;
-        DmsCheck(pProfile->FinishForm(DMS_FINISH_FORM, &bOK));
+        DmsCheckNumber(pProfile, pProfile->FinishForm(DMS_FINISH_FORM, &bOK));
         if (bOK == VARIANT_FALSE)
             return nullptr;
         hrForm = S_OK;
+        guard.Commit();
         return pProfile;
-    }
-    catch (const _com_error& e)
-    {
-        LOG_ERROR(L"CPDDocProviderHelper::GetProfileUsingProfileSelectForm", e);
-        hrForm = FAILED(e.Error()) ? e.Error() : E_FAIL;
     }
     catch (...)
     {
-        LOG_ERROR(L"CPDDocProviderHelper::GetProfileUsingProfileSelectForm", L"Caught unknown error");
-        hrForm = E_FAIL;
+        // The DMS's own "cancelled" is the user's answer, not a failure.
+        hrForm = CaughtFailure(kProfileForm);
+        if (hrForm == E_PD_USER_CANCELLED)
+            hrForm = S_FALSE;
+        else if (SUCCEEDED(hrForm))
+            hrForm = E_FAIL;
+        return nullptr;
     }
-    // A profile that the form already stored (and may have filed) before the failure is deleted
-    // again: the caller never sees it, so nothing else would.
+}
+
+// DM 6: the library's own profile form, which may file the profile in a folder; null when the
+// user cancelled. A library without the form is a failure.
+IProfilePtr CPDDocProviderHelper::Dm6ProfileForm(ILibraryPtr pLibrary, IProjectPtr& pProject, CTakeGuard& guard)
+{
+    IDM6LibraryFormsPtr pForms(pLibrary);
+    if (!pForms)
+        DmsCheck(E_NOINTERFACE);
+    _variant_t vProject, vProfile;
+    short nStatus = 0;
+    DmsCheckNumber(pForms, pForms->NewProfileForm(DMS_NEW_PROFILE_FORM, _variant_t(m_strAppID.c_str()), &vProject,
+                                                  &vProfile, _variant_t(), &nStatus));
+    IProfilePtr pProfile = ObjectFromVariant<IProfilePtr>(vProfile);
+    if (!pProfile)
+        return nullptr;
+    TookNewProfile(guard, pProfile);
+    pProject = ObjectFromVariant<IProjectPtr>(vProject);
+    if (pProject)
+    {
+        IFolderLinkPtr pLink;
+        DmsCheckNumber(pProfile, pProfile->get_FolderLink(&pLink));
+        if (!pLink)
+            DmsCheck(E_POINTER);
+        DmsCheckNumber(pLink, pLink->LinkToProject(pProject));
+    }
+    return pProfile;
+}
+
+// DM 5: the profile form filled with the application, name and type; null when the user
+// cancelled.
+IProfilePtr CPDDocProviderHelper::Dm5ProfileForm(IDM5LibraryFormsPtr pForms, const CVDocNonCom& doc, CTakeGuard& guard)
+{
+    IDM5ProfileFormPtr pForm;
+    DmsCheckNumber(pForms, pForms->NewProfileForm(&pForm));
+    if (!pForm)
+        DmsCheck(E_POINTER);
+    const _variant_t vAppID(m_strAppID.c_str());
+    DmsCheckNumber(pForm, pForm->SetField(_bstr_t(L"APPLICATION"), vAppID));
+    DmsCheckNumber(pForm, pForm->SetField(_bstr_t(L"APP_ID"), vAppID));
+    DmsCheckNumber(pForm, pForm->SetField(_bstr_t(L"DOCNAME"), _variant_t(doc.GetName().c_str())));
+    DmsCheckNumber(pForm, pForm->SetField(_bstr_t(L"TYPE_ID"), _variant_t(L"DEFAULT")));
+    CDispatchPtr pMade;
+    VARIANT_BOOL bOK = VARIANT_FALSE;
+    DmsCheckNumber(pForm, pForm->Show(DMS_DM5_FORM_SHOW, _variant_t(m_strExtension.c_str()), &pMade, &bOK));
+    const IProfilePtr pProfile(pMade);
     if (pProfile)
-        GiveBackStep(LOG_SITE, L"CPDDocProviderHelper::GetProfileUsingProfileSelectForm", [&] {
-            long lNumber = 0;
-            DmsCheck(pProfile->get_DocNumber(&lNumber));
-            if (lNumber == 0)
-                return S_OK;  // never stored
-            short nStatus = 0;
-            DmsCheck(pProfile->DeleteDocument(DMS_DELETE_DOCUMENT, &nStatus));
-            return nStatus != 0 ? S_OK : E_FAIL;
-        });
-    return nullptr;
+        TookNewProfile(guard, pProfile);
+    return bOK == VARIANT_FALSE ? nullptr : pProfile;
 }
 
 void CPDDocProviderHelper::SetProfileColumns(IProfilePtr pProfile, const CVDocNonCom& doc)

@@ -11,6 +11,7 @@
 #include "dms/DmsValues.h"
 #include "dms/PowerDocsDocInfo.h"
 #include "dms/DmsCall.h"
+#include "dms/DmsTakes.h"
 #include "framework/TakeGuard.h"
 #include "framework/Logging.h"
 #include "local/FileReplace.h"
@@ -137,14 +138,9 @@ HRESULT CPDDocProviderHelper::VersionDocument(CStdStr& strDocID, CStdStr strComm
         // A document that the user holds already is the host's check-out: the call works inside
         // it and leaves it as it was.
         const bool bHeld = lState == LOCK_STATE_CURRENT_USER;
-        CTakeGuard::Take selection = CTakeGuard::kNothing;
-        if (!bHeld)
-        {
-            short nStatus = 0;
-            DmsCheckStatus(pProfile, pProfile->SelectForEdit(DMS_SELECT_FOR_CHECK_OUT, &nStatus), nStatus,
-                           E_PD_CANNOT_SAVE_AS_NEW_VERSION);
-            selection = guard.Took(L"the profile", [=] { return DmsCheckNumber(pProfile, pProfile->ReleaseDoc()); });
-        }
+        const CTakeGuard::Take selection =
+            bHeld ? CTakeGuard::kNothing
+                  : SelectForEdit(guard, pProfile, DMS_SELECT_FOR_CHECK_OUT, E_PD_CANNOT_SAVE_AS_NEW_VERSION);
         IVersionPtr pNewVersion = MakeVersionFrom(pVersion, strComment, guard, bHeld);
         const CStdStr strNewID = MadeVersionID(pNewVersion);
         // A profile that cannot be given back undoes the call: the guard deletes the new version

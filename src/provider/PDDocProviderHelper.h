@@ -13,10 +13,10 @@
 
 #include "dms/DmsTypes.h"
 #include "framework/StdStr.h"
+#include "framework/TakeGuard.h"
 #include "provider/CVDocNonCom.h"
 
 class CSaveAsDlg;
-class CTakeGuard;
 class ISaveAsDlgWindow;
 
 class CPDDocProviderHelper
@@ -165,6 +165,34 @@ protected:
     HRESULT SaveIntoDm6(CVDocNonCom& doc, IVersionPtr pVersion, bool bHeld);
     IVersionPtr MakeVersionFrom(IVersionPtr pVersion, const CStdStr& strComment, CTakeGuard& guard, bool bHeld);
     IProfilePtr MakeImportProfile(ILibraryPtr pLibrary, const CStdStr& strName, CTakeGuard& guard);
+    // The shared steps of the creating routines of a save (see the save-as area).
+    enum class MadeForSave
+    {
+        Nothing,   // the target existed already
+        Version,   // a new version, subversion or attachment
+        Document,  // a new document
+    };
+    HRESULT TakeForSave(IProfilePtr pProfile, IVersionPtr pVersion, CTakeGuard& guard, CTakeGuard::Take& took,
+                        bool& bHeld);
+    long CheckOutForSave(IVersionPtr pTarget, CTakeGuard& guard, CTakeGuard::Take took, bool bHeld);
+    HRESULT CheckVersionRights(IVersionPtr pVersion, bool bSubversion);
+    HRESULT FillMadeRecord(CVDocNonCom& doc, IVersionPtr pMade, long lFlags, MadeForSave made, bool bHeld);
+    IVersionPtr MakeAttachment(IProfilePtr pProfile, IVersionPtr pVersion, const CStdStr& strLabel,
+                               const CSaveAsDlg& dlg, const CVDocNonCom& doc);
+    // What a save decision made and the host's save has not yet written: a failed SaveDocument
+    // into it, or its close without one, deletes it, so that nothing empty is left behind.
+    void RememberMade(const CStdStr& strDocID, MadeForSave made, bool bTookCheckOut);
+    bool IsMade(const CStdStr& strDocID) const;
+    bool IsDiscarded(const CStdStr& strDocID) const;
+    HRESULT DiscardMade(CVDocNonCom& doc);
+    HRESULT WriteDocument(CVDocNonCom& doc);
+    IVersionPtr AttachFile(IProfilePtr pProfile, IVersionPtr pTarget, const CVDocNonCom& doc, CTakeGuard& guard);
+    void FileNewProfile(IProfilePtr pProfile, IProjectPtr pProject);
+    IProfilePtr Dm6ProfileForm(ILibraryPtr pLibrary, IProjectPtr& pProject, CTakeGuard& guard);
+    IProfilePtr Dm5ProfileForm(IDM5LibraryFormsPtr pForms, const CVDocNonCom& doc, CTakeGuard& guard);
+    // GetDocument's two ways of handing out a file.
+    CStdStr WorkingCopyOf(IVersionPtr pVersion, const CStdStr& strWorkingCopy);
+    HRESULT FetchPrivateCopy(IVersionPtr pVersion, IProfilePtr pProfile, long lFlags, CVDocNonCom& doc);
     // CloseDocument's check-in on DM 5 of a record checked out through the provider.
     HRESULT CheckInDm5(IVersionPtr pVersion, const CStdStr& strLocal);
 
@@ -175,5 +203,13 @@ protected:
     CStdStr m_strExtension;  // extension of the file last fetched or to be saved
     CStdStr m_strAppID;      // DMS application ID that the save decision chose
     CStdStr m_strHelpSource;
+    struct CMadeForSave
+    {
+        CStdStr strDocID;
+        MadeForSave made;
+        bool bTookCheckOut;  // the save decision checked it out, and its discarding gives that back
+    };
+    std::vector<CMadeForSave> m_made;   // made by a save decision, not yet written
+    std::vector<CStdStr> m_discarded;   // made, then deleted after a failed save: saving into it fails
     long m_lHelpContext = 0;
 };

@@ -10,7 +10,6 @@
 #include "dms/DmsValues.h"
 #include "dms/DocID.h"
 #include "dms/PowerDocsDocInfo.h"
-#include "framework/GiveBack.h"
 #include "framework/Logging.h"
 #include "framework/TakeGuard.h"
 #include "dms/DmsCall.h"
@@ -103,96 +102,22 @@ HRESULT CPDDocProviderHelper::SaveDocumentAsAttachment(IProfilePtr pProfile, IVe
         LOG_ERROR(kSaveAsAttachment, L"No attachment label for the extension \"" + m_strExtension + L"\"");
         return E_FAIL;
     }
-    const CStdStr strAttachmentID = FormatAttachmentDocID(doc.GetDocID(), strLabel);
-
-    IVersionPtr pAttachment;
-    bool bCreated = false;   // the attachment was made by this call
-    bool bSelected = false;  // the profile was selected for editing by this call
-    bool bLocked = false;    // the attachment was checked out by this call
-    const bool bDM6 = IsDM6Installed();
-
-    // Gives back what this call took: a check-out the way a check-in ends it, a selection with
-    // the profile's release; an attachment made here is deleted again.
-    auto giveBack = [&] {
-        if (bLocked)
-            GiveBackStep(LOG_SITE, kSaveAsAttachment, [&] { return UnlockVersion(pAttachment); });
-        else if (bSelected)
-            GiveBackStep(LOG_SITE, kSaveAsAttachment, [&] { return pProfile->ReleaseDoc(); });
-        if (bCreated)
-            GiveBackStep(LOG_SITE, kSaveAsAttachment, [&] { return pAttachment->Delete(); });
-        bCreated = bSelected = bLocked = false;
-    };
-    // Ends the call with hr after giving back.
-    auto fail = [&](HRESULT hr) {
-        giveBack();
-        return hr;
-    };
-
+    CTakeGuard guard(kSaveAsAttachment);
     try
     {
         if (!pProfile)
-            _com_issue_error(E_POINTER);
-        ILibraryPtr pLibrary;
-        DmsCheck(pProfile->get_Library(&pLibrary));
-        const CStdStr strUser = TextOf(pLibrary, &ILibrary::get_UserID);
-        const _bstr_t bstrComment(dlg.GetComment().c_str());
-
+            DmsCheck(E_POINTER);
         // The user's own check-out of the document covers its attachments: nothing is taken
         // then, so nothing of the user's is given back on a failure.
-        CStdStr strOwner;
-        const long lState = GetProfileLockStatus(pProfile, strOwner);
-        if (lState == LOCK_STATE_OTHER_USER)
-        {
-            LOG_ERROR(kSaveAsAttachment, L"The document is checked out by " + strOwner);
-            return E_DOCUMENT_LOCKED_BY_OTHER;
-        }
-        const bool bHeld = lState == LOCK_STATE_CURRENT_USER;
-
-        pAttachment = GetVersion(strAttachmentID);
-        if (!pAttachment)
-        {
-            const CStdStr strAuthor = TextOf(pVersion, &IVersion::get_Author);
-            CAppWrapper::Instance().EnsureAppIsMarshalled();
-            ILibraryPtr pCurrent;
-            DmsCheck(OpenDmsApplication()->get_CurrentLibrary(&pCurrent));
-            const CStdStr strCurrentLibrary = TextOf(pCurrent, &ILibrary::get_Name);
-            DmsCheck(pProfile->AddFileForAttachment(_variant_t(strCurrentLibrary.c_str()),
-                                                    _variant_t(doc.GetLocalFile().c_str())));
-
-            if (!bHeld)
-            {
-                short nStatus = 0;
-                DmsCheck(pProfile->SelectForEdit(DMS_SELECT_FOR_CHECK_OUT, &nStatus));
-                if (nStatus == 0)
-                    return GetReturnCode(pProfile, L"SaveDocumentAsAttachment - pBaseProf->SelectForEdit() 1",
-                                         E_PD_SAVE_FAILED);
-                bSelected = true;
-            }
-
-            // The attachment starts as a placeholder of a unique name with the save's extension;
-            // it is deleted once the DMS has taken it.
-            const CScopedFileDeletion placeholder(CreatePlaceholderFile(L"", m_strExtension));
-            if (placeholder.Path().empty())
-                return fail(E_FAIL);
-            DmsCheck(pProfile->NewAttachment(0, _bstr_t(placeholder.Path().c_str()), _variant_t(strAuthor.c_str()),
-                                             _variant_t(strUser.c_str()), _variant_t(strLabel.c_str()),
-                                             _variant_t(dlg.GetComment().c_str()), &pAttachment));
-            if (!pAttachment)
-                return fail(GetReturnCode(pProfile, L"SaveDocumentAsAttachment - pBaseProf->NewAttachment()", E_FAIL));
-            bCreated = true;
-            if (bDM6 && !bHeld)
-            {
-                // DM 6 checks versions out one by one: the new attachment is checked out in
-                // place of the profile's selection.
-                GiveBackStep(LOG_SITE, kSaveAsAttachment, [&] { return pProfile->ReleaseDoc(); });
-                bSelected = false;
-                const HRESULT hr = LockVersion(pAttachment);
-                if (FAILED(hr))
-                    return fail(hr);
-                bLocked = true;
-            }
-        }
-        else
+        CTakeGuard::Take took = CTakeGuard::kNothing;
+        bool bHeld = false;
+        const HRESULT hr = TakeForSave(pProfile, pVersion, guard, took, bHeld);
+        if (FAILED(hr))
+            return hr;
+        const CStdStr strAttachmentID = FormatAttachmentDocID(doc.GetDocID(), strLabel);
+        IVersionPtr pAttachment = GetVersion(strAttachmentID);
+        MadeForSave made = MadeForSave::Nothing;
+        if (pAttachment)
         {
             // Only an attachment saved from a file of the same extension is replaced: pptx and
             // potx share a short label.
@@ -202,52 +127,52 @@ HRESULT CPDDocProviderHelper::SaveDocumentAsAttachment(IProfilePtr pProfile, IVe
                 LOG_ERROR(kSaveAsAttachment, L"The attachment " + strAttachmentID + L" holds another kind of file");
                 return E_FAIL;
             }
-            if (!bHeld && bDM6)
-            {
-                const HRESULT hr = LockVersion(pAttachment);
-                if (FAILED(hr))
-                    return hr;
-                bLocked = true;
-            }
-            else if (!bHeld)
-            {
-                short nStatus = 0;
-                DmsCheck(pProfile->SelectForEdit(DMS_SELECT_FOR_CHECK_OUT, &nStatus));
-                if (nStatus == 0)
-                    return GetReturnCode(pProfile, L"SaveDocumentAsAttachment - pBaseProf->SelectForEdit() 2",
-                                         E_PD_SAVE_FAILED);
-                bSelected = true;
-                nStatus = 0;
-                DmsCheck(pAttachment->LockVersionForEdit(DMS_VERSION_CHECK_OUT, &nStatus));
-                const HRESULT hrLock =
-                    GetReturnCode(pAttachment, L"SaveDocumentAsAttachment - pAttachment->LockVersionForEdit()", S_OK);
-                if (nStatus == 0)
-                    return fail(FAILED(hrLock) ? hrLock : E_PD_SAVE_FAILED);
-                bLocked = true;
-            }
-            DmsCheck(pAttachment->put_Comment(bstrComment));
+            DmsCheckNumber(pAttachment, pAttachment->put_Comment(_bstr_t(dlg.GetComment().c_str())));
         }
-
-        // A record that does not name the attachment would let the host's following save
-        // write over the version the document came from.
-        CPowerDocsDocInfo info;
-        if (!info.Populate(pAttachment) || !info.IsComplete())
+        else
         {
-            LOG_ERROR(kSaveAsAttachment, L"The attachment could not be read back");
-            return fail(E_FAIL);
+            pAttachment = MakeAttachment(pProfile, pVersion, strLabel, dlg, doc);
+            guard.Took(L"the new attachment", [=] { return DmsCheckNumber(pAttachment, pAttachment->Delete()); });
+            made = MadeForSave::Version;
         }
-        CVDocNonCom result = doc;
-        // The properties are read again from the DMS; the ID stays the one checked above.
-        PopulateDocumentProperties(result, pAttachment);
-        result.SetDocID(info.AsDocID());
-        result.SetFlags(RECORD_CHECKED_OUT);
-        doc = result;
-        return S_OK;
+        const HRESULT hrFill = FillMadeRecord(doc, pAttachment, CheckOutForSave(pAttachment, guard, took, bHeld), made, bHeld);
+        if (SUCCEEDED(hrFill))
+            guard.Commit();
+        return hrFill;
     }
-    catch (const _com_error& e)
+    catch (...)
     {
-        LOG_ERROR(kSaveAsAttachment, e);
-        giveBack();
+        LOG_ERROR(kSaveAsAttachment, L"SaveDocumentAsAttachment failed");
         throw;
     }
+}
+
+// A new attachment of the profile, labelled strLabel, made from a placeholder of a unique name
+// with the save's extension (deleted once the DMS has taken it); its content is left to the
+// host's following save.
+IVersionPtr CPDDocProviderHelper::MakeAttachment(IProfilePtr pProfile, IVersionPtr pVersion, const CStdStr& strLabel,
+                                                 const CSaveAsDlg& dlg, const CVDocNonCom& doc)
+{
+    ILibraryPtr pLibrary;
+    DmsCheckNumber(pProfile, pProfile->get_Library(&pLibrary));
+    const CStdStr strUser = TextOf(pLibrary, &ILibrary::get_UserID);
+    const CStdStr strAuthor = TextOf(pVersion, &IVersion::get_Author);
+    CAppWrapper::Instance().EnsureAppIsMarshalled();
+    ILibraryPtr pCurrent;
+    DmsCheck(OpenDmsApplication()->get_CurrentLibrary(&pCurrent));
+    const CStdStr strCurrentLibrary = TextOf(pCurrent, &ILibrary::get_Name);
+    DmsCheckNumber(pProfile, pProfile->AddFileForAttachment(_variant_t(strCurrentLibrary.c_str()),
+                                                            _variant_t(doc.GetLocalFile().c_str())));
+    CTakeGuard guard(kSaveAsAttachment);
+    const CStdStr strPlaceholder = CreatePlaceholderFile(L"", m_strExtension);
+    if (strPlaceholder.empty())
+        DmsCheck(E_FAIL);
+    guard.Took(L"the placeholder file", [=] { return DeleteFileW(strPlaceholder.c_str()) ? S_OK : LastErrorAsHResult(); });
+    IVersionPtr pAttachment;
+    DmsCheckNumber(pProfile, pProfile->NewAttachment(0, _bstr_t(strPlaceholder.c_str()), _variant_t(strAuthor.c_str()),
+                                                     _variant_t(strUser.c_str()), _variant_t(strLabel.c_str()),
+                                                     _variant_t(dlg.GetComment().c_str()), &pAttachment));
+    if (!pAttachment)
+        DmsCheck(E_POINTER);
+    return pAttachment;
 }

@@ -10,6 +10,7 @@
 #include "dms/DmsConstants.h"
 #include "dms/DmsValues.h"
 #include "dms/DmsCall.h"
+#include "dms/DmsTakes.h"
 #include "framework/Logging.h"
 #include "framework/TakeGuard.h"
 #include "local/FileReplace.h"
@@ -105,7 +106,7 @@ HRESULT CPDDocProviderHelper::ImportDocument(CVDocNonCom& doc, short nFlags)
         DmsCheck(E_PD_NO_DOCUMENT_FOR_ID);
     IProfilePtr pProfile = MakeImportProfile(pLibrary, doc.GetName(), guard);
     const CTakeGuard::Take selection =
-        guard.Took(L"the new document's profile", [=] { return DmsCheckNumber(pProfile, pProfile->ReleaseDoc()); });
+        TookSelection(guard, pProfile, L"the new document's profile");
     long lDocNumber = 0;
     DmsCheckNumber(pProfile, pProfile->get_DocNumber(&lDocNumber));
     if (lDocNumber <= 0)
@@ -167,14 +168,7 @@ IProfilePtr CPDDocProviderHelper::MakeImportProfile(ILibraryPtr pLibrary, const 
     VARIANT_BOOL bSaved = VARIANT_FALSE;
     const HRESULT hrSave = pProfile->Save(DMS_PROFILE_SAVE_IMPORT, &bSaved);
     // Whatever the answer, the DMS may have stored the profile: the guard deletes it if so.
-    guard.Took(L"the new document", [=] {
-        long lNumber = 0;
-        if (FAILED(pProfile->get_DocNumber(&lNumber)) || lNumber <= 0)
-            return S_OK;
-        short nStatus = 0;
-        DmsCheckStatus(pProfile, pProfile->DeleteDocument(DMS_DELETE_DOCUMENT, &nStatus), nStatus, E_FAIL);
-        return S_OK;
-    });
+    TookNewProfile(guard, pProfile);
     DmsCheckNumber(pProfile, hrSave);
     if (bSaved == VARIANT_FALSE)
         DmsCheck(E_PD_SAVE_FAILED);

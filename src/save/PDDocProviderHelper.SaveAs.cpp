@@ -8,7 +8,9 @@
 #include "dms/DmsErrors.h"
 #include "dms/DmsValues.h"
 #include "dms/PowerDocsDocInfo.h"
-#include "framework/GiveBack.h"
+#include "dms/DmsCall.h"
+#include "dms/DmsTakes.h"
+#include "framework/TakeGuard.h"
 #include "framework/Logging.h"
 #include "save/SaveAsDlg.h"
 
@@ -41,134 +43,136 @@ void CPDDocProviderHelper::AddComment(const CSaveAsDlg& dlg, IVersionPtr pVersio
     DmsCheck(pVersion->put_Comment(_bstr_t(dlg.GetComment().c_str())));
 }
 
+// Takes the document for a creating routine of a save unless the user holds it already: DM 6
+// checks the version out, DM 5 selects the profile for editing. Another user's lock answers
+// E_DOCUMENT_LOCKED_BY_OTHER with nothing taken.
+HRESULT CPDDocProviderHelper::TakeForSave(IProfilePtr pProfile, IVersionPtr pVersion, CTakeGuard& guard,
+                                          CTakeGuard::Take& took, bool& bHeld)
+{
+    const long lState = CheckedLockState(pProfile);
+    if (lState == LOCK_STATE_OTHER_USER)
+    {
+        LOG_ERROR(kSaveAsVersion, L"The document is checked out by " + GetProfileLockOwner(pProfile));
+        return E_DOCUMENT_LOCKED_BY_OTHER;
+    }
+    bHeld = lState == LOCK_STATE_CURRENT_USER;
+    took = CTakeGuard::kNothing;
+    if (bHeld)
+        return S_OK;
+    if (IsDM6Installed())
+    {
+        const HRESULT hr = LockVersion(pVersion);
+        if (FAILED(hr))
+            return hr;
+        took = guard.Took(L"the check-out", [=] { return UnlockVersion(pVersion); });
+        return S_OK;
+    }
+    took = SelectForEdit(guard, pProfile, DMS_SELECT_FOR_CHECK_OUT, E_PD_SAVE_FAILED);
+    return S_OK;
+}
+
+// Checks out the target that a save made or chose, for the host's following SaveDocument, in
+// place of what TakeForSave took; the user's own check-out covers it. A give-back that fails
+// fails the call, so that its guard undoes it. Answers the record's Flags: bit 0 only when the
+// check-out is really held.
+long CPDDocProviderHelper::CheckOutForSave(IVersionPtr pTarget, CTakeGuard& guard, CTakeGuard::Take took, bool bHeld)
+{
+    if (bHeld)
+        return RECORD_CHECKED_OUT;
+    DmsCheck(guard.GiveBack(took));
+    if (FAILED(LockVersion(pTarget)))
+        return 0;
+    guard.Took(L"the check-out for the save", [=] { return UnlockVersion(pTarget); });
+    return RECORD_CHECKED_OUT;
+}
+
 // Makes a new version (choice New Version) or subversion (New Subversion) of pVersion with the
-// dialog's comment. The existing version is checked out around the creation unless its user
-// already holds it; everything this call took is given back on every failure, and a DMS error
-// is raised again to the caller after that. No placeholder file is made: nothing reads one.
+// dialog's comment, checked out for the host's following save. Everything this call took is
+// given back and what it made deleted on every failure, and a DMS error is raised again to the
+// caller after that. No placeholder file is made: nothing reads one.
 HRESULT CPDDocProviderHelper::SaveAsVersion(CVDocNonCom& doc, IProfilePtr, IVersionPtr pVersion, const CSaveAsDlg& dlg)
 {
     if (WorkingOffLine())
         return E_NOT_AVAILABLE_OFFLINE;
     if (!pVersion)
-        _com_issue_error(E_POINTER);
-
-    const bool bSubversion = dlg.GetUserChoice() == SAVE_CHOICE_NEW_SUBVERSION;
-    IProfilePtr pProfile;
-    IVersionPtr pNew;
-    bool bLocked = false;    // DM 6: the existing version checked out by this call
-    bool bSelected = false;  // DM 5: the profile selected for editing by this call
-
-    // Gives back what this call took, the way the success path gives back the DM 6 lock; the
-    // DM 5 selection, which a success keeps, goes back with the profile's release.
-    auto giveBack = [&] {
-        if (bLocked)
-            GiveBackStep(LOG_SITE, kSaveAsVersion, [&] { return UnlockVersion(pVersion); });
-        if (bSelected)
-            GiveBackStep(LOG_SITE, kSaveAsVersion, [&] { return pProfile->ReleaseDoc(); });
-        bLocked = bSelected = false;
-    };
-    // A version made by this call that the host cannot be told about is removed again.
-    auto discardNew = [&] {
-        if (pNew)
-            GiveBackStep(LOG_SITE, kSaveAsVersion, [&] { return pNew->Delete(); });
-        pNew = nullptr;
-    };
-
+        DmsCheck(E_POINTER);
+    CTakeGuard guard(kSaveAsVersion);
     try
     {
         const CStdStr strAuthor = TextOf(pVersion, &IVersion::get_Author);
         const CStdStr strTypist = TextOf(pVersion, &IVersion::get_Typist);
-        pProfile = ProfileOf(pVersion);
-        const bool bDM6 = IsDM6Installed();
-
-        CStdStr strOwner;
-        const long lState = GetProfileLockStatus(pProfile, strOwner);
-        if (lState == LOCK_STATE_OTHER_USER)
-        {
-            LOG_ERROR(kSaveAsVersion, L"The document is checked out by " + strOwner);
-            return E_DOCUMENT_LOCKED_BY_OTHER;
-        }
-        if (lState == LOCK_STATE_NONE)
-        {
-            if (bDM6)
-            {
-                const HRESULT hr = LockVersion(pVersion);
-                if (FAILED(hr))
-                    return hr;
-                bLocked = true;
-            }
-            else
-            {
-                short nStatus = 0;
-                DmsCheck(pProfile->SelectForEdit(DMS_SELECT_FOR_CHECK_OUT, &nStatus));
-                if (nStatus == 0)
-                    return GetReturnCode(pProfile, L"SaveAsVersion - pProf->SelectForEdit()", E_PD_SAVE_FAILED);
-                bSelected = true;
-            }
-        }
-
-        VARIANT_BOOL bCanNewVersion = VARIANT_FALSE;
-        VARIANT_BOOL bCanNewSubversion = VARIANT_FALSE;
-        DmsCheck(pVersion->get_CanNewVersion(&bCanNewVersion));
-        DmsCheck(pVersion->get_CanNewSubversion(&bCanNewSubversion));
-        if (!bSubversion && bCanNewVersion == VARIANT_FALSE)
-        {
-            LOG_ERROR(kSaveAsVersion, L"GetSaveInfo() : E_PD_CANNOT_SAVE_AS_NEW_VERSION");
-            giveBack();
-            return E_PD_CANNOT_SAVE_AS_NEW_VERSION;
-        }
-        if (bSubversion && bCanNewSubversion == VARIANT_FALSE)
-        {
-            LOG_ERROR(kSaveAsVersion, L"GetSaveInfo() : E_PD_CANNOT_SAVE_AS_NEW_SUBVERSION");
-            giveBack();
-            return E_PD_CANNOT_SAVE_AS_NEW_SUBVERSION;
-        }
-
+        IProfilePtr pProfile = ProfileOf(pVersion);
+        CTakeGuard::Take took = CTakeGuard::kNothing;
+        bool bHeld = false;
+        HRESULT hr = TakeForSave(pProfile, pVersion, guard, took, bHeld);
+        if (FAILED(hr))
+            return hr;
+        const bool bSubversion = dlg.GetUserChoice() == SAVE_CHOICE_NEW_SUBVERSION;
+        hr = CheckVersionRights(pVersion, bSubversion);
+        if (FAILED(hr))
+            return hr;
         const _bstr_t bstrComment(dlg.GetComment().c_str());
         const _variant_t vAuthor(strAuthor.c_str());
         const _variant_t vTypist(strTypist.c_str());
+        IVersionPtr pNew;
         if (bSubversion)
-            DmsCheck(pVersion->NewSubversion(DMS_NEW_VERSION, bstrComment, vAuthor, vTypist, DMS_NEW_VERSION_RESERVED,
-                                             DMS_NEW_VERSION_RESERVED, &pNew));
+            DmsCheckNumber(pVersion, pVersion->NewSubversion(DMS_NEW_VERSION, bstrComment, vAuthor, vTypist,
+                                                             DMS_NEW_VERSION_RESERVED, DMS_NEW_VERSION_RESERVED, &pNew));
         else
-            DmsCheck(pVersion->NewVersion(DMS_NEW_VERSION, bstrComment, vAuthor, vTypist, DMS_NEW_VERSION_RESERVED,
-                                          DMS_NEW_VERSION_RESERVED, &pNew));
-
-        // A record that does not name the new version would let the host's following save
-        // write over the original: without one the save fails.
-        CPowerDocsDocInfo info;
-        if (!pNew || !info.Populate(pNew) || !info.IsComplete())
-        {
-            LOG_ERROR(kSaveAsVersion, L"The new version could not be read back");
-            discardNew();
-            giveBack();
-            return E_FAIL;
-        }
-
-        long lFlags = RECORD_CHECKED_OUT;
-        if (bDM6 && bLocked)
-        {
-            // The existing version goes back; the new one is checked out in its place, and the
-            // record says checked out only when that worked.
-            giveBack();
-            if (FAILED(LockVersion(pNew)))
-                lFlags = 0;
-        }
-        CVDocNonCom result = doc;
-        // The properties are read again from the DMS; the ID stays the one checked above.
-        PopulateDocumentProperties(result, pNew);
-        result.SetDocID(info.AsDocID());
-        result.SetFlags(lFlags);
-        doc = result;
-        return S_OK;
+            DmsCheckNumber(pVersion, pVersion->NewVersion(DMS_NEW_VERSION, bstrComment, vAuthor, vTypist,
+                                                          DMS_NEW_VERSION_RESERVED, DMS_NEW_VERSION_RESERVED, &pNew));
+        if (!pNew)
+            DmsCheck(E_POINTER);
+        guard.Took(L"the new version", [=] { return DmsCheckNumber(pNew, pNew->Delete()); });
+        hr = FillMadeRecord(doc, pNew, CheckOutForSave(pNew, guard, took, bHeld), MadeForSave::Version, bHeld);
+        if (SUCCEEDED(hr))
+            guard.Commit();
+        return hr;
     }
-    catch (const _com_error& e)
+    catch (...)
     {
-        LOG_ERROR(kSaveAsVersion, e);
-        discardNew();
-        giveBack();
+        LOG_ERROR(kSaveAsVersion, L"SaveAsVersion failed");
         throw;
     }
+}
+
+// Whether the DMS lets a new version (or subversion) be made of pVersion; the failure code
+// when it does not.
+HRESULT CPDDocProviderHelper::CheckVersionRights(IVersionPtr pVersion, bool bSubversion)
+{
+    VARIANT_BOOL bCan = VARIANT_FALSE;
+    if (bSubversion)
+        DmsCheckNumber(pVersion, pVersion->get_CanNewSubversion(&bCan));
+    else
+        DmsCheckNumber(pVersion, pVersion->get_CanNewVersion(&bCan));
+    if (bCan != VARIANT_FALSE)
+        return S_OK;
+    LOG_ERROR(kSaveAsVersion, bSubversion ? L"GetSaveInfo() : E_PD_CANNOT_SAVE_AS_NEW_SUBVERSION"
+                                          : L"GetSaveInfo() : E_PD_CANNOT_SAVE_AS_NEW_VERSION");
+    return bSubversion ? E_PD_CANNOT_SAVE_AS_NEW_SUBVERSION : E_PD_CANNOT_SAVE_AS_NEW_VERSION;
+}
+
+// Fills the record of what a save made or chose: its properties read again from the DMS, its
+// ID, and lFlags. E_FAIL when the DMS cannot name it: a record that does not name the new
+// object would let the host's following save write over the original. What was made is
+// remembered until the host's save writes it (bHeld: the check-out is the user's own).
+HRESULT CPDDocProviderHelper::FillMadeRecord(CVDocNonCom& doc, IVersionPtr pMade, long lFlags, MadeForSave made,
+                                             bool bHeld)
+{
+    CPowerDocsDocInfo info;
+    if (!info.Populate(pMade) || !info.IsComplete())
+    {
+        LOG_ERROR(kSaveAsVersion, L"The new version could not be read back");
+        return E_FAIL;
+    }
+    CVDocNonCom result = doc;
+    PopulateDocumentProperties(result, pMade);
+    result.SetDocID(info.AsDocID());
+    result.SetFlags(lFlags);
+    doc = result;
+    if (made != MadeForSave::Nothing)
+        RememberMade(info.AsDocID(), made, !bHeld && (lFlags & RECORD_CHECKED_OUT) != 0);
+    return S_OK;
 }
 
 // Makes a new document in the library the dialog names, through the DMS's profile form, files it
@@ -179,24 +183,7 @@ HRESULT CPDDocProviderHelper::SaveAsVersion(CVDocNonCom& doc, IProfilePtr, IVers
 HRESULT CPDDocProviderHelper::SaveAsNewDocument(CVDocNonCom& doc, IApplicationPtr, IProfilePtr& pProfile,
                                                 IVersionPtr& pVersion, CSaveAsDlg& dlg)
 {
-    auto discardProfile = [&] {
-        if (pProfile)
-        {
-            GiveBackStep(LOG_SITE, kSaveAsNewDocument, [&] { return pProfile->ReleaseDoc(); });
-            GiveBackStep(LOG_SITE, kSaveAsNewDocument, [&] {
-                long lNumber = 0;
-                DmsCheck(pProfile->get_DocNumber(&lNumber));
-                if (lNumber == 0)
-                    return S_OK;  // never stored
-                short nStatus = 0;
-                DmsCheck(pProfile->DeleteDocument(0, &nStatus));
-                return nStatus != 0 ? S_OK : E_FAIL;
-            });
-        }
-        pVersion = nullptr;
-        pProfile = nullptr;
-    };
-
+    CTakeGuard guard(kSaveAsNewDocument);
     try
     {
         ILibraryPtr pLibrary = dlg.GetSelectedLibrary();
@@ -207,60 +194,66 @@ HRESULT CPDDocProviderHelper::SaveAsNewDocument(CVDocNonCom& doc, IApplicationPt
         pProfile = GetProfileUsingProfileSelectForm(pLibrary, pProject, doc, hrForm);
         if (!pProfile)
             return FAILED(hrForm) ? hrForm : S_FALSE;  // a failed form is not a cancel
-
-        if (pProject)
-        {
-            short nStatus = 0;
-            DmsCheck(pProject->AddDocument(_variant_t(static_cast<IDispatch*>(pProfile.GetInterfacePtr())), &nStatus));
-        }
-        SaveProfile(pProfile);
-        if (pProject)
-        {
-            IFolderLinkPtr pLink;
-            DmsCheck(pProfile->get_FolderLink(&pLink));
-            if (!pLink)
-                _com_issue_error(E_POINTER);
-            DmsCheck(pLink->LinkToProject(pProject));
-            VARIANT_BOOL bSaved = VARIANT_FALSE;
-            DmsCheck(pProfile->Save(DMS_PROFILE_SAVE_AGAIN, &bSaved));
-        }
-        DmsCheck(pProfile->get_CurrentVersion(&pVersion));
+        const IProfilePtr pMade = pProfile;
+        TookNewProfile(guard, pMade);
+        const CTakeGuard::Take selection =
+            TookSelection(guard, pMade, L"the new document's profile");
+        FileNewProfile(pProfile, pProject);
+        DmsCheckNumber(pProfile, pProfile->get_CurrentVersion(&pVersion));
         if (!pVersion)
-            _com_issue_error(E_POINTER);
+            DmsCheck(E_POINTER);
         AddComment(dlg, pVersion);
-
         CPowerDocsDocInfo info;
         if (!info.Populate(pVersion) || !info.IsComplete())
         {
             LOG_ERROR(kSaveAsNewDocument, L"The new document could not be read back");
-            discardProfile();
+            pVersion = nullptr;
+            pProfile = nullptr;
             return E_FAIL;
         }
-        CVDocNonCom result = doc;
-        // The properties are read again from the DMS; the ID stays the one checked above.
-        PopulateDocumentProperties(result, pVersion);
-        result.SetDocID(info.AsDocID());
-        DmsCheck(pProfile->ReleaseDoc());
-
         // The new document is checked out for the host's following save; the record says so
         // only when the lock was really taken.
+        DmsCheck(guard.GiveBack(selection));
         if (!IsDM6Installed())
         {
-            const HRESULT hr = LockDocument(result.GetDocID(), LOCK_ACTION_UNLOCK);
+            const HRESULT hr = LockDocument(info.AsDocID(), LOCK_ACTION_UNLOCK);
             if (FAILED(hr))
                 LOG_ERROR(kSaveAsNewDocument, hr);
         }
-        const HRESULT hrLock = LockDocument(result.GetDocID(), LOCK_ACTION_LOCK);
+        const HRESULT hrLock = LockDocument(info.AsDocID(), LOCK_ACTION_LOCK);
         if (FAILED(hrLock))
             LOG_ERROR(kSaveAsNewDocument, hrLock);
-        result.SetFlags(SUCCEEDED(hrLock) ? RECORD_CHECKED_OUT : 0);
-        doc = result;
-        return S_OK;
+        const HRESULT hrFill =
+            FillMadeRecord(doc, pVersion, SUCCEEDED(hrLock) ? RECORD_CHECKED_OUT : 0, MadeForSave::Document, false);
+        if (SUCCEEDED(hrFill))
+            guard.Commit();
+        return hrFill;
     }
-    catch (const _com_error& e)
+    catch (...)
     {
-        LOG_ERROR(kSaveAsNewDocument, e);
-        discardProfile();
+        LOG_ERROR(kSaveAsNewDocument, L"SaveAsNewDocument failed");
+        pVersion = nullptr;
+        pProfile = nullptr;
         throw;
     }
+}
+
+// Stores a new profile and files it in the folder the form chose, if any.
+void CPDDocProviderHelper::FileNewProfile(IProfilePtr pProfile, IProjectPtr pProject)
+{
+    if (pProject)
+    {
+        short nStatus = 0;
+        DmsCheck(pProject->AddDocument(_variant_t(static_cast<IDispatch*>(pProfile.GetInterfacePtr())), &nStatus));
+    }
+    SaveProfile(pProfile);
+    if (!pProject)
+        return;
+    IFolderLinkPtr pLink;
+    DmsCheckNumber(pProfile, pProfile->get_FolderLink(&pLink));
+    if (!pLink)
+        DmsCheck(E_POINTER);
+    DmsCheckNumber(pLink, pLink->LinkToProject(pProject));
+    VARIANT_BOOL bSaved = VARIANT_FALSE;
+    DmsCheckNumber(pProfile, pProfile->Save(DMS_PROFILE_SAVE_AGAIN, &bSaved));
 }

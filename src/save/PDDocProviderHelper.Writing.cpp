@@ -3,7 +3,11 @@
 
 #include <corvane/QuendrelResults.h>
 
+#include <algorithm>
+#include <cwchar>
+
 #include "dms/DmsCall.h"
+#include "dms/DmsTakes.h"
 #include "dms/DmsConstants.h"
 #include "dms/DmsValues.h"
 #include "framework/Logging.h"
@@ -16,15 +20,34 @@ const wchar_t kSaveDocument[] = L"CPDDocProviderHelper::SaveDocument";
 
 }  // namespace
 
-// Writes doc.LocalFile into the version doc.DocID names. On DM 6 the copy into the DMS's local
-// store is the save; on DM 5 the version is locked around an upload. Whatever the call takes it
-// gives back before it returns, on every path; a check-out that the record reports or that the
-// user held before the call stays held, and one that could not be given back after a good save
-// is reported in the record's Flags.
+// Writes doc.LocalFile into the version doc.DocID names. What a save decision made for the
+// host and the host's save could not fill is deleted, and a later save into it fails.
 HRESULT CPDDocProviderHelper::SaveDocument(CVDocNonCom& doc, long)
 {
     if (!m_bInstalled)
         return E_PD_NOT_INSTALLED;
+    if (IsDiscarded(doc.GetDocID()))
+    {
+        LOG_ERROR(kSaveDocument, L"The save's target was deleted after a failed save: " + doc.GetDocID());
+        return E_PD_SAVE_FAILED;
+    }
+    const HRESULT hr = WriteDocument(doc);
+    if (IsMade(doc.GetDocID()))
+    {
+        if (FAILED(hr))
+            DiscardMade(doc);
+        else
+            RememberMade(doc.GetDocID(), MadeForSave::Nothing, false);
+    }
+    return hr;
+}
+
+// SaveDocument's write. On DM 6 the copy into the DMS's local store is the save; on DM 5 the
+// version is locked around an upload. Whatever the call takes it gives back before it returns,
+// on every path; a check-out that the record reports or that the user held before the call
+// stays held, and one that could not be given back after a good save is reported in Flags.
+HRESULT CPDDocProviderHelper::WriteDocument(CVDocNonCom& doc)
+{
     try
     {
         IVersionPtr pVersion = GetVersion(doc.GetDocID());
@@ -72,14 +95,12 @@ HRESULT CPDDocProviderHelper::SaveIntoDm6(CVDocNonCom& doc, IVersionPtr pVersion
 HRESULT CPDDocProviderHelper::SaveIntoDm5(CVDocNonCom& doc, IVersionPtr pVersion, IProfilePtr pProfile, bool bHeld)
 {
     CTakeGuard guard(kSaveDocument);
-    short nStatus = 0;
-    DmsCheckStatus(pProfile, pProfile->SelectForEdit(bHeld ? DMS_SELECT_CHECKED_OUT : DMS_SELECT_FOR_SAVE, &nStatus),
-                   nStatus, E_PD_SAVE_FAILED);
     // Giving the profile back ends a check-out, so one held before the call is never given back.
-    const CTakeGuard::Take selection = bHeld ? CTakeGuard::kNothing : guard.Took(L"the profile", [=] {
-        return DmsCheckNumber(pProfile, pProfile->ReleaseDoc());
-    });
-    nStatus = 0;
+    CTakeGuard::Take selection = SelectForEdit(guard, pProfile, bHeld ? DMS_SELECT_CHECKED_OUT : DMS_SELECT_FOR_SAVE,
+                                               E_PD_SAVE_FAILED);
+    if (bHeld)
+        guard.Keep(selection);
+    short nStatus = 0;
     DmsCheckStatus(pVersion, pVersion->LockVersionForEdit(DMS_OF_NORMAL, &nStatus), nStatus, E_PD_SAVE_FAILED);
     guard.Took(L"the version's lock", [=] {
         short nUnlocked = 0;
@@ -112,8 +133,77 @@ HRESULT CPDDocProviderHelper::SaveIntoDm5(CVDocNonCom& doc, IVersionPtr pVersion
         CaughtFailure(kSaveDocument);
     }
     guard.GiveBackAll();
-    if (guard.Holds(selection))
+    if (!bHeld && guard.Holds(selection))
         doc.SetFlags(doc.GetFlags() | RECORD_CHECKED_OUT);
     guard.Commit();
     return S_OK;
+}
+
+namespace {
+
+bool SameDocID(const CStdStr& strFirst, const CStdStr& strSecond)
+{
+    return _wcsicmp(strFirst.c_str(), strSecond.c_str()) == 0;
+}
+
+}  // namespace
+
+// MadeForSave::Nothing forgets the ID: it was written, or it is made again.
+void CPDDocProviderHelper::RememberMade(const CStdStr& strDocID, MadeForSave made, bool bTookCheckOut)
+{
+    auto same = [&](const CStdStr& strID) { return SameDocID(strID, strDocID); };
+    m_made.erase(std::remove_if(m_made.begin(), m_made.end(), [&](const CMadeForSave& m) { return same(m.strDocID); }),
+                 m_made.end());
+    m_discarded.erase(std::remove_if(m_discarded.begin(), m_discarded.end(), same), m_discarded.end());
+    if (made != MadeForSave::Nothing)
+        m_made.push_back(CMadeForSave{strDocID, made, bTookCheckOut});
+}
+
+bool CPDDocProviderHelper::IsMade(const CStdStr& strDocID) const
+{
+    return std::any_of(m_made.begin(), m_made.end(), [&](const CMadeForSave& m) { return SameDocID(m.strDocID, strDocID); });
+}
+
+bool CPDDocProviderHelper::IsDiscarded(const CStdStr& strDocID) const
+{
+    return std::any_of(m_discarded.begin(), m_discarded.end(),
+                       [&](const CStdStr& strID) { return SameDocID(strID, strDocID); });
+}
+
+// Deletes what a save decision made for doc and gives back the check-out it took for it; the
+// record keeps naming it, without bit 0 once the check-out went back, so that a retried save
+// fails and the host asks for a new target.
+HRESULT CPDDocProviderHelper::DiscardMade(CVDocNonCom& doc)
+{
+    const auto it = std::find_if(m_made.begin(), m_made.end(),
+                                 [&](const CMadeForSave& m) { return SameDocID(m.strDocID, doc.GetDocID()); });
+    if (it == m_made.end())
+        return S_OK;
+    const CMadeForSave made = *it;
+    m_made.erase(it);
+    m_discarded.push_back(made.strDocID);
+    try
+    {
+        IVersionPtr pVersion = GetVersion(made.strDocID);
+        if (!pVersion)
+            return S_OK;
+        IProfilePtr pProfile = ProfileOf(pVersion);
+        if (made.made == MadeForSave::Version)
+            DmsCheckNumber(pVersion, pVersion->Delete());
+        if (made.bTookCheckOut)
+        {
+            DmsCheckNumber(pProfile, pProfile->ReleaseDoc());
+            doc.SetFlags(doc.GetFlags() & ~RECORD_CHECKED_OUT);
+        }
+        if (made.made == MadeForSave::Document)
+        {
+            short nStatus = 0;
+            DmsCheckStatus(pProfile, pProfile->DeleteDocument(DMS_DELETE_DOCUMENT, &nStatus), nStatus, E_FAIL);
+        }
+        return S_OK;
+    }
+    catch (...)
+    {
+        return CaughtFailure(L"CPDDocProviderHelper::DiscardMade");
+    }
 }

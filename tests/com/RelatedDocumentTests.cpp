@@ -164,6 +164,12 @@ TEST_F(RelatedDocumentTest, ParametersAndKindsAreChecked)
     EXPECT_EQ(std::wstring(Id(m_lDoc, L"RTF")), strID);
     EXPECT_EQ("same kind", ServerContent(m_lDoc, L"RTF"));
 
+    // An extension that begins with a digit would name version 1 itself: refused, nothing called.
+    const std::string old = ServerContent(m_lDoc, L"1");
+    StandIn_ClearFaults();
+    EXPECT_EQ(E_FAIL, Relate(LocalFile(L"Notes.1", "over version one"), L"", Id(m_lDoc, L"1")));
+    EXPECT_EQ(0, StandIn_CallCount(L"IProfile::AddFileForAttachment") + StandIn_CallCount(L"IProfile::SelectForEdit"));
+    EXPECT_EQ(old, ServerContent(m_lDoc, L"1"));
     EXPECT_EQ(E_INVALIDARG, Relate(LocalFile(L"README", "no extension"), L"", Id(m_lDoc, L"1")));
     EXPECT_EQ(E_INVALIDARG, Relate(L"", L"txt", Id(m_lDoc, L"1")));
     EXPECT_EQ(E_LOCAL_FILE_NOT_FOUND, Relate(m_strFolder + L"\\missing.txt", L"txt", Id(m_lDoc, L"1")));

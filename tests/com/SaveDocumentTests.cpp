@@ -136,6 +136,45 @@ TEST_F(SaveDocumentTest, TheSaveDecisionPreparesTheTargetThatTheHostsSaveWrites)
     DeleteFileW(back.LocalFile().c_str());
 }
 
+// A version that a save decision made is checked out exactly when its record says so, and one
+// that the host's save could not fill is deleted, never left empty as the document's latest:
+// after a failed save (a retried save then fails, so that the host asks again) and after a
+// close without a save. The user's own check-out stays until the user gives it back.
+TEST_F(SaveDocumentTest, ATargetTheSaveCouldNotFillIsDeleted)
+{
+    const wchar_t kFormats[] = L"Word Document (*.doc)|*.doc";
+    for (const wchar_t* version : {L"5.3", L"6.0"})
+    {
+        Install(version);
+        for (int road = 0; road < 3; ++road)  // held and failed save, held and closed, not held and closed
+        {
+            const bool bHeld = road < 2;
+            const std::string where = std::string(version[0] == L'6' ? "DM 6, road " : "DM 5, road ") + char('0' + road);
+            HostDocument host;
+            ASSERT_EQ(S_OK, m_pProvider->GetDocument(Id(m_lDoc, L"1"), bHeld ? 2 : 0, &host.doc)) << where;
+            long lIndex = 1;
+            ASSERT_EQ(S_OK, m_pProvider->GetSaveInfo(0, _bstr_t(kFormats), 0x44, &lIndex, &host.doc)) << where;
+            const std::wstring made = host.doc.bstrDocID;
+            EXPECT_EQ(1, host.doc.lFlags & 1) << where;
+            EXPECT_EQ(1, LockState(m_lDoc)) << "the record says checked out: " << where;
+            if (road == 0)
+            {
+                const wchar_t* pszRefused = version[0] == L'6' ? L"IVersion::FilePath" : L"IVersion::UploadFile";
+                ASSERT_EQ(S_OK, StandIn_InjectFault(pszRefused, S_OK, 11, 1, FALSE));
+                EXPECT_TRUE(FAILED(m_pProvider->SaveDocument(&host.doc, 0))) << where;
+                StandIn_ClearFaults();
+                EXPECT_EQ(made, host.doc.bstrDocID) << where;
+                EXPECT_EQ(E_PD_SAVE_FAILED, m_pProvider->SaveDocument(&host.doc, 0)) << where;
+            }
+            EXPECT_EQ(S_OK, m_pProvider->CloseDocument(&host.doc, 0)) << where;
+            HostDocument probe;
+            EXPECT_EQ(E_DOCUMENT_NOT_FOUND, m_pProvider->GetDocument(_bstr_t(made.c_str()), 8, &probe.doc)) << where;
+            EXPECT_EQ(bHeld ? 1 : 0, LockState(m_lDoc)) << where;
+            StandIn_SetLock(L"LIB", m_lDoc, nullptr);
+        }
+    }
+}
+
 TEST_F(SaveDocumentTest, RefusalsAnswerACodeAndStoreNothing)
 {
     const std::string old = ServerContent(m_lDoc, L"1");
