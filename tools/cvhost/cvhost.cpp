@@ -26,6 +26,9 @@ _COM_SMARTPTR_TYPEDEF(ICVQueryInfo, __uuidof(ICVQueryInfo));
 _COM_SMARTPTR_TYPEDEF(ICVDocumentProvider7, __uuidof(ICVDocumentProvider7));
 _COM_SMARTPTR_TYPEDEF(ICVCustomCommand2, __uuidof(ICVCustomCommand2));
 _COM_SMARTPTR_TYPEDEF(ICVRegistration, __uuidof(ICVRegistration));
+_COM_SMARTPTR_TYPEDEF(IDispatch, IID_IDispatch);
+_COM_SMARTPTR_TYPEDEF(ITypeLib, IID_ITypeLib);
+_COM_SMARTPTR_TYPEDEF(ITypeInfo, IID_ITypeInfo);
 
 namespace {
 
@@ -168,9 +171,18 @@ int DmsClient(const Args& args)
     return 0;
 }
 
+// The file the provider was created from: the class's registration decides which one it is.
+std::wstring ProviderModule()
+{
+    wchar_t sz[MAX_PATH] = {};
+    GetModuleFileNameW(GetModuleHandleW(L"CmQuendrel.dll"), sz, MAX_PATH);
+    return sz;
+}
+
 int Identity(const Args&)
 {
     ICVComponentPtr pComponent = CreateProvider<ICVComponentPtr>();
+    wprintf(L"  module = %ls\n", ProviderModule().c_str());
     BSTR bstr = nullptr;
     int rc = Report(L"GetName", pComponent->GetName(&bstr));
     PrintBstr(L"name", bstr);
@@ -187,6 +199,27 @@ int Identity(const Args&)
     wprintf(L"  requires %ls %ld.%ld.%ld.%ld\n", info.bstrID ? info.bstrID : L"(none)", info.lMajor, info.lMinor,
             info.lBuild, info.lRevision);
     SysFreeString(info.bstrID);
+    return rc;
+}
+
+// type-info: what a host that calls the provider through IDispatch relies on: the type library
+// registered under its LIBID, and the provider's IDispatch::GetTypeInfo, which loads it from there.
+int TypeInfo(const Args&)
+{
+    ITypeLibPtr pTypeLib;
+    int rc = Report(L"LoadRegTypeLib", LoadRegTypeLib(LIBID_QuendrelLib, 1, 0, LOCALE_NEUTRAL, &pTypeLib));
+    BSTR bstrPath = nullptr;
+    if (SUCCEEDED(QueryPathOfRegTypeLib(LIBID_QuendrelLib, 1, 0, LOCALE_NEUTRAL, &bstrPath)))
+        PrintBstr(L"path", bstrPath);
+    IDispatchPtr pDispatch = CreateProvider<IDispatchPtr>();
+    ITypeInfoPtr pTypeInfo;
+    rc |= Report(L"GetTypeInfo", pDispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, &pTypeInfo));
+    if (pTypeInfo)
+    {
+        BSTR bstrName = nullptr;
+        pTypeInfo->GetDocumentation(MEMBERID_NIL, &bstrName, nullptr, nullptr, nullptr);
+        PrintBstr(L"interface", bstrName);
+    }
     return rc;
 }
 
@@ -728,7 +761,8 @@ const std::map<std::wstring, Command>& Commands()
                        L"register the provider and its type library, and enter it in the host's providers"}},
         {L"unregister", {[](const Args&) { return Unregister(); }, L"undo all that register did"}},
         {L"dms-client", {DmsClient, L"[install <path> | remove]: show or set the DMS client's InstallPath"}},
-        {L"identity", {Identity, L"name, description, version and dependencies"}},
+        {L"identity", {Identity, L"module, name, description, version and dependencies"}},
+        {L"type-info", {TypeInfo, L"the registered type library and the provider's IDispatch type information"}},
         {L"error-description", {ErrorDescription, L"<hresult>: the text for a result code"}},
         {L"capabilities", {Capabilities, L"[docid]: the provider's capability flags"}},
         {L"offline?", {Offline, L"whether the DMS works offline"}},
