@@ -30,6 +30,25 @@ HRESULT ReturnCodeOf(IUnknown* pObject, const CStdStr& strContext, HRESULT hrDef
     return ConvertPowerDocsErrorCodeToHRESULT(error.lNumber);
 }
 
+// The version of a profile that a label names; its current version for an empty label.
+IVersionPtr VersionOfProfile(IProfilePtr pProfile, const CStdStr& strLabel)
+{
+    if (!pProfile)
+        DmsCheck(E_POINTER);
+    IVersionPtr pVersion;
+    if (strLabel.empty())
+    {
+        DmsCheck(pProfile->get_CurrentVersion(&pVersion));
+        return pVersion;
+    }
+    IVersionsPtr pVersions;
+    DmsCheck(pProfile->get_Versions(&pVersions));
+    if (!pVersions)
+        DmsCheck(E_POINTER);
+    DmsCheck(pVersions->get_Item(_variant_t(strLabel.c_str()), &pVersion));
+    return pVersion;
+}
+
 }  // namespace
 
 IVersionPtr CPDDocProviderHelper::GetVersion(CStdStr strDocID)
@@ -78,22 +97,8 @@ IVersionPtr CPDDocProviderHelper::GetVersion(CStdStr strDocID)
                 DmsCheck(pLibrary->GetProfile(_variant_t(lDocNumber, VT_I4), &pProfile));
             },
             CStdStr::Format(L"Profile for docnum %ld", lDocNumber)) &&
-        step(
-            [&] {
-                if (!pProfile)
-                    _com_issue_error(E_POINTER);
-                if (strLabel.empty())
-                {
-                    DmsCheck(pProfile->get_CurrentVersion(&pVersion));
-                    return;
-                }
-                IVersionsPtr pVersions;
-                DmsCheck(pProfile->get_Versions(&pVersions));
-                if (!pVersions)
-                    _com_issue_error(E_POINTER);
-                DmsCheck(pVersions->get_Item(_variant_t(strLabel.c_str()), &pVersion));
-            },
-            CStdStr::Format(L"Version %ls for docnum %ld", strLabel.c_str(), lDocNumber));
+        step([&] { pVersion = VersionOfProfile(pProfile, strLabel); },
+             CStdStr::Format(L"Version %ls for docnum %ld", strLabel.c_str(), lDocNumber));
     if (!bFound)
         return nullptr;
     return pVersion;

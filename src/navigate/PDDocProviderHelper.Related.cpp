@@ -109,6 +109,9 @@ HRESULT CPDDocProviderHelper::CheckRelateDocumentParameters(CVDocNonCom& doc, IV
         return E_LOCAL_FILE_NOT_FOUND;
     if (doc.GetExtension().empty() && !SetExtensionFromLocalFile(doc))
         return E_INVALIDARG;
+    // An extension that begins with a digit would label a version of the document.
+    if (iswdigit(doc.GetExtension()[0]))
+        return E_FAIL;
     CVDocNonCom scratch;
     return PopulateDocumentProperties(scratch, pTarget) ? S_OK : E_INVALIDARG;
 }
@@ -153,9 +156,6 @@ HRESULT CPDDocProviderHelper::RelateDocument(CVDocNonCom& doc, CStdStr strParent
             return E_DOCUMENT_NOT_FOUND;
         }
         HRESULT hr = CheckRelateDocumentParameters(doc, pTarget);
-        // An extension that begins with a digit would label a version of the document.
-        if (hr == S_OK && iswdigit(doc.GetExtension()[0]))
-            hr = E_FAIL;
         if (hr != S_OK)
         {
             LOG_ERROR(kRelateDocument, L"Invalid parameters for RelateDocument " + strParentID);
@@ -171,8 +171,7 @@ HRESULT CPDDocProviderHelper::RelateDocument(CVDocNonCom& doc, CStdStr strParent
         ILibraryPtr pLibrary;
         IApplicationPtr pApp = OpenDmsApplication();
         DmsCheckNumber(pApp, pApp->get_CurrentLibrary(&pLibrary));
-        const CStdStr strLibrary = TextOf(pLibrary, &ILibrary::get_Name);
-        DmsCheckNumber(pProfile, pProfile->AddFileForAttachment(_variant_t(strLibrary.c_str()),
+        DmsCheckNumber(pProfile, pProfile->AddFileForAttachment(_variant_t(TextOf(pLibrary, &ILibrary::get_Name).c_str()),
                                                                 _variant_t(doc.GetLocalFile().c_str())));
         // A document the user holds already is the user's check-out: the call works inside it
         // and leaves it held. Otherwise the call takes the document, or does not go on.

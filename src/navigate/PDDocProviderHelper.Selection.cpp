@@ -78,6 +78,28 @@ Ptr ObjectFromVariant(const _variant_t& v)
     return p;
 }
 
+// The ID of the profile that the selection form chose, at the version the user picks when it
+// has several, else at its current version.
+CStdStr ChosenDocID(ISelectFormPtr pForm)
+{
+    IChosenProfilesPtr pChosen;
+    DmsCheck(pForm->get_Profiles(&pChosen));
+    if (!pChosen)
+        DmsCheck(E_POINTER);
+    long lChosen = 0;
+    DmsCheck(pChosen->get_Count(&lChosen));
+    IProfilePtr pProfile;
+    DmsCheck(pChosen->get_Item(_variant_t(1L, VT_I4), &pProfile));
+    if (!pProfile)
+        DmsCheck(E_POINTER);
+    IVersionPtr pVersion;
+    if (VersionCountOf(pProfile) > 1)
+        pVersion = ChooseVersion(pProfile);
+    else
+        DmsCheck(pProfile->get_CurrentVersion(&pVersion));
+    return SelectedDocID(pProfile, pVersion);
+}
+
 }  // namespace
 
 HRESULT CPDDocProviderHelper::SelectDocument(long lParentWnd, CStdStr, CStdStr& strDocID)
@@ -107,23 +129,7 @@ HRESULT CPDDocProviderHelper::SelectDocument(long lParentWnd, CStdStr, CStdStr& 
         }
         else if (nStatus == DMS_FORM_CONFIRMED)
         {
-            IChosenProfilesPtr pChosen;
-            DmsCheck(pForm->get_Profiles(&pChosen));
-            if (!pChosen)
-                _com_issue_error(E_POINTER);
-            long lChosen = 0;
-            DmsCheck(pChosen->get_Count(&lChosen));
-            IProfilePtr pProfile;
-            DmsCheck(pChosen->get_Item(_variant_t(1L, VT_I4), &pProfile));
-            if (!pProfile)
-                _com_issue_error(E_POINTER);
-
-            IVersionPtr pVersion;
-            if (VersionCountOf(pProfile) > 1)
-                pVersion = ChooseVersion(pProfile);
-            else
-                DmsCheck(pProfile->get_CurrentVersion(&pVersion));
-            CStdStr strID = SelectedDocID(pProfile, pVersion);
+            CStdStr strID = ChosenDocID(pForm);
             if (WorkingOffLine())
                 strID = OfflineDocIDResolver().ResolveToOnlineDocID(strID, GetCurrentUser());
             strDocID = strID;

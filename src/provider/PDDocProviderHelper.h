@@ -159,6 +159,8 @@ protected:
     HRESULT PerformAppropriateSaveDocument(INT_PTR nDialogResult, CSaveAsDlg& dlg, IProfilePtr& pProf,
                                            IVersionPtr& pVer, IApplicationPtr pApp, CVDocNonCom& doc);
     HRESULT ReplaceOriginal(IVersionPtr pVer, CVDocNonCom& doc);
+    HRESULT ChooseSaveFormat(CSaveAsDlg& dlg, const CStdStr& strFormats, long* plFormatIndex, const CVDocNonCom& doc,
+                             IProfilePtr pProf);
     // SaveDocument's two ways of writing, for the client generations; bHeld: the document is
     // checked out already (by the record or by the user) and stays so.
     HRESULT SaveIntoDm5(CVDocNonCom& doc, IVersionPtr pVersion, IProfilePtr pProfile, bool bHeld);

@@ -6,6 +6,7 @@
 #include <corvane/QuendrelResults.h>
 
 #include "dms/AppWrapper.h"
+#include "dms/DmsCall.h"
 #include "dms/DmsValues.h"
 #include "framework/Logging.h"
 #include "navigate/PDHistoryHelper.h"
@@ -62,24 +63,9 @@ HRESULT CPDDocProviderHelper::GetSaveInfo(long lParentWnd, CStdStr strFormats, l
         // Only a choice the dialog offered prepares anything.
         if (nResult == IDOK && dlg.IsChoiceAvailable(dlg.GetUserChoice()))
         {
-            const CStdStr strExtension = dlg.GetSaveExtension(strFormats, plFormatIndex, doc.GetExtension());
-            ILibraryPtr pLibrary;
-            if (dlg.GetUserChoice() == SAVE_CHOICE_NEW_DOCUMENT)
-            {
-                pLibrary = dlg.GetSelectedLibrary();
-                // Only the user's own "no" to the current library is a cancel; a name that
-                // matches no library, or a list that failed, leaves the document unsaved.
-                if (!pLibrary)
-                    return dlg.GetLibraryLookupResult() == S_FALSE ? S_FALSE : E_FAIL;
-            }
-            else
-            {
-                if (!pProf)
-                    _com_issue_error(E_POINTER);
-                DmsCheck(pProf->get_Library(&pLibrary));
-            }
-            m_strAppID = GetAppIDForExtension(pLibrary, strExtension);
-            m_strExtension = strExtension;
+            const HRESULT hr = ChooseSaveFormat(dlg, strFormats, plFormatIndex, doc, pProf);
+            if (hr != S_OK)
+                return hr;
         }
         return PerformAppropriateSaveDocument(nResult, dlg, pProf, pVer, pApp, doc);
     }
@@ -93,6 +79,33 @@ HRESULT CPDDocProviderHelper::GetSaveInfo(long lParentWnd, CStdStr strFormats, l
         LOG_ERROR(kGetSaveInfo, L"Caught unknown error");
         return E_FAIL;
     }
+}
+
+// The extension of the user's choice and the DMS application that the target's library
+// registers for it (m_strExtension, m_strAppID). S_FALSE when the user said no to the current
+// library; E_FAIL when no library answers.
+HRESULT CPDDocProviderHelper::ChooseSaveFormat(CSaveAsDlg& dlg, const CStdStr& strFormats, long* plFormatIndex,
+                                               const CVDocNonCom& doc, IProfilePtr pProf)
+{
+    const CStdStr strExtension = dlg.GetSaveExtension(strFormats, plFormatIndex, doc.GetExtension());
+    ILibraryPtr pLibrary;
+    if (dlg.GetUserChoice() == SAVE_CHOICE_NEW_DOCUMENT)
+    {
+        pLibrary = dlg.GetSelectedLibrary();
+        // Only the user's own "no" to the current library is a cancel; a name that matches no
+        // library, or a list that failed, leaves the document unsaved.
+        if (!pLibrary)
+            return dlg.GetLibraryLookupResult() == S_FALSE ? S_FALSE : E_FAIL;
+    }
+    else
+    {
+        if (!pProf)
+            DmsCheck(E_POINTER);
+        DmsCheckNumber(pProf, pProf->get_Library(&pLibrary));
+    }
+    m_strAppID = GetAppIDForExtension(pLibrary, strExtension);
+    m_strExtension = strExtension;
+    return S_OK;
 }
 
 HRESULT CPDDocProviderHelper::PerformAppropriateSaveDocument(INT_PTR nDialogResult, CSaveAsDlg& dlg,

@@ -224,27 +224,7 @@ ILibraryPtr CSaveAsDlg::GetSelectedLibrary()
             m_hrLibraryLookup = m_pLib ? S_OK : E_FAIL;
             return m_pLib;
         }
-        ILibrariesPtr pLibraries;
-        DmsCheck(pApp->get_Libraries(&pLibraries));
-        if (!pLibraries)
-            _com_issue_error(E_POINTER);
-        long lCount = 0;
-        DmsCheck(pLibraries->get_Count(&lCount));
-        for (long i = 1; i <= lCount; ++i)
-        {
-            ILibraryPtr pLib;
-            DmsCheck(pLibraries->get_Item(_variant_t(i), &pLib));
-            const CStdStr strName = LibraryName(pLib);
-            LOG_INFO(pszFunction,
-                     CStdStr::Format(L"Checking libraries collection : index=%d, name = %ls", static_cast<int>(i),
-                                     strName.c_str()));
-            if (strName == m_strLibraryName)
-            {
-                LOG_INFO(pszFunction, L"Library name match - selecting library");
-                m_pLib = pLib;
-                break;
-            }
-        }
+        m_pLib = LibraryNamed(pApp, m_strLibraryName);
         LogLibrary(L"Got library from collection : %s", m_pLib);
         if (!m_pLib)
         {
@@ -261,28 +241,61 @@ ILibraryPtr CSaveAsDlg::GetSelectedLibrary()
         m_hrLibraryLookup = E_FAIL;
         if (m_bSilent)
             return nullptr;
-        try
-        {
-            if (DisplayLibraryRetrieveFailedMsg(pApp) == IDYES)
-            {
-                m_pLib = CurrentLibraryOf(pApp);
-                LogLibrary(L"Got current library in response to an exception : %s", m_pLib);
-            }
-            else
-            {
-                m_hrLibraryLookup = S_FALSE;  // the user declined: a cancel
-            }
-        }
-        catch (...)
-        {
-            LOG_ERROR(pszFunction, L"Failed to retrieve the current library");
-            m_pLib = nullptr;
-        }
+        OfferCurrentLibrary(pApp);
     }
     LogLibrary(L"Returning this library from GetSelectedLibary() : %s", m_pLib);
     if (m_pLib)
         m_hrLibraryLookup = S_OK;
     return m_pLib;
+}
+
+// The library of the application's collection whose name is strName; none when no name matches.
+ILibraryPtr CSaveAsDlg::LibraryNamed(IApplicationPtr pApp, const CStdStr& strName)
+{
+    ILibrariesPtr pLibraries;
+    DmsCheck(pApp->get_Libraries(&pLibraries));
+    if (!pLibraries)
+        DmsCheck(E_POINTER);
+    long lCount = 0;
+    DmsCheck(pLibraries->get_Count(&lCount));
+    for (long i = 1; i <= lCount; ++i)
+    {
+        ILibraryPtr pLib;
+        DmsCheck(pLibraries->get_Item(_variant_t(i), &pLib));
+        const CStdStr strLibrary = LibraryName(pLib);
+        LOG_INFO(L"CSaveAsDlg::GetSelectedLibrary",
+                 CStdStr::Format(L"Checking libraries collection : index=%d, name = %ls", static_cast<int>(i),
+                                 strLibrary.c_str()));
+        if (strLibrary == strName)
+        {
+            LOG_INFO(L"CSaveAsDlg::GetSelectedLibrary", L"Library name match - selecting library");
+            return pLib;
+        }
+    }
+    return nullptr;
+}
+
+// After the library could not be found, asks the user whether to save into the current library;
+// a "no" is the user's cancel.
+void CSaveAsDlg::OfferCurrentLibrary(IApplicationPtr pApp)
+{
+    try
+    {
+        if (DisplayLibraryRetrieveFailedMsg(pApp) == IDYES)
+        {
+            m_pLib = CurrentLibraryOf(pApp);
+            LogLibrary(L"Got current library in response to an exception : %s", m_pLib);
+        }
+        else
+        {
+            m_hrLibraryLookup = S_FALSE;  // the user declined: a cancel
+        }
+    }
+    catch (...)
+    {
+        LOG_ERROR(L"CSaveAsDlg::GetSelectedLibrary", L"Failed to retrieve the current library");
+        m_pLib = nullptr;
+    }
 }
 
 int CSaveAsDlg::DisplayLibraryRetrieveFailedMsg(IApplicationPtr pApp)

@@ -99,6 +99,8 @@ private:
     friend class CSaveAsDlgWindow;
 
     void PreselectChoiceAndType();
+    ILibraryPtr LibraryNamed(IApplicationPtr pApp, const CStdStr& strName);
+    void OfferCurrentLibrary(IApplicationPtr pApp);
     int DisplayLibraryRetrieveFailedMsg(IApplicationPtr pApp);
 
     HWND m_hCommentEdit = nullptr;
