@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "RegistrySandbox.h"
 #include "TestSupport.h"
+#include "dms/DmsCall.h"
 #include "dms/DocID.h"
 #include "local/DocIDResolver.h"
 #include "local/General.h"
@@ -54,6 +56,20 @@ std::vector<LogRecord> ReadRecords(const std::wstring& strPath)
     return records;
 }
 
+// A failed DMS call, caught at an operation's boundary, is logged with the site of the call.
+constexpr int kFailedDmsCallLine = __LINE__ + 5;
+void FailADmsCall()
+{
+    try
+    {
+        DmsCheck(E_ACCESSDENIED);
+    }
+    catch (...)
+    {
+        CaughtFailure(L"LogLines::FailADmsCall");
+    }
+}
+
 // Runs in the second process: each call below writes the lines the parent looks for.
 void WriteLines()
 {
@@ -74,6 +90,7 @@ void WriteLines()
     offline.ResolveToOnlineDocID(L"PowerDocs://NOLIB_anna/1/2", L"anna");
 
     CGeneral::GetSpecialFolderPath(0x7FFF);
+    FailADmsCall();
 }
 
 }  // namespace
@@ -150,6 +167,11 @@ TEST(LogLines, DocumentIDAreasWriteTheirLines)
         }
         EXPECT_TRUE(bFound) << "missing: " << std::string(expected.strMessage.begin(), expected.strMessage.end());
     }
+    const std::wstring strSite = L"(DMS call at LogLinesTests.cpp:" + std::to_wstring(kFailedDmsCallLine) + L")";
+    EXPECT_TRUE(std::any_of(records.begin(), records.end(), [&](const LogRecord& r) {
+        return r.strFunction == L"LogLines::FailADmsCall" && r.strFile == L"LogLinesTests" &&
+               r.strMessage.find(strSite) != std::wstring::npos;
+    })) << "a failed DMS call's line names the call's file and line";
     // The resolver logs nothing else: a matched but incomplete name gives one error, not two.
     size_t nMatchErrors = 0;
     for (const LogRecord& r : records)
