@@ -359,6 +359,30 @@ HRESULT __cdecl StandIn_InjectFault(const wchar_t* pszMethod, HRESULT hrFailure,
     });
 }
 
+HRESULT __cdecl StandIn_InjectFaultForm(const wchar_t* pszMethod, LONG lForm, LONG lAtCall, BOOL bAlways)
+{
+    return Guarded([&] {
+        if (lForm < STANDIN_FAULT_NONE || lForm > STANDIN_FAULT_END_PROCESS ||
+            (Text(pszMethod).empty() && lForm != STANDIN_FAULT_END_PROCESS))
+            return E_INVALIDARG;
+        CFaultInjector::Instance().InjectForm(Text(pszMethod), static_cast<FaultForm>(lForm), lAtCall,
+                                              bAlways != FALSE);
+        return S_OK;
+    });
+}
+
+BSTR __cdecl StandIn_FaultPoints(void)
+{
+    try
+    {
+        return SysAllocString(CFaultInjector::Instance().FaultPoints().c_str());
+    }
+    catch (...)
+    {
+        return nullptr;
+    }
+}
+
 void __cdecl StandIn_ClearFaults(void)
 {
     try
@@ -483,6 +507,44 @@ BSTR __cdecl StandIn_ListHistory(const wchar_t* pszLibrary, LONG lDocNumber)
     {
         return nullptr;
     }
+}
+
+HRESULT __cdecl StandIn_SetVersionLabel(const wchar_t* pszLibrary, LONG lDocNumber, const wchar_t* pszLabel,
+                                        const wchar_t* pszShown)
+{
+    return Guarded([&] {
+        VersionRecord record;
+        const std::wstring strLibrary = ExactLibrary(pszLibrary);
+        if (!CCatalog::FindVersion(strLibrary, lDocNumber, Text(pszLabel), &record))
+            return DISP_E_BADINDEX;
+        CCatalog::SetVersionValue(strLibrary, lDocNumber, record.strLabel, L"ShownLabel", L"=" + Text(pszShown));
+        return S_OK;
+    });
+}
+
+HRESULT __cdecl StandIn_RepeatVersion(const wchar_t* pszLibrary, LONG lDocNumber, const wchar_t* pszLabel)
+{
+    return Guarded([&] {
+        const std::wstring strLibrary = ExactLibrary(pszLibrary);
+        if (!CCatalog::ProfileExists(strLibrary, lDocNumber))
+            return DISP_E_BADINDEX;
+        if (!Text(pszLabel).empty() && !CCatalog::FindVersion(strLibrary, lDocNumber, Text(pszLabel), nullptr))
+            return DISP_E_BADINDEX;
+        CCatalog::SetRepeatedVersion(strLibrary, lDocNumber, Text(pszLabel));
+        return S_OK;
+    });
+}
+
+HRESULT __cdecl StandIn_SetVersionExtension(const wchar_t* pszLibrary, LONG lDocNumber, const wchar_t* pszLabel,
+                                            const wchar_t* pszExtension)
+{
+    return Guarded([&] {
+        VersionRecord record;
+        const std::wstring strLibrary = ExactLibrary(pszLibrary);
+        if (!CCatalog::FindVersion(strLibrary, lDocNumber, Text(pszLabel), &record))
+            return DISP_E_BADINDEX;
+        return CCatalog::SetVersionExtension(strLibrary, lDocNumber, record.strLabel, Text(pszExtension));
+    });
 }
 
 }  // extern "C"

@@ -161,7 +161,7 @@ STDMETHODIMP CHistoryEvent::get_Text(VARIANT* pvText)
     if (!pvText)
         return E_POINTER;
     VariantInit(pvText);
-    DMS_ENTER(L"IHistoryEvent::Text");
+    DMS_ENTER_ANSWERING(L"IHistoryEvent::Text");
     return VariantCopy(pvText, &m_vText);
 }
 
@@ -204,7 +204,7 @@ STDMETHODIMP CHistoryEvent::get_UserName(VARIANT* pvUser)
     if (!pvUser)
         return E_POINTER;
     VariantInit(pvUser);
-    DMS_ENTER(L"IHistoryEvent::UserName");
+    DMS_ENTER_ANSWERING(L"IHistoryEvent::UserName");
     return VariantCopy(pvUser, &m_vUser);
 }
 

@@ -648,6 +648,46 @@ void CCatalog::SetVersionRights(const std::wstring& strLibrary, LONG lNumber, co
     WriteDword(strKey, L"CanNewSubversion", bCanNewSubversion ? 1 : 0);
 }
 
+bool CCatalog::ShownLabel(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel,
+                          std::wstring* pstrShown)
+{
+    RefreshCache();
+    // The value is kept with a leading '=' so that an empty label is told from none.
+    const std::wstring strValue = ReadString(VersionKey(strLibrary, lNumber, strLabel), L"ShownLabel");
+    if (strValue.empty())
+        return false;
+    *pstrShown = strValue.substr(1);
+    return true;
+}
+
+std::vector<VersionRecord> CCatalog::VersionEntries(const std::wstring& strLibrary, LONG lNumber)
+{
+    std::vector<VersionRecord> entries = Versions(strLibrary, lNumber);
+    VersionRecord repeated;
+    if (FindVersion(strLibrary, lNumber, ProfileValue(strLibrary, lNumber, L"RepeatedVersion"), &repeated))
+        entries.push_back(repeated);
+    return entries;
+}
+
+void CCatalog::SetRepeatedVersion(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel)
+{
+    SetProfileValue(strLibrary, lNumber, L"RepeatedVersion", strLabel);
+}
+
+HRESULT CCatalog::SetVersionExtension(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel,
+                                      const std::wstring& strExtension)
+{
+    CCatalogLock lock;
+    const std::wstring strOldServer = ServerFile(strLibrary, lNumber, strLabel);
+    DeleteFileW(CacheFile(strLibrary, lNumber, strLabel).c_str());
+    WriteString(VersionKey(strLibrary, lNumber, strLabel), L"Extension", strExtension);
+    const std::wstring strNewServer = ServerFile(strLibrary, lNumber, strLabel);
+    if (strNewServer != strOldServer &&
+        !MoveFileExW(strOldServer.c_str(), strNewServer.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return HRESULT_FROM_WIN32(GetLastError());
+    return S_OK;
+}
+
 void CCatalog::TouchVersion(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel)
 {
     WriteString(VersionKey(strLibrary, lNumber, strLabel), L"Date", NowText());

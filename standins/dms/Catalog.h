@@ -89,6 +89,18 @@ public:
                                 const wchar_t* pszName, const std::wstring& strValue);
     static void SetVersionRights(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel,
                                  bool bCanNewVersion, bool bCanNewSubversion);
+    // The label IVersion::Label reports when it differs from the one the version is kept
+    // under (an empty one among them); false when none was set.
+    static bool ShownLabel(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel,
+                           std::wstring* pstrShown);
+    // The entries of a profile's versions collection: its versions in order, then the version
+    // set to be listed twice (SetRepeatedVersion), if any.
+    static std::vector<VersionRecord> VersionEntries(const std::wstring& strLibrary, LONG lNumber);
+    static void SetRepeatedVersion(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel);
+    // Gives a version's stored file another extension (the server file moves with it; the
+    // cache copy is dropped).
+    static HRESULT SetVersionExtension(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel,
+                                       const std::wstring& strExtension);
     static void TouchVersion(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel);
     // Last-write time of the cache copy when it was last fetched or uploaded (0: never).
     static ULONGLONG SyncTime(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel);

@@ -42,20 +42,23 @@ void ReleaseDmsTypeLibrary()
     g_pTypeLib = nullptr;
 }
 
-HRESULT CDmsObjectBase::Enter(const wchar_t* pszMethod)
+HRESULT CDmsObjectBase::Enter(const wchar_t* pszMethod, bool bAnswers)
 {
     m_lError = 0;
     m_strError.clear();
-    HRESULT hrFailure = S_OK;
-    LONG lErrorNumber = 0;
-    if (!CFaultInjector::Instance().Check(pszMethod, &hrFailure, &lErrorNumber))
+    FiredFault fired;
+    if (CDmsCallTimer::IsNested() || !CFaultInjector::Instance().Check(pszMethod, bAnswers, &fired))
         return S_OK;
-    if (lErrorNumber != 0)
+    switch (fired.form)
     {
-        SetError(lErrorNumber, std::wstring(L"Injected DMS error in ") + pszMethod);
+    case FaultForm::ErrorNumber:
+        SetError(fired.lErrorNumber, std::wstring(L"Injected DMS error in ") + pszMethod);
         return S_FALSE;
+    case FaultForm::Silent:
+        return S_FALSE;
+    default:
+        return Fail(fired.hrFailure, 0, std::wstring(L"Injected failure of ") + pszMethod);
     }
-    return Fail(hrFailure, 0, std::wstring(L"Injected failure of ") + pszMethod);
 }
 
 HRESULT CDmsObjectBase::Fail(HRESULT hr, LONG lError, const std::wstring& strText)

@@ -29,9 +29,10 @@ protected:
     virtual ~CDmsObjectBase() { process_state::ObjectDestroyed(); }
 
     // Starts a method: clears the error state, counts the call and applies an injected fault.
-    // S_OK: go on. S_FALSE: an injected DMS error number stands for the call (the method
-    // returns success with empty outputs). Anything else: the failure to return.
-    HRESULT Enter(const wchar_t* pszMethod);
+    // S_OK: go on. S_FALSE: an injected DMS error number or silent failure stands for the call
+    // (the method returns success with empty outputs). Anything else: the failure to return.
+    // bAnswers: the method has an out value, emptied before it is entered.
+    HRESULT Enter(const wchar_t* pszMethod, bool bAnswers = false);
     // Records a DMS error number (when not 0) and text, publishes the text as the thread's
     // error information and returns hr.
     HRESULT Fail(HRESULT hr, LONG lError, const std::wstring& strText);
@@ -44,11 +45,16 @@ protected:
 
 // Times the rest of the current method and returns from it unless Enter lets it go on (see
 // CDmsObjectBase::Enter). One per method body.
-#define DMS_ENTER(name)                                        \
+#define DMS_ENTER(name) DMS_ENTER_AS(name, false)
+
+// DMS_ENTER for a method whose out values the caller has already emptied.
+#define DMS_ENTER_ANSWERING(name) DMS_ENTER_AS(name, true)
+
+#define DMS_ENTER_AS(name, answers)                            \
     const CDmsCallTimer dmsCallTimer_(name);                   \
     do                                                         \
     {                                                          \
-        const HRESULT hrEnter_ = Enter(name);                  \
+        const HRESULT hrEnter_ = Enter(name, answers);         \
         if (hrEnter_ != S_OK)                                  \
             return hrEnter_ == S_FALSE ? S_OK : hrEnter_;      \
     } while (0)
@@ -61,14 +67,12 @@ protected:
 
 // Starts a method with an out value: a null out pointer is E_POINTER; otherwise the out value
 // is emptied before the method is entered, so that every failure leaves it empty.
+// The timer is declared at the method's own scope, so that it lasts until the method returns.
 #define DMS_ENTER_OUT(name, pOut, empty) \
-    do                                   \
-    {                                    \
-        if (!(pOut))                     \
-            return E_POINTER;            \
-        *(pOut) = empty;                 \
-        DMS_ENTER(name);                 \
-    } while (0)
+    if (!(pOut))                         \
+        return E_POINTER;                \
+    *(pOut) = empty;                     \
+    DMS_ENTER_ANSWERING(name)
 
 #define DMS_RESERVED(n) \
     STDMETHODIMP Reserved##n() override { return E_NOTIMPL; }

@@ -170,6 +170,13 @@ public:
     void SetValue(const std::wstring& strName, const std::wstring& strValue);
     // Stores a new profile in the catalog (with version 1); nothing for a stored one.
     void Store();
+    // Stores the profile now, as a form does that saves before its last step: the profile's
+    // first Save still counts as the one that makes it.
+    void StoreEarly()
+    {
+        Store();
+        m_bStoredEarly = true;
+    }
     bool IsStored() const { return m_lNumber != 0; }
     const std::wstring& Library() const { return m_strLibrary; }
     LONG Number() const { return m_lNumber; }
@@ -214,6 +221,7 @@ private:
     LONG m_lNumber = 0;
     ColumnMap m_newValues;         // values of a new profile until it is stored
     std::wstring m_strExtension;   // content extension of a new profile's first version
+    bool m_bStoredEarly = false;
 };
 
 // The columns of a profile: the stored ones and the computed "%CheckLocked" and

@@ -72,6 +72,8 @@ HRESULT __cdecl StandIn_SetConnectionState(LONG lState);
 //   version <label>                     version chooser: that version
 //   ok [<folder>]                       profile forms: confirmed (the DM 6 form also returns
 //                                       a folder of that name)
+//   stored [<folder>]                   the DM 6 profile form: as "ok", but the profile is
+//                                       stored at once, before the form's last step
 //   cancel                              any form: cancelled
 // A form with no line left, or with a line meant for another form, answers cancelled.
 HRESULT __cdecl StandIn_ScriptForms(const wchar_t* pszLines);
@@ -83,6 +85,26 @@ LONG __cdecl StandIn_PendingFormAnswers(void);
 // records that DMS error number and answers success with empty results (status 0, no object).
 HRESULT __cdecl StandIn_InjectFault(const wchar_t* pszMethod, HRESULT hrFailure, LONG lErrorNumber, LONG lAtCall,
                                     BOOL bAlways);
+// The ways a fault injected by StandIn_InjectFaultForm shows.
+enum StandInFaultForm
+{
+    STANDIN_FAULT_NONE = 0,          // withdraws the method's fault, its call count kept
+    STANDIN_FAULT_RAISED = 1,        // the method returns E_FAIL with error information
+    STANDIN_FAULT_ERROR_NUMBER = 2,  // success with empty results and DMS error number 11 recorded
+    STANDIN_FAULT_SILENT = 3,        // success with empty results (status 0) and no error number
+    STANDIN_FAULT_END_PROCESS = 4,   // the process ends (exit code 99) before the call does anything
+};
+// Makes the named method fail in this process in the given form, at its lAtCall-th call from now
+// and, with bAlways, at every later call. With STANDIN_FAULT_END_PROCESS a null or empty method
+// means the lAtCall-th call of any method (as StandIn_TotalCalls counts them).
+// A process started with the environment variable DMS_STANDIN_END_AT set to "<n>" or
+// "<method>#<n>" ends the same way at that call, counted from its start.
+HRESULT __cdecl StandIn_InjectFaultForm(const wchar_t* pszMethod, LONG lForm, LONG lAtCall, BOOL bAlways);
+// The calls since the last StandIn_ClearFaults, one line per method: its name, a tab, its calls,
+// a tab and the forms a fault of it can take: "R" raised, "E" error number, "S" silent (only
+// methods with an out value can fail silently); nothing for the calls no fault can reach
+// (creations, error reads). Free it with SysFreeString.
+BSTR __cdecl StandIn_FaultPoints(void);
 // Clears every fault, the call counts and times, the parent-window record, the form record and
 // the selections for editing of this process.
 void __cdecl StandIn_ClearFaults(void);
@@ -124,6 +146,19 @@ HRESULT __cdecl StandIn_SetLibraryRight(const wchar_t* pszLibrary, const wchar_t
 // and the user, separated by tabs. Free it with SysFreeString; null for an unknown profile.
 BSTR __cdecl StandIn_ListHistory(const wchar_t* pszLibrary, LONG lDocNumber);
 
+// Odd catalog contents for tests of the product's reading of them:
+// The label IVersion::Label reports for a version (pszShown may be empty); the version stays
+// reachable under its own label.
+HRESULT __cdecl StandIn_SetVersionLabel(const wchar_t* pszLibrary, LONG lDocNumber, const wchar_t* pszLabel,
+                                        const wchar_t* pszShown);
+// Lists the version a second time at the end of the document's versions collection (Count and
+// Item by index); null or empty ends the repetition.
+HRESULT __cdecl StandIn_RepeatVersion(const wchar_t* pszLibrary, LONG lDocNumber, const wchar_t* pszLabel);
+// Gives the stored file of a version or attachment another extension (without the dot); its
+// content moves along, its cached copy is dropped.
+HRESULT __cdecl StandIn_SetVersionExtension(const wchar_t* pszLibrary, LONG lDocNumber, const wchar_t* pszLabel,
+                                            const wchar_t* pszExtension);
+
 #ifdef __cplusplus
 }
 
@@ -132,22 +167,32 @@ BSTR __cdecl StandIn_ListHistory(const wchar_t* pszLibrary, LONG lDocNumber);
 #include <utility>
 #include <vector>
 
-// Every call the stand-in counted since the faults were last cleared, as (method, call number)
-// pairs: the points at which a test injects a fault, one run at a time.
-inline std::vector<std::pair<std::wstring, LONG>> StandIn_EachCountedCall()
+// One call the stand-in counted: the method, which of its calls (1 = its first since the
+// faults were cleared) and the fault forms it can take, as StandIn_FaultPoints gives them.
+struct StandInCall
 {
-    std::vector<std::pair<std::wstring, LONG>> calls;
-    BSTR bstr = StandIn_CallStatistics();
+    std::wstring strMethod;
+    LONG lCall;
+    std::wstring strForms;
+};
+
+// Every call the stand-in counted since the faults were last cleared: the points at which a
+// test injects a fault, one run at a time.
+inline std::vector<StandInCall> StandIn_EachCountedCall()
+{
+    std::vector<StandInCall> calls;
+    BSTR bstr = StandIn_FaultPoints();
     std::wistringstream lines(bstr ? bstr : L"");
     SysFreeString(bstr);
     for (std::wstring line; std::getline(lines, line);)
     {
         const size_t nTab = line.find(L'\t');
-        if (nTab == std::wstring::npos)
+        const size_t nForms = line.find(L'\t', nTab + 1);
+        if (nTab == std::wstring::npos || nForms == std::wstring::npos)
             continue;
         const LONG lCount = std::stol(line.substr(nTab + 1));
         for (LONG n = 1; n <= lCount; ++n)
-            calls.emplace_back(line.substr(0, nTab), n);
+            calls.push_back({line.substr(0, nTab), n, line.substr(nForms + 1)});
     }
     return calls;
 }

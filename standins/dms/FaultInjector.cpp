@@ -9,7 +9,23 @@ namespace dms_standin {
 
 CFaultInjector& CFaultInjector::Instance()
 {
-    static CFaultInjector s_instance;
+    static CFaultInjector& s_instance = [] () -> CFaultInjector& {
+        static CFaultInjector injector;
+        // DMS_STANDIN_END_AT ("<n>" or "<method>#<n>") ends a process at that call from its
+        // start, so that a test can let a child process die in the middle of an operation.
+        wchar_t sz[256] = {};
+        const DWORD n = GetEnvironmentVariableW(L"DMS_STANDIN_END_AT", sz, 256);
+        if (n && n < 256)
+        {
+            const std::wstring strValue = sz;
+            const size_t nHash = strValue.rfind(L'#');
+            const std::wstring strMethod = nHash == std::wstring::npos ? std::wstring() : strValue.substr(0, nHash);
+            const LONG lAt = _wtol(strValue.c_str() + (nHash == std::wstring::npos ? 0 : nHash + 1));
+            if (lAt > 0)
+                injector.InjectForm(strMethod, FaultForm::EndProcess, lAt, false);
+        }
+        return injector;
+    }();
     return s_instance;
 }
 
@@ -17,7 +33,27 @@ void CFaultInjector::Inject(const std::wstring& strMethod, HRESULT hrFailure, LO
                             bool bAlways)
 {
     std::lock_guard<std::mutex> guard(m_mutex);
-    m_faults[strMethod] = Fault{hrFailure, lErrorNumber, lAtCall < 1 ? 1 : lAtCall, bAlways, 0};
+    const FaultForm form = lErrorNumber != 0 ? FaultForm::ErrorNumber : FaultForm::Raised;
+    m_faults[strMethod] = Fault{{form, hrFailure, lErrorNumber}, lAtCall < 1 ? 1 : lAtCall, bAlways, 0};
+}
+
+void CFaultInjector::InjectForm(const std::wstring& strMethod, FaultForm form, LONG lAtCall, bool bAlways)
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    if (strMethod.empty())
+    {
+        m_lEndAtCall = lAtCall < 1 ? 1 : lAtCall;
+        m_lAllCalls = 0;
+        return;
+    }
+    if (form == FaultForm::None)
+    {
+        m_faults.erase(strMethod);
+        return;
+    }
+    // The error number a refusing DMS records when no particular reason is given.
+    const LONG lErrorNumber = form == FaultForm::ErrorNumber ? 11 : 0;
+    m_faults[strMethod] = Fault{{form, E_FAIL, lErrorNumber}, lAtCall < 1 ? 1 : lAtCall, bAlways, 0};
 }
 
 void CFaultInjector::Clear()
@@ -25,6 +61,8 @@ void CFaultInjector::Clear()
     std::lock_guard<std::mutex> guard(m_mutex);
     m_faults.clear();
     m_calls.clear();
+    m_lEndAtCall = 0;
+    m_lAllCalls = 0;
 }
 
 LONG CFaultInjector::CallCount(const std::wstring& strMethod)
@@ -68,28 +106,56 @@ std::wstring CFaultInjector::Statistics()
     return strText;
 }
 
-bool CFaultInjector::Check(const wchar_t* pszMethod, HRESULT* phrFailure, LONG* plErrorNumber)
+std::wstring CFaultInjector::FaultPoints()
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    std::wstring strText;
+    for (const auto& call : m_calls)
+    {
+        const Usage& usage = call.second;
+        strText += call.first + L"\t" + std::to_wstring(usage.lCalls) + L"\t" +
+                   (usage.bCanFail ? (usage.bAnswers ? L"RES" : L"RE") : L"") + L"\n";
+    }
+    return strText;
+}
+
+CFaultInjector::Usage& CFaultInjector::Tally(const std::wstring& strMethod)
+{
+    // A test that makes the process die here watches it from outside: nothing more is done.
+    if (m_lEndAtCall != 0 && ++m_lAllCalls == m_lEndAtCall)
+        TerminateProcess(GetCurrentProcess(), 99);
+    Usage& usage = m_calls[strMethod];
+    ++usage.lCalls;
+    return usage;
+}
+
+bool CFaultInjector::Check(const wchar_t* pszMethod, bool bAnswers, FiredFault* pFired)
 {
     std::lock_guard<std::mutex> guard(m_mutex);
     const std::wstring strMethod = pszMethod;
-    ++m_calls[strMethod].lCalls;
     auto it = m_faults.find(strMethod);
+    if (it != m_faults.end() && it->second.fired.form == FaultForm::EndProcess &&
+        it->second.lSeen + 1 == it->second.lAtCall)
+        TerminateProcess(GetCurrentProcess(), 99);
+    Usage& usage = Tally(strMethod);
+    usage.bCanFail = true;
+    usage.bAnswers = usage.bAnswers || bAnswers;
     if (it == m_faults.end())
         return false;
     Fault& fault = it->second;
     ++fault.lSeen;
     const bool bFires = fault.lSeen == fault.lAtCall || (fault.bAlways && fault.lSeen > fault.lAtCall);
-    if (!bFires)
+    // Only a call with an out value can fail silently (a property's put shares its get's name).
+    if (!bFires || (fault.fired.form == FaultForm::Silent && !bAnswers))
         return false;
-    *phrFailure = fault.hrFailure;
-    *plErrorNumber = fault.lErrorNumber;
+    *pFired = fault.fired;
     return true;
 }
 
 void CFaultInjector::Count(const wchar_t* pszMethod)
 {
     std::lock_guard<std::mutex> guard(m_mutex);
-    ++m_calls[pszMethod].lCalls;
+    Tally(pszMethod);
 }
 
 void CFaultInjector::AddTime(const wchar_t* pszMethod, LONGLONG llStartTicks)
@@ -113,6 +179,11 @@ CDmsCallTimer::CDmsCallTimer(const wchar_t* pszMethod) : m_pszMethod(pszMethod)
         QueryPerformanceCounter(&now);
         m_llStart = now.QuadPart;
     }
+}
+
+bool CDmsCallTimer::IsNested()
+{
+    return t_nTimedDepth > 1;
 }
 
 CDmsCallTimer::~CDmsCallTimer()

@@ -10,6 +10,24 @@
 
 namespace dms_standin {
 
+// The ways an injected fault shows (the values of StandInFaultForm in DmsStandInControl.h).
+enum class FaultForm : LONG
+{
+    None = 0,         // no fault: withdraws the method's fault
+    Raised = 1,       // a failing HRESULT with error information
+    ErrorNumber = 2,  // success, empty outputs and a DMS error number on the object
+    Silent = 3,       // success, empty outputs (status 0) and no error number
+    EndProcess = 4,   // the process ends before the call does anything
+};
+
+// What a fault that applies to a call asks the method to do.
+struct FiredFault
+{
+    FaultForm form = FaultForm::None;
+    HRESULT hrFailure = S_OK;
+    LONG lErrorNumber = 0;
+};
+
 // Makes named methods fail on purpose, counts every call by name and adds up the time spent
 // inside each method; one instance per process.
 class CFaultInjector
@@ -18,6 +36,9 @@ public:
     static CFaultInjector& Instance();
 
     void Inject(const std::wstring& strMethod, HRESULT hrFailure, LONG lErrorNumber, LONG lAtCall, bool bAlways);
+    // Injects a fault of the given form; FaultForm::None withdraws the method's fault. An empty
+    // method with FaultForm::EndProcess ends the process at the lAtCall-th call of any method.
+    void InjectForm(const std::wstring& strMethod, FaultForm form, LONG lAtCall, bool bAlways);
     // Drops every fault, call count and accumulated time.
     void Clear();
     LONG CallCount(const std::wstring& strMethod);
@@ -27,10 +48,15 @@ public:
     LONGLONG TotalTicks();
     // One line per method called since the last Clear: name, tab, calls, tab, seconds.
     std::wstring Statistics();
+    // One line per method called since the last Clear: name, tab, calls, tab and the forms a
+    // fault of it can take ("R" raised, "E" error number, "S" silent; none for calls that
+    // cannot fail).
+    std::wstring FaultPoints();
 
-    // Counts a call of the method; true when a fault applies to this call, with the HRESULT
-    // to return or (when non-zero) the DMS error number to record instead.
-    bool Check(const wchar_t* pszMethod, HRESULT* phrFailure, LONG* plErrorNumber);
+    // Counts a call of the method; true when a fault applies to this call. bAnswers tells
+    // whether the method has an out value (a status or an object), so that a silent failure
+    // shows in what it answers.
+    bool Check(const wchar_t* pszMethod, bool bAnswers, FiredFault* pFired);
     // Counts a call of a method that no fault can make fail.
     void Count(const wchar_t* pszMethod);
     // Adds the time from llStartTicks to now to the method. The clock is read after the
@@ -40,8 +66,7 @@ public:
 private:
     struct Fault
     {
-        HRESULT hrFailure;
-        LONG lErrorNumber;
+        FiredFault fired;
         LONG lAtCall;
         bool bAlways;
         LONG lSeen;
@@ -51,9 +76,16 @@ private:
     {
         LONG lCalls = 0;
         LONGLONG llTicks = 0;
+        bool bCanFail = false;
+        bool bAnswers = false;
     };
+    // Counts one call; ends the process when the end-of-process fault is due. Called locked.
+    Usage& Tally(const std::wstring& strMethod);
+
     std::map<std::wstring, Fault> m_faults;
     std::map<std::wstring, Usage> m_calls;
+    LONG m_lEndAtCall = 0;  // the call of any method at which the process ends, 0 for none
+    LONG m_lAllCalls = 0;   // calls of every method since the end-of-process fault was set
 };
 
 // Times one call of a stand-in method, from its construction at the method's entry to its
@@ -64,6 +96,9 @@ class CDmsCallTimer
 public:
     explicit CDmsCallTimer(const wchar_t* pszMethod);
     ~CDmsCallTimer();
+    // Whether the current method was called by another method of the stand-in (the DMS reading
+    // its own objects), a call the client did not make.
+    static bool IsNested();
     CDmsCallTimer(const CDmsCallTimer&) = delete;
     CDmsCallTimer& operator=(const CDmsCallTimer&) = delete;
 

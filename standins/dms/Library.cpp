@@ -179,7 +179,8 @@ STDMETHODIMP CApplicationEntry::get_Extension(BSTR* pbstrExtension)
 }
 
 // The DM 6 form: on "ok" hands out a new profile (stored when it is saved or finished) and,
-// for "ok <folder>", a folder to file it in.
+// for "ok <folder>", a folder to file it in. "stored" does the same with the profile stored at
+// once, as a form that saves before its last step does.
 STDMETHODIMP CLibrary::NewProfileForm(LONG, VARIANT vAppID, VARIANT* pvProject, VARIANT* pvProfile, VARIANT,
                                       short* pnStatus)
 {
@@ -188,9 +189,9 @@ STDMETHODIMP CLibrary::NewProfileForm(LONG, VARIANT vAppID, VARIANT* pvProject, 
     VariantInit(pvProject);
     VariantInit(pvProfile);
     *pnStatus = 0;
-    DMS_ENTER(L"IDM6LibraryForms::NewProfileForm");
+    DMS_ENTER_ANSWERING(L"IDM6LibraryForms::NewProfileForm");
     std::wstring strVerb, strFolder;
-    if (!NextFormAnswer(&strVerb, &strFolder) || strVerb != L"ok")
+    if (!NextFormAnswer(&strVerb, &strFolder) || (strVerb != L"ok" && strVerb != L"stored"))
     {
         SetError(1, L"The profile form was cancelled");
         return S_OK;
@@ -198,8 +199,11 @@ STDMETHODIMP CLibrary::NewProfileForm(LONG, VARIANT vAppID, VARIANT* pvProject, 
     std::wstring strAppID;
     VariantText(vAppID, &strAppID);
     IProfile* pProfile = nullptr;
-    HRESULT hr =
-        CreateDmsObject<CProfile>(&pProfile, [&](CProfile& profile) { profile.InitNew(m_strName, strAppID, L""); });
+    HRESULT hr = CreateDmsObject<CProfile>(&pProfile, [&](CProfile& profile) {
+        profile.InitNew(m_strName, strAppID, L"");
+        if (strVerb == L"stored")
+            profile.StoreEarly();
+    });
     if (FAILED(hr))
         return hr;
     V_VT(pvProfile) = VT_DISPATCH;
@@ -269,7 +273,7 @@ STDMETHODIMP CRight::get_Value(VARIANT* pvValue)
     if (!pvValue)
         return E_POINTER;
     VariantInit(pvValue);
-    DMS_ENTER(L"IRight::Value");
+    DMS_ENTER_ANSWERING(L"IRight::Value");
     V_VT(pvValue) = VT_BOOL;
     V_BOOL(pvValue) = m_bGranted ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
@@ -300,7 +304,7 @@ STDMETHODIMP CDM5ProfileForm::Show(LONG, VARIANT vExtension, IDispatch** ppProfi
         return E_POINTER;
     *ppProfile = nullptr;
     *pbOK = VARIANT_FALSE;
-    DMS_ENTER(L"IDM5ProfileForm::Show");
+    DMS_ENTER_ANSWERING(L"IDM5ProfileForm::Show");
     std::wstring strVerb, strArgument;
     if (!NextFormAnswer(&strVerb, &strArgument) || strVerb != L"ok")
     {

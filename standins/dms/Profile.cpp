@@ -186,7 +186,8 @@ STDMETHODIMP CProfile::get_Columns(IColumns** ppColumns)
 STDMETHODIMP CProfile::Save(LONG lFlags, VARIANT_BOOL* pbSaved)
 {
     DMS_ENTER_OUT(L"IProfile::Save", pbSaved, VARIANT_FALSE);
-    const bool bNew = !IsStored();
+    const bool bNew = !IsStored() || m_bStoredEarly;
+    m_bStoredEarly = false;
     Store();
     std::wstring strOwner;
     if (bNew && lFlags == 3)
@@ -433,7 +434,7 @@ STDMETHODIMP CColumn::get_Value(VARIANT* pvValue)
     if (!pvValue)
         return E_POINTER;
     VariantInit(pvValue);
-    DMS_ENTER(L"IColumn::Value");
+    DMS_ENTER_ANSWERING(L"IColumn::Value");
     const CProfile* pProfile = ProfileObject(m_spProfile);
     std::wstring strTime;
     const std::wstring strOwner =

@@ -36,7 +36,7 @@ HRESULT OpenVersion(const std::wstring& strLibrary, LONG lNumber, const std::wst
 STDMETHODIMP CVersions::get_Item(VARIANT vKey, IVersion** ppVersion)
 {
     DMS_ENTER_OUT(L"IVersions::Item", ppVersion, nullptr);
-    const std::vector<VersionRecord> versions = CCatalog::Versions(m_strLibrary, m_lNumber);
+    const std::vector<VersionRecord> versions = CCatalog::VersionEntries(m_strLibrary, m_lNumber);
     LONG lIndex = 0;
     std::wstring strLabel;
     if (VariantNumber(vKey, &lIndex))
@@ -57,7 +57,7 @@ STDMETHODIMP CVersions::get_Item(VARIANT vKey, IVersion** ppVersion)
 STDMETHODIMP CVersions::get_Count(LONG* plCount)
 {
     DMS_ENTER_OUT(L"IVersions::Count", plCount, 0);
-    *plCount = static_cast<LONG>(CCatalog::Versions(m_strLibrary, m_lNumber).size());
+    *plCount = static_cast<LONG>(CCatalog::VersionEntries(m_strLibrary, m_lNumber).size());
     return S_OK;
 }
 
@@ -120,7 +120,9 @@ STDMETHODIMP CVersion::get_Date(DATE* pdtDate)
 STDMETHODIMP CVersion::get_Label(BSTR* pbstrLabel)
 {
     DMS_ENTER_OUT(L"IVersion::Label", pbstrLabel, nullptr);
-    return ReturnString(m_strLabel, pbstrLabel);
+    std::wstring strShown;
+    return ReturnString(CCatalog::ShownLabel(m_strLibrary, m_lNumber, m_strLabel, &strShown) ? strShown : m_strLabel,
+                        pbstrLabel);
 }
 
 STDMETHODIMP CVersion::GetProfile(IProfile** ppProfile)

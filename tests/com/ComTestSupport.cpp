@@ -58,15 +58,23 @@ DmsStandInScope::~DmsStandInScope()
 
 ::testing::AssertionResult DmsStandInScope::Prepare(const wchar_t* pszVersion)
 {
+    const HRESULT hr = StandIn_Install(pszVersion);
+    if (hr != S_OK)
+        return ::testing::AssertionFailure() << "DMS stand-in install: 0x" << std::hex << hr;
+    return Reseed();
+}
+
+::testing::AssertionResult DmsStandInScope::Reseed()
+{
     struct Step
     {
         const char* name;
         HRESULT hr;
     };
     const Step steps[] = {
-        {"install", StandIn_Install(pszVersion)}, {"reset", StandIn_Reset()},
-        {"library", StandIn_AddLibrary(L"LIB")},  {"alice", StandIn_AddUser(L"alice")},
-        {"bob", StandIn_AddUser(L"bob")},         {"process user", StandIn_SetProcessUser(L"alice")},
+        {"reset", StandIn_Reset()},           {"library", StandIn_AddLibrary(L"LIB")},
+        {"alice", StandIn_AddUser(L"alice")}, {"bob", StandIn_AddUser(L"bob")},
+        {"process user", StandIn_SetProcessUser(L"alice")},
     };
     StandIn_ClearFaults();
     for (const Step& step : steps)

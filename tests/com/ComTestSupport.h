@@ -80,6 +80,9 @@ public:
     DmsStandInScope& operator=(const DmsStandInScope&) = delete;
 
     ::testing::AssertionResult Prepare(const wchar_t* pszVersion = L"5.3");
+    // Empties the catalog again (keeping the installed client) to the state Prepare leaves;
+    // document numbers start again from the first.
+    static ::testing::AssertionResult Reseed();
     // Adds a document to "LIB" whose version 1 holds content; answers its number (0 on failure).
     LONG AddDocument(const wchar_t* pszName, const std::string& content);
     // The document ID "PowerDocs://LIB/<number>/<label>".

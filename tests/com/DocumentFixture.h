@@ -1,7 +1,7 @@
 #pragma once
 // The fixture of the tests that reach documents through the provider: the DMS stand-in
 // installed as a DM 5 client (DmsStandInScope) and one document with versions 1 and 2, a
-// provider object, and the DMS methods that the document calls reach.
+// provider object, and the fault harness.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,19 +9,10 @@
 #include "ComTestSupport.h"
 #include "DmsStandInControl.h"
 #include "DmsTypes.h"
+#include "FaultHarness.h"
 
 // A BSTR value no call may write over.
 inline BSTR const kUntouchedBstr = reinterpret_cast<BSTR>(static_cast<INT_PTR>(0x5A5A));
-
-// Every DMS method that the document calls may reach.
-inline const wchar_t* const kDmsMethods[] = {
-    L"IApplication::Libraries", L"ILibraries::Item", L"ILibrary::GetProfile", L"IProfile::Versions",
-    L"IVersions::Item", L"IProfile::CurrentVersion", L"IVersion::GetProfile", L"IProfile::WorkingFolder",
-    L"IVersion::FilePath", L"IVersion::Fetch", L"IProfile::Columns", L"IColumns::Item", L"IColumn::Value",
-    L"IProfile::SelectForEdit", L"IVersion::LockVersionForEdit", L"IVersion::UnlockVersion",
-    L"IProfile::ReleaseDoc", L"IProfile::PutLocalFile", L"IVersion::Label", L"IProfile::Library",
-    L"ILibrary::Name", L"IProfile::DocNumber", L"IVersion::Date", L"ILibrary::UserID",
-    L"IApplication::CurrentLibrary", L"IApplicationState::ConnectionState", L"IDMSession::Logon"};
 
 class DocumentTest : public ::testing::Test
 {
@@ -29,8 +20,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dms.Prepare(L"5.3"));
-        m_lDoc = AddDocument(L"Q3 sales plan", "version one");
-        ASSERT_EQ(S_OK, StandIn_AddVersion(L"LIB", m_lDoc, L"2", "version two", 11, L"second"));
+        Reseed();
         ASSERT_EQ(S_OK, m_pProvider.CreateInstance(L"CmQuendrel.DocProvider", nullptr, CLSCTX_INPROC_SERVER));
         // The first DMS call logs the client on; the session lives as long as the module.
         BSTR bstrUser = nullptr;
@@ -57,7 +47,35 @@ protected:
         EXPECT_EQ(m_lSessionObjects, SettledLiveObjects()) << "a DMS object outlived the test";
     }
 
+    // The catalog as SetUp leaves it, the installed client kept: document m_lDoc (the same number
+    // every time) with versions 1 and 2.
+    void Reseed()
+    {
+        ASSERT_TRUE(m_dms.Reseed());
+        m_lDoc = AddDocument(L"Q3 sales plan", "version one");
+        ASSERT_EQ(S_OK, StandIn_AddVersion(L"LIB", m_lDoc, L"2", "version two", 11, L"second"));
+    }
+
     LONG AddDocument(const wchar_t* pszName, const std::string& content) { return m_dms.AddDocument(pszName, content); }
+
+    // A version's file in the DMS's local store.
+    static std::wstring CacheFile(LONG lNumber, const wchar_t* pszLabel)
+    {
+        wchar_t sz[MAX_PATH] = {};
+        return StandIn_CacheFilePath(L"LIB", lNumber, pszLabel, sz, MAX_PATH) == S_OK ? sz : L"";
+    }
+
+    // The document number and label of a "PowerDocs://LIB/<number>/<label>" ID, in any case.
+    static bool SplitId(const std::wstring& id, LONG* plNumber, std::wstring* pLabel)
+    {
+        const size_t nLabel = id.rfind(L'/');
+        const size_t nNumber = nLabel == std::wstring::npos ? nLabel : id.rfind(L'/', nLabel - 1);
+        if (nNumber == std::wstring::npos)
+            return false;
+        *plNumber = _wtol(id.c_str() + nNumber + 1);
+        *pLabel = id.substr(nLabel + 1);
+        return *plNumber != 0;
+    }
     static _bstr_t Id(LONG lNumber, const wchar_t* pszLabel) { return DmsStandInScope::Id(lNumber, pszLabel); }
 
     std::string ServerContent(LONG lNumber, const wchar_t* pszLabel)

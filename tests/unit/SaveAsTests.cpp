@@ -1,8 +1,8 @@
 // The save decision and the creating routines of a save (a new document, version, subversion or
 // attachment), driven on the logic object against the DMS stand-in in this process, with a Save
 // As dialog that is never shown (a window stand-in answers for the user): what they make and
-// name, that the host's whole road stores its edit, and that a failure at any DMS call leaves
-// nothing taken, nothing half-made and the stored content intact.
+// name, and that the host's whole road stores its edit. Their DMS faults are tested through the
+// DLL, on the host's save road.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -247,77 +247,6 @@ protected:
         return lCount;
     }
 
-    // Injects a failure at every DMS call of a clean run in turn, both as a raised error and as a
-    // DMS error number with an empty answer, and checks what each run leaves behind.
-    void FailEveryCall(const Routine& routine, int nChoice, const wchar_t* pszExtension = L"docx",
-                       const std::function<void()>& prepare = {})
-    {
-        auto seed = [&] {
-            Seed();
-            if (prepare)
-                prepare();
-            StandIn_ClearFaults();
-        };
-        seed();
-        const LONG lProfiles = ProfileCount();
-        CVDocNonCom clean;
-        ASSERT_EQ(S_OK, Run(routine, nChoice, clean, pszExtension));
-        const auto calls = StandIn_EachCountedCall();
-        ASSERT_GE(calls.size(), 10u);
-        int nSucceeded = 0;
-        for (const auto& call : calls)
-        {
-            for (LONG lErrorNumber : {0L, 11L})
-            {
-                seed();
-                const bool bHadAttachment = ReadVersion(Id(L"dcx"));
-                StandIn_ClearFaults();
-                const std::string where = Narrow(call.first) + " #" + std::to_string(call.second) +
-                                          (lErrorNumber ? " (error number)" : " (raised)");
-                ASSERT_EQ(S_OK, StandIn_InjectFault(call.first.c_str(), E_FAIL, lErrorNumber, call.second, FALSE));
-                CVDocNonCom doc;
-                const HRESULT hr = Run(routine, nChoice, doc, pszExtension);
-                LONG lDoc = 0;
-                CStdStr strLib, strLabel;
-                SplitDocID(doc.GetDocID(), strLib, lDoc, strLabel);
-                // Clearing the faults also forgets the selections for editing and the call
-                // counts: read them first.
-                const bool bSelected = StandIn_IsSelectedForEdit(L"LIB", lDoc) || StandIn_IsSelectedForEdit(L"LIB", m_lDoc);
-                const bool bFormReached = StandIn_CallCount(L"IDM6LibraryForms::NewProfileForm") +
-                                              StandIn_CallCount(L"IDM5LibraryForms::NewProfileForm") +
-                                              StandIn_CallCount(L"ILibrary::NewProfile") != 0;
-                StandIn_ClearFaults();
-                EXPECT_EQ(kEdit, ReadFileBytes(m_strFile)) << where;
-                EXPECT_EQ(kOld, Stored(L"1")) << where;
-                if (bHadAttachment)
-                {
-                    EXPECT_EQ("attached", Stored(L"DCX")) << where << ": overwritten before the real content";
-                }
-                EXPECT_EQ(m_lBaseObjects, SettledLiveObjects()) << where;
-                if (hr == S_OK)
-                {
-                    ++nSucceeded;
-                    // The record names an object that exists, held exactly when Flags says so.
-                    EXPECT_TRUE(ReadVersion(doc.GetDocID())) << where;
-                    EXPECT_EQ(doc.GetFlags() == RECORD_CHECKED_OUT, bSelected || LockState(lDoc) != LOCK_STATE_NONE)
-                        << where;
-                    continue;
-                }
-                // Once the profile form is reached, only an empty answer can read as the user's
-                // cancel; a raised error is a failure, also after the form made the profile.
-                EXPECT_TRUE(FAILED(hr) ||
-                            (hr == S_FALSE && nChoice == SAVE_CHOICE_NEW_DOCUMENT && (lErrorNumber || !bFormReached)))
-                    << where << " (0x" << std::hex << hr << ")";
-                EXPECT_TRUE(doc.GetDocID() == Id(L"1") && doc.GetFlags() == 0) << where << ": record changed";
-                EXPECT_FALSE(bSelected || LockState() != LOCK_STATE_NONE) << where << ": left taken";
-                EXPECT_EQ(lProfiles, ProfileCount()) << where << ": half-made profile";
-                EXPECT_FALSE(ReadVersion(Id(L"2")) || ReadVersion(Id(L"1A"))) << where << ": half-made";
-                EXPECT_EQ(bHadAttachment, ReadVersion(Id(L"dcx"))) << where << ": half-made";
-            }
-        }
-        EXPECT_LT(nSucceeded, static_cast<int>(2 * calls.size())) << "the injections must reach the routine";
-    }
-
     // The host's road up to the save: version 1 fetched with a check-out and the edit written
     // into the fetched file.
     CVDocNonCom FetchAndEdit(const std::string& strContent)
@@ -436,16 +365,6 @@ TEST_F(SaveAsTest, RefusedVersionsOfflineAndRefusedPermissionsGiveTheirCodesAndT
     EXPECT_EQ(HRESULT(0x80120014), Run(kSaveAsAttachment, SAVE_CHOICE_ATTACHMENT, doc));
 }
 
-TEST_F(SaveAsTest, AFailureAtAnyDmsCallOfANewVersionLeavesNothingBehind)
-{
-    for (const wchar_t* version : {L"5.3", L"6.0"})
-    {
-        ASSERT_EQ(S_OK, StandIn_Install(version));
-        FailEveryCall(kSaveAsVersion, SAVE_CHOICE_NEW_VERSION);
-        FailEveryCall(kSaveAsVersion, SAVE_CHOICE_NEW_SUBVERSION);
-    }
-}
-
 TEST_F(SaveAsTest, AttachmentsAreLabelledMadeOnceAndNeverOverwrittenHere)
 {
     testing_support::ScopedRegValue option(HKEY_CURRENT_USER, kOptionsKey, L"UseExtendedAttachmentLabels");
@@ -499,18 +418,6 @@ TEST_F(SaveAsTest, AttachmentsAreLabelledMadeOnceAndNeverOverwrittenHere)
     EXPECT_EQ(ToLowerClassic(Id(L"docx")), ToLowerClassic(doc.GetDocID()));
 }
 
-TEST_F(SaveAsTest, AFailureAtAnyDmsCallOfAnAttachmentLeavesNothingBehind)
-{
-    // A new attachment, and one that exists already.
-    auto existing = [this] { ASSERT_EQ(S_OK, StandIn_AddVersion(L"LIB", m_lDoc, L"DCX", "attached", 8, L"")); };
-    for (const wchar_t* version : {L"5.3", L"6.0"})
-    {
-        ASSERT_EQ(S_OK, StandIn_Install(version));
-        FailEveryCall(kSaveAsAttachment, SAVE_CHOICE_ATTACHMENT);
-        FailEveryCall(kSaveAsAttachment, SAVE_CHOICE_ATTACHMENT, L"dcx", existing);
-    }
-}
-
 TEST_F(SaveAsTest, NewDocumentsAreMadeFiledCommentedAndCheckedOut)
 {
     for (const wchar_t* version : {L"5.3", L"6.0"})
@@ -551,18 +458,6 @@ TEST_F(SaveAsTest, NewDocumentsAreMadeFiledCommentedAndCheckedOut)
         EXPECT_EQ(lProfiles, ProfileCount()) << Narrow(cancel.second);
     }
 }
-
-TEST_F(SaveAsTest, AFailureAtAnyDmsCallOfANewDocumentLeavesNothingBehind)
-{
-    for (const wchar_t* version : {L"5.3", L"6.0"})
-    {
-        ASSERT_EQ(S_OK, StandIn_Install(version));
-        const bool bDM6 = version[0] == L'6';
-        FailEveryCall(kSaveAsNewDocument, SAVE_CHOICE_NEW_DOCUMENT, L"docx",
-                      [bDM6] { ASSERT_EQ(S_OK, StandIn_ScriptForms(bDM6 ? L"ok Projects\nok" : L"ok")); });
-    }
-}
-
 
 TEST_F(SaveAsTest, TheSaveDecisionOffersWhatTheMaskAllowsAndAnswersForEveryOutcome)
 {
@@ -697,61 +592,6 @@ TEST_F(SaveAsTest, TheHostsRoadStoresItsEditForEveryChoiceAndKeepsTheVersionItCa
             }
             EXPECT_FALSE(Held(lDoc)) << where;
             EXPECT_EQ(m_lBaseObjects, SettledLiveObjects()) << where;
-        }
-    }
-}
-
-TEST_F(SaveAsTest, AFailureAtAnyDmsCallOfTheHostsRoadLosesNoEdit)
-{
-    for (const wchar_t* version : {L"5.3", L"6.0"})
-    for (int nChoice : kAllChoices)
-    {
-        ASSERT_EQ(S_OK, StandIn_Install(version));
-        auto seed = [&] {
-            Seed();
-            ASSERT_EQ(S_OK, StandIn_ScriptForms(version[0] == L'6' ? L"ok Projects\nok" : L"ok"));
-        };
-        seed();
-        const CVDocNonCom clean = FetchAndEdit(kEdit);
-        StandIn_ClearFaults();
-        ASSERT_EQ(S_OK, Save(clean, nChoice).hrSave) << Narrow(version) << nChoice;
-        const auto calls = StandIn_EachCountedCall();
-        for (const auto& call : calls)
-        {
-            seed();
-            const CVDocNonCom fetched = FetchAndEdit(kEdit);
-            const LONG lProfiles = ProfileCount();
-            StandIn_ClearFaults();
-            const std::string where = Narrow(version) + " choice " + std::to_string(nChoice) + ": " +
-                                      Narrow(call.first) + " #" + std::to_string(call.second);
-            ASSERT_EQ(S_OK, StandIn_InjectFault(call.first.c_str(), E_FAIL, 0, call.second, FALSE));
-            const Road road = Save(fetched, nChoice);
-            LONG lDoc = 0;
-            CStdStr strLib, strLabel;
-            SplitDocID(road.doc.GetDocID(), strLib, lDoc, strLabel);
-            const bool bSelected = StandIn_IsSelectedForEdit(L"LIB", lDoc) || StandIn_IsSelectedForEdit(L"LIB", m_lDoc);
-            StandIn_ClearFaults();
-
-            EXPECT_EQ(kEdit, ReadFileBytes(fetched.GetLocalFile())) << where;
-            const std::string strOriginal = Stored(L"1");
-            EXPECT_TRUE(strOriginal == kOld || (nChoice == SAVE_CHOICE_REPLACE_ORIGINAL && strOriginal == kEdit)) << where;
-            EXPECT_EQ(m_lBaseObjects, SettledLiveObjects()) << where;
-            if (road.hrDecide == S_OK && road.hrSave == S_OK)
-            {
-                EXPECT_EQ(kEdit, StoredAt(road.doc.GetDocID())) << where;
-                continue;
-            }
-            EXPECT_TRUE(FAILED(road.hrDecide) || FAILED(road.hrSave)) << where;
-            if (road.hrDecide != S_OK)
-            {
-                // Nothing was prepared: the host's record, its check-out and the catalog stand.
-                EXPECT_EQ(fetched.GetDocID(), road.doc.GetDocID()) << where;
-                EXPECT_EQ(lProfiles, ProfileCount()) << where;
-                EXPECT_FALSE(ReadVersion(Id(L"2")) || ReadVersion(Id(L"1A")) || ReadVersion(Id(L"dcx"))) << where;
-            }
-            // What stays checked out is what the records say: the host's fetch and the target.
-            EXPECT_FALSE(bSelected && road.doc.GetFlags() != RECORD_CHECKED_OUT) << where;
-            EXPECT_EQ(LOCK_STATE_CURRENT_USER, LockState()) << where;
         }
     }
 }
