@@ -82,6 +82,23 @@ inline IVersionsPtr VersionsOf(IVersionPtr pVersion)
     return pVersions;
 }
 
+// The number of versions in a profile's collection, raising when the DMS does not tell: a
+// profile that a version was found in has at least one.
+inline long CheckedVersionCount(IVersionsPtr pVersions)
+{
+    long lCount = 0;
+    DmsCheckNumber(pVersions, pVersions->get_Count(&lCount));
+    if (lCount < 1)
+        DmsCheck(E_PD_INVALID_STATE);
+    return lCount;
+}
+
+// Whether a label names an attachment: not empty and not beginning with a decimal digit.
+inline bool IsAttachmentLabel(const CStdStr& strLabel)
+{
+    return !strLabel.empty() && !(strLabel[0] >= L'0' && strLabel[0] <= L'9');
+}
+
 inline CStdStr VersionLabelOf(IVersionPtr pVersion)
 {
     return TextOf(pVersion, &IVersion::get_Label);

@@ -249,8 +249,12 @@ bool CPDDocProviderHelper::PopulateDocumentProperties(CVDocNonCom& doc, IVersion
             ReadColumnInto(pColumns, L"TYPIST_ID", [&](const CStdStr& s) { doc.SetTypistID(s); });
 
         long lNumber = 0;
-        DmsCheck(pProfile->get_DocNumber(&lNumber));
-        doc.SetDocID(FormatProfileDocID(LibraryNameOf(pProfile), lNumber, strLabel));
+        DmsCheckNumber(pProfile, pProfile->get_DocNumber(&lNumber));
+        const CStdStr strLibrary = LibraryNameOf(pProfile);
+        // A record is never given an ID that names another version or no document.
+        if (strLibrary.empty() || lNumber <= 0 || strLabel.empty())
+            DmsCheck(E_PD_NO_DOCUMENT_FOR_ID);
+        doc.SetDocID(FormatProfileDocID(strLibrary, lNumber, strLabel));
 
         DATE dtDate = 0;
         DmsCheck(pVersion->get_Date(&dtDate));

@@ -3,6 +3,7 @@
 #include "provider/PDDocProviderHelper.h"
 
 #include "dms/AppWrapper.h"
+#include "dms/DmsCall.h"
 #include "dms/DmsValues.h"
 #include "dms/DmsErrors.h"
 #include "dms/DocID.h"
@@ -63,12 +64,10 @@ IVersionPtr CPDDocProviderHelper::GetVersion(CStdStr strDocID)
 
     IApplicationPtr pApp = OpenDmsApplication();
     ILibrariesPtr pLibraries;
-    DmsCheck(pApp->get_Libraries(&pLibraries));
+    // A DMS without a libraries collection cannot be opened: raised, not a not-found.
+    DmsCheckNumber(pApp, pApp->get_Libraries(&pLibraries));
     if (!pLibraries)
-    {
-        ReportNotFound(L"Unable to find any PowerDocs Libraries");
-        return nullptr;
-    }
+        DmsCheck(E_POINTER);
 
     // Each step that fails is a not-found with its own description, never an exception.
     auto step = [&](auto find, const CStdStr& strWhat) {

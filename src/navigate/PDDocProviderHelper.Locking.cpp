@@ -208,6 +208,27 @@ HRESULT CPDDocProviderHelper::xxLockProfileAndDoc(IProfilePtr)
     return E_NOTIMPL;
 }
 
+// LockDocument's check-in answers what happened: S_OK when the document is no longer checked
+// out, whatever failed on the way; a failure while it is still held. When the state cannot be
+// read, the check-in's own answer stands.
+HRESULT CPDDocProviderHelper::UnlockDocument(IVersionPtr pVersion, IProfilePtr pProfile)
+{
+    const HRESULT hr = UnlockVersion(pVersion);
+    long lState = LOCK_STATE_NONE;
+    try
+    {
+        lState = CheckedLockState(pProfile);
+    }
+    catch (...)
+    {
+        CaughtFailure(L"CPDDocProviderHelper::LockDocument");
+        return hr;
+    }
+    if (lState == LOCK_STATE_NONE)
+        return S_OK;
+    return FAILED(hr) ? hr : E_FAIL;
+}
+
 // Kept for hosts that call it; locking as another user is not offered.
 HRESULT CPDDocProviderHelper::LockDocumentAsOtherUserForTesting(CStdStr, CStdStr, CStdStr, long)
 {
@@ -265,12 +286,7 @@ HRESULT CPDDocProviderHelper::LockDocument(CStdStr strDocID, long lAction)
             return FAILED(hr) ? hr : S_OK;
         }
         if (lAction == LOCK_ACTION_UNLOCK)
-        {
-            hr = UnlockVersion(pVersion);
-            if (FAILED(hr))
-                return hr;
-            return IsDocumentLocked(pProfile) ? E_FAIL : S_OK;
-        }
+            return UnlockDocument(pVersion, pProfile);
         return E_FAIL;
     }
     catch (...)

@@ -269,9 +269,17 @@ HRESULT CPDDocProviderHelper::DeleteDocument(CStdStr strDocID)
         pVersion = GetVersion(strDocID);
         if (!pVersion)
             return E_DOCUMENT_NOT_FOUND;
-        if (IsAttachment(pVersion))
+        // What is deleted is decided by the version the DMS found, and only when it is the one
+        // the ID names: a label the DMS does not tell could turn an attachment into the document.
+        const CStdStr strFound = VersionLabelOf(pVersion);
+        if (_wcsicmp(strFound.c_str(), strLabel.c_str()) != 0)
         {
-            if (DmsCheck(pVersion->Delete()) != S_OK)
+            LOG_ERROR(L"CPDDocProviderHelper::DeleteDocument", strContext + L"the DMS names version " + strFound);
+            return E_FAIL;
+        }
+        if (IsAttachmentLabel(strFound))
+        {
+            if (DmsCheckNumber(pVersion, pVersion->Delete()) != S_OK)
                 return GetReturnCode(pVersion, strContext, E_ACCESSDENIED);
             return S_OK;
         }

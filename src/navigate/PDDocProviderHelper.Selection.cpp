@@ -33,9 +33,7 @@ long VersionCountOf(IProfilePtr pProfile)
     DmsCheck(pProfile->get_Versions(&pVersions));
     if (!pVersions)
         _com_issue_error(E_POINTER);
-    long lCount = 0;
-    DmsCheck(pVersions->get_Count(&lCount));
-    return lCount;
+    return CheckedVersionCount(pVersions);
 }
 
 // The version the user picks in the DMS's version chooser; empty when none was picked.
@@ -50,11 +48,15 @@ IVersionPtr ChooseVersion(IProfilePtr pProfile)
 CStdStr SelectedDocID(IProfilePtr pProfile, IVersionPtr pVersion)
 {
     long lNumber = 0;
-    DmsCheck(pProfile->get_DocNumber(&lNumber));
+    DmsCheckNumber(pProfile, pProfile->get_DocNumber(&lNumber));
     if (!pVersion)
         _com_issue_error(E_POINTER);
     const CStdStr strLabel = VersionLabelOf(pVersion);
-    return FormatSelectedDocID(LibraryNameOf(pProfile), lNumber, strLabel);
+    const CStdStr strLibrary = LibraryNameOf(pProfile);
+    // An ID is never made of values the DMS did not give.
+    if (strLibrary.empty() || lNumber <= 0 || strLabel.empty())
+        DmsCheck(E_PD_NO_DOCUMENT_FOR_ID);
+    return FormatSelectedDocID(strLibrary, lNumber, strLabel);
 }
 
 // An object out of a VARIANT as the interface of Ptr; empty when the VARIANT holds none.

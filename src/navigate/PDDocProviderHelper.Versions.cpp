@@ -21,18 +21,9 @@ namespace {
 
 const wchar_t kVersionDocument[] = L"CPDDocProviderHelper::VersionDocument";
 
-// The "PowerDOCS://" ID of a version; raises when the DMS cannot describe it.
+// The "PowerDOCS://" ID of a version; raises when the DMS cannot name all of library, number
+// and label.
 CStdStr DocIDOf(IVersionPtr pVersion)
-{
-    CPowerDocsDocInfo info;
-    if (!info.Populate(pVersion))
-        _com_issue_error(E_FAIL);
-    return info.AsDocID();
-}
-
-// The ID of a version the call has just made, which has a label: raises when the DMS cannot
-// describe it.
-CStdStr MadeVersionID(IVersionPtr pVersion)
 {
     CPowerDocsDocInfo info;
     if (!info.Populate(pVersion) || !info.IsComplete())
@@ -46,8 +37,7 @@ bool CPDDocProviderHelper::IsAttachment(IVersionPtr pVersion)
 {
     if (!pVersion)
         _com_issue_error(E_POINTER);
-    const CStdStr strLabel = VersionLabelOf(pVersion);
-    return !strLabel.empty() && !(strLabel[0] >= L'0' && strLabel[0] <= L'9');
+    return IsAttachmentLabel(VersionLabelOf(pVersion));
 }
 
 HRESULT CPDDocProviderHelper::GetVersions(CStdStr strDocID, long* plCount,
@@ -63,26 +53,25 @@ HRESULT CPDDocProviderHelper::GetVersions(CStdStr strDocID, long* plCount,
         if (!pVersion)
             return E_FAIL;
         IVersionsPtr pVersions = VersionsOf(pVersion);
-        long lCount = 0;
-        DmsCheck(pVersions->get_Count(&lCount));
+        const long lCount = CheckedVersionCount(pVersions);
 
-        // The same version may be reached twice; the first in the DMS's order is kept.
+        // The same version may be reached twice; the first in the DMS's order is kept. A
+        // version the DMS gives no label is left out: its ID would name the current version.
         std::set<CStdStr> listed;
         const bool bOffline = WorkingOffLine();
         for (long i = 1; i <= lCount; ++i)
         {
             IVersionPtr pItem;
             DmsCheck(pVersions->get_Item(_variant_t(i, VT_I4), &pItem));
-            if (IsAttachment(pItem))
-                continue;
+            const CStdStr strLabel = VersionLabelOf(pItem);
             CVDocNonCom doc;
-            if (!PopulateDocumentProperties(doc, pItem, bOffline ? 1 : 0))
+            if (strLabel.empty() || IsAttachmentLabel(strLabel) || !PopulateDocumentProperties(doc, pItem, bOffline ? 1 : 0))
                 continue;
             if (!listed.insert(doc.GetDocID()).second)
                 continue;
             CVDocumentVersionNoCom record;
             record.SetDocument(doc);
-            record.SetVersionLabel(VersionLabelOf(pItem));
+            record.SetVersionLabel(strLabel);
             versions.push_back(record);
         }
         if (plCount)
@@ -142,7 +131,7 @@ HRESULT CPDDocProviderHelper::VersionDocument(CStdStr& strDocID, CStdStr strComm
             bHeld ? CTakeGuard::kNothing
                   : SelectForEdit(guard, pProfile, DMS_SELECT_FOR_CHECK_OUT, E_PD_CANNOT_SAVE_AS_NEW_VERSION);
         IVersionPtr pNewVersion = MakeVersionFrom(pVersion, strComment, guard, bHeld);
-        const CStdStr strNewID = MadeVersionID(pNewVersion);
+        const CStdStr strNewID = DocIDOf(pNewVersion);
         // A profile that cannot be given back undoes the call: the guard deletes the new version
         // and tries the release once more.
         const HRESULT hrGiveBack = guard.GiveBack(selection);

@@ -1,6 +1,8 @@
 // CPDHistoryHelper: the DMS call sequence of a history event.
 #include "navigate/PDHistoryHelper.h"
 
+#include "dms/DmsCall.h"
+#include "dms/DmsErrors.h"
 #include "dms/DmsValues.h"
 #include "framework/Logging.h"
 
@@ -65,11 +67,11 @@ HRESULT CPDHistoryHelper<ProfilePtr>::AddHistoryEvent(ProfilePtr pProfile, long 
     // A mailed copy is only named; the other events carry the host's numbers and text.
     if (lEventType != 4)
     {
-        DmsCheck(m_pEvent->put_Number1(lParam1));
-        DmsCheck(m_pEvent->put_Number2(lParam2));
+        DmsCheckNumber(m_pEvent, m_pEvent->put_Number1(lParam1));
+        DmsCheckNumber(m_pEvent, m_pEvent->put_Number2(lParam2));
         m_strText = strText;
         m_vValue = m_strText.c_str();
-        DmsCheck(m_pEvent->put_Text(m_vValue));
+        DmsCheckNumber(m_pEvent, m_pEvent->put_Text(m_vValue));
     }
     return Record(pProfile, vDescription, strUser);
 }
@@ -78,7 +80,7 @@ template <class ProfilePtr>
 HRESULT CPDHistoryHelper<ProfilePtr>::AddHistoryEntry(ProfilePtr pProfile, const CStdStr& strDescription,
                                                       const CStdStr& strUser)
 {
-    DmsCheck(m_pEvent->put_Number1(HISTORY_ACTIVITY_NONE));
+    DmsCheckNumber(m_pEvent, m_pEvent->put_Number1(HISTORY_ACTIVITY_NONE));
     return Record(pProfile, _variant_t(strDescription.c_str()), strUser);
 }
 
@@ -86,12 +88,18 @@ template <class ProfilePtr>
 HRESULT CPDHistoryHelper<ProfilePtr>::Record(ProfilePtr pProfile, const _variant_t& vDescription,
                                              const CStdStr& strUser)
 {
+    // An entry without its user would not say who did it.
+    if (strUser.empty())
+        return E_FAIL;
     m_vValue = strUser.c_str();
-    DmsCheck(m_pEvent->put_UserName(m_vValue));
+    DmsCheckNumber(m_pEvent, m_pEvent->put_UserName(m_vValue));
     if (!pProfile)
         _com_issue_error(E_POINTER);
-    // A refused entry is a failure the host hears of: the event was not recorded.
-    const HRESULT hr = pProfile->AddHistory(vDescription, m_pEvent);
+    // A refused entry, in either way the DMS refuses, is a failure the host hears of: the event
+    // was not recorded.
+    HRESULT hr = pProfile->AddHistory(vDescription, m_pEvent);
+    if (SUCCEEDED(hr) && ReadDmsError(pProfile).lNumber != 0)
+        hr = E_FAIL;
     if (hr != S_OK)
         LOG_ERROR(kAddHistoryEvent, ErrorTextOf(pProfile));
     return FAILED(hr) ? hr : S_OK;

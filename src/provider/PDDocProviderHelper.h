@@ -97,6 +97,7 @@ public:
     // Check-out and check-in of a version.
     HRESULT LockVersion(IVersionPtr pVersion);
     HRESULT UnlockVersion(IVersionPtr pVersion);
+    HRESULT UnlockDocument(IVersionPtr pVersion, IProfilePtr pProfile);
     HRESULT xxLockProfile(IProfilePtr pProfile);
     HRESULT xxLockProfileAndDoc(IProfilePtr pProfile);
 

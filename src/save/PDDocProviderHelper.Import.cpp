@@ -163,7 +163,7 @@ IProfilePtr CPDDocProviderHelper::MakeImportProfile(ILibraryPtr pLibrary, const 
         DmsCheck(pColumns->get_Item(_variant_t(value.pszColumn), &pColumn));
         if (!pColumn)
             DmsCheck(E_POINTER);
-        DmsCheck(pColumn->put_Value(_variant_t(value.strValue.c_str())));
+        DmsCheckNumber(pColumn, pColumn->put_Value(_variant_t(value.strValue.c_str())));
     }
     VARIANT_BOOL bSaved = VARIANT_FALSE;
     const HRESULT hrSave = pProfile->Save(DMS_PROFILE_SAVE_IMPORT, &bSaved);

@@ -64,9 +64,7 @@ TEST_F(HistoryTest, RecordsEachEventTypeAsTheDmsExpectsIt)
 
 // Whichever DMS call fails, the host hears a failure code, or the entry was recorded whole;
 // none leaves a half entry or a DMS object.
-// Disabled: a refusal by an error number (of an event value, of the user or of the entry itself) is
-// not read: S_OK with an entry missing or lacking that value.
-TEST_F(HistoryTest, DISABLED_DmsFailuresLeaveNoEntryAndNoObject)
+TEST_F(HistoryTest, DmsFailuresLeaveNoEntryAndNoObject)
 {
     fault_harness::RunWithFaultAtEachCall(
         [&](ICVDocumentProvider7*) { Reseed(); },

@@ -157,9 +157,7 @@ TEST_F(ImportDocumentTest, ContentOfEverySizeComesBackOnBothClientsAndAMissingFi
 // Whichever DMS call fails, or the copy into the new version cannot be written: the host's file is
 // as it was, success means one complete document and a failure leaves none, nothing stays taken
 // unless the record says the host holds it, and a fetch hands out what is stored.
-// Disabled: a failure after the profile is made leaves it behind with its version; a failed release
-// leaves the check-out; a name refused by an error number answers S_OK.
-TEST_F(ImportDocumentTest, DISABLED_NoHalfMadeDocumentWhenAnyDmsCallFails)
+TEST_F(ImportDocumentTest, NoHalfMadeDocumentWhenAnyDmsCallFails)
 {
     using namespace fault_harness;
     const std::string content = "the file to import";

@@ -48,8 +48,11 @@ protected:
         host.doc.bstrDocID = SysAllocString(Id(m_lDoc, L"1"));
         host.doc.bstrLocalFile = SysAllocString(m_strEdit.c_str());
         host.doc.lFlags = lFlags;
-        return pProvider->SaveDocument(&host.doc, 0);
+        const HRESULT hr = pProvider->SaveDocument(&host.doc, 0);
+        m_lRecordFlags = host.doc.lFlags;
+        return hr;
     }
+    long m_lRecordFlags = 0;  // the record's Flags as the last Save left them
 
     // What the DMS holds for version 1: on DM 5 the server store, on DM 6 the local store,
     // where the copy is the save.
@@ -237,23 +240,20 @@ void SaveDocumentTest::SaveLosesNoEdit(const wchar_t* pszVersion, long lFlags, b
             EXPECT_TRUE(FileHolds(m_strEdit, edit));
             EXPECT_TRUE(StoredIsOldOrNew(m_lDoc, L"1", old, edit));
             EXPECT_TRUE(ResultIsHonest(run, StoredContent(m_lDoc, L"1") == edit));
-            EXPECT_TRUE(NothingHeld(m_lDoc, bHeld, lFlags));
+            EXPECT_TRUE(NothingHeld(m_lDoc, bHeld, m_lRecordFlags));
             EXPECT_TRUE(FetchHandsOutStored(m_lDoc, L"1"));
         },
         [&] { return CacheFile(m_lDoc, L"1"); });
 }
 
-// Disabled: with Flags 0 a failed save gives back the check-out the user held before it.
-TEST_F(SaveDocumentTest, DISABLED_Dm6SaveLosesNoEditWhenAnyDmsCallFails)
+TEST_F(SaveDocumentTest, Dm6SaveLosesNoEditWhenAnyDmsCallFails)
 {
     for (const long lFlags : {0L, 1L})
         for (const bool bHeld : {false, true})
             SaveLosesNoEdit(L"6.0", lFlags, bHeld);
 }
 
-// Disabled: a failed save leaves the edit in the DMS's cache, so a fetch hands out the unsaved edit;
-// with Flags 0 a failed save gives back the check-out the user held before it.
-TEST_F(SaveDocumentTest, DISABLED_Dm5SaveLosesNoEditWhenAnyDmsCallFails)
+TEST_F(SaveDocumentTest, Dm5SaveLosesNoEditWhenAnyDmsCallFails)
 {
     for (const long lFlags : {0L, 1L})
         for (const bool bHeld : {false, true})
@@ -279,6 +279,7 @@ void SaveDocumentTest::SaveRoadLosesNoEdit(const wchar_t* pszVersion, long lMask
     const std::string where = szWhere;
     std::wstring fetched, target;
     long lFlags = 0;
+    HRESULT hrClose = S_OK;
     RunWithFaultAtEachCall(
         [&](ICVDocumentProvider7* p) {
             Reseed();
@@ -299,8 +300,9 @@ void SaveDocumentTest::SaveRoadLosesNoEdit(const wchar_t* pszVersion, long lMask
             target = host.doc.bstrDocID ? host.doc.bstrDocID : L"";
             if (hr == S_OK)
                 hr = p->SaveDocument(&host.doc, 0);
-            if (hr == S_OK)
-                hr = p->CloseDocument(&host.doc, 1);
+            // A close that fails after a good save leaves the edit stored and the record's
+            // check-out held for the host to give back: the road's answer is the save's.
+            hrClose = hr == S_OK ? p->CloseDocument(&host.doc, 1) : E_ABORT;
             lFlags = host.doc.lFlags;
             return hr;
         },
@@ -317,7 +319,8 @@ void SaveDocumentTest::SaveRoadLosesNoEdit(const wchar_t* pszVersion, long lMask
             if (run.hr == S_OK)
             {
                 EXPECT_TRUE(FetchHandsOutStored(lTarget, label.c_str()));
-                EXPECT_TRUE(lTarget == m_lDoc ? ::testing::AssertionSuccess() : NothingHeld(lTarget, false, lFlags));
+                EXPECT_TRUE(lTarget == m_lDoc ? ::testing::AssertionSuccess()
+                                              : NothingHeld(lTarget, false, FAILED(hrClose) ? lFlags : 0));
             }
         },
         [&] {
@@ -327,20 +330,13 @@ void SaveDocumentTest::SaveRoadLosesNoEdit(const wchar_t* pszVersion, long lMask
         });
 }
 
-// Disabled: a failure after the attachment is made leaves it behind.
-TEST_F(SaveDocumentTest, DISABLED_Dm5AttachmentRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"5.3", 0x41); }
-// Disabled: a failure after the attachment is made leaves it behind.
-TEST_F(SaveDocumentTest, DISABLED_Dm6AttachmentRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"6.0", 0x41); }
-// Disabled: a failure after the profile is made leaves it behind with its version.
-TEST_F(SaveDocumentTest, DISABLED_Dm5NewDocumentRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"5.3", 0x42); }
-// Disabled: a failure after the profile is made leaves it behind with its version.
-TEST_F(SaveDocumentTest, DISABLED_Dm6NewDocumentRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"6.0", 0x42); }
-// Disabled: a failure after the version is made leaves an empty new version behind.
-TEST_F(SaveDocumentTest, DISABLED_Dm5NewVersionRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"5.3", 0x44); }
-// Disabled: a failure after the version is made leaves an empty new version behind.
-TEST_F(SaveDocumentTest, DISABLED_Dm6NewVersionRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"6.0", 0x44); }
-// Disabled: a failed save leaves the edit in the DMS's cache, so a fetch hands out the unsaved edit.
-TEST_F(SaveDocumentTest, DISABLED_Dm5ReplaceRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"5.3", 0x48); }
+TEST_F(SaveDocumentTest, Dm5AttachmentRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"5.3", 0x41); }
+TEST_F(SaveDocumentTest, Dm6AttachmentRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"6.0", 0x41); }
+TEST_F(SaveDocumentTest, Dm5NewDocumentRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"5.3", 0x42); }
+TEST_F(SaveDocumentTest, Dm6NewDocumentRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"6.0", 0x42); }
+TEST_F(SaveDocumentTest, Dm5NewVersionRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"5.3", 0x44); }
+TEST_F(SaveDocumentTest, Dm6NewVersionRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"6.0", 0x44); }
+TEST_F(SaveDocumentTest, Dm5ReplaceRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"5.3", 0x48); }
 TEST_F(SaveDocumentTest, Dm6ReplaceRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"6.0", 0x48); }
 
 // Two users in two processes: while one holds the document checked out, the other's save (a
@@ -411,6 +407,60 @@ TEST_F(SaveDocumentTest, FailuresLeaveTheCacheAndTheCheckOutsTrue)
     host.doc.lFlags = 3;
     EXPECT_EQ(S_OK, m_pProvider->CloseDocument(&host.doc, 1));
     EXPECT_EQ(0, LockState(m_lDoc));
+}
+
+// A host process killed at any DMS call of a save (nothing runs on its way out) leaves a safe
+// state: the stored content is the old or the new; either the document is free and a fetch hands
+// out what is stored, or it is checked out to the user, whose fetch, save and close then store
+// what the fetch handed out, the old content or the edit and nothing between.
+TEST_F(SaveDocumentTest, AHostKilledInTheMiddleOfASaveLeavesASafeState)
+{
+    using namespace fault_harness;
+    const std::wstring cvhost = testing_support::ProgramFolder() + L"\\cvhost.exe";
+    const std::wstring id = std::wstring(Id(m_lDoc, L"1"));
+    const std::string old = "stored before the save";
+    const std::string edit = "the edit of the killed host";
+    for (const wchar_t* version : {L"5.3", L"6.0"})
+    {
+        Install(version);
+        for (const bool bCheckedOut : {false, true})
+        {
+            int nExit = 99;
+            int nKilled = 0;
+            for (int nCall = 1; nExit == 99 && nCall < 200; ++nCall)
+            {
+                const std::string where = std::string(version[0] == L'6' ? "DM 6" : "DM 5") +
+                                          (bCheckedOut ? ", checked out" : "") + ", killed at call " +
+                                          std::to_string(nCall);
+                StandIn_SetLock(L"LIB", m_lDoc, nullptr);
+                ASSERT_TRUE(WriteFileBytes(m_strEdit, old));
+                ASSERT_EQ(S_OK, Save(m_pProvider, 0)) << where;
+                StandIn_SetLock(L"LIB", m_lDoc, bCheckedOut ? L"alice" : nullptr);
+                ASSERT_TRUE(WriteFileBytes(m_strEdit, edit));
+                SetEnvironmentVariableW(L"DMS_STANDIN_END_AT", std::to_wstring(nCall).c_str());
+                nExit = testing_support::RunProgram(L"\"" + cvhost + L"\" save " + id + L" \"" + m_strEdit + L"\"" +
+                                                    (bCheckedOut ? L" --checked-out" : L""));
+                SetEnvironmentVariableW(L"DMS_STANDIN_END_AT", nullptr);
+                nKilled += nExit == 99;
+                StandIn_ClearFaults();
+                EXPECT_TRUE(StoredIsOldOrNew(m_lDoc, L"1", old, edit)) << where;
+                if (LockState(m_lDoc) == 0)
+                {
+                    EXPECT_TRUE(FetchHandsOutStored(m_lDoc, L"1")) << where;
+                    continue;
+                }
+                HostDocument mine;
+                ASSERT_EQ(S_OK, m_pProvider->GetDocument(Id(m_lDoc, L"1"), 2, &mine.doc)) << where;
+                const std::string fetched = ReadFileBytes(mine.LocalFile());
+                EXPECT_TRUE(fetched == old || fetched == edit) << where;
+                EXPECT_EQ(S_OK, m_pProvider->SaveDocument(&mine.doc, 0)) << where;
+                EXPECT_EQ(S_OK, m_pProvider->CloseDocument(&mine.doc, 0)) << where;
+                EXPECT_EQ(fetched, StoredContent(m_lDoc, L"1")) << where;
+            }
+            EXPECT_EQ(0, nExit) << "the save runs to its end once no call ends it";
+            EXPECT_GT(nKilled, 10) << "a save makes more DMS calls than that";
+        }
+    }
 }
 
 }  // namespace

@@ -101,6 +101,17 @@ TEST_F(VersionTest, ListsVersionsInTheDmsOrderWithoutAttachments)
         EXPECT_EQ(L"Q3 sales plan", listed[i].name);
     }
 
+    // A version the DMS lists twice is listed once; one it gives no label is left out, as its ID
+    // would name the current version.
+    ASSERT_EQ(S_OK, StandIn_RepeatVersion(L"LIB", m_lDoc, L"2"));
+    ASSERT_EQ(S_OK, StandIn_SetVersionLabel(L"LIB", m_lDoc, L"2A", L""));
+    ASSERT_EQ(S_OK, m_pProvider->GetVersions(_bstr_t(Id(m_lDoc, L"2").c_str()), &lCount, &pVersions));
+    std::wstring strLabels;
+    for (const ListedVersion& v : TakeVersions(pVersions, lCount))
+        strLabels += v.label + L";";
+    EXPECT_EQ(L"1;2;", strLabels);
+    StandIn_RepeatVersion(L"LIB", m_lDoc, nullptr);
+
     // An ID that names nothing lists nothing, and the array stays null.
     lCount = -1;
     pVersions = reinterpret_cast<CVDOCUMENTVERSION*>(static_cast<INT_PTR>(0x5A5A));
@@ -235,10 +246,10 @@ TEST_F(VersionTest, ContentThatCannotBeCopiedMakesNoVersion)
 
 // A failure at any DMS call: a code, no DMS object left alive; a listing or latest version that
 // succeeds is right; a new version is whole or absent, with nothing left checked out or selected.
-// Disabled: a library name, document number or label refused by an error number or by status 0 without
-// one gives S_OK with a wrong ID; an upload refused by an error number answers S_OK; a failed
-// release leaves the profile selected.
-TEST_F(VersionTest, DISABLED_SurvivesAFailureAtEveryDmsCall)
+// Disabled: in each of these two runs through the harness the first point at which the lookup
+// finds nothing (ILibraries::Item #1 raised) leaves one task-allocator block that no later point
+// leaves; where it comes from is not found yet. Listing and latest version are right at every point.
+TEST_F(VersionTest, DISABLED_ListingAndLatestSurviveAFailureAtEveryDmsCall)
 {
     using namespace fault_harness;
     auto reseed = [&](ICVDocumentProvider7*) { Reseed(); };
@@ -270,6 +281,13 @@ TEST_F(VersionTest, DISABLED_SurvivesAFailureAtEveryDmsCall)
                            [&](const FaultRun& run) {
                                EXPECT_TRUE(FAILED(run.hr) || m_strListed == Id(m_lDoc, L"2", L"PowerDOCS")) << run.Where();
                            });
+}
+
+// VersionDocument the same way.
+TEST_F(VersionTest, NewVersionSurvivesAFailureAtEveryDmsCall)
+{
+    using namespace fault_harness;
+    auto reseed = [&](ICVDocumentProvider7*) { Reseed(); };
     RunWithFaultAtEachCall(reseed,
                            [&](ICVDocumentProvider7* p) {
                                BSTR bstrID = SysAllocString(Id(m_lDoc, L"2").c_str());

@@ -443,10 +443,10 @@ TEST_F(SaveAsTest, NewDocumentsAreMadeFiledCommentedAndCheckedOut)
         EXPECT_EQ(bDM6 ? 1 : 0, StandIn_CallCount(L"IProject::AddDocument")) << where;
         EXPECT_EQ(m_lBaseObjects, SettledLiveObjects()) << where;
     }
-    // Cancelled on the form (on DM 6 also at its last step, after it made the profile): S_FALSE
-    // and nothing made.
+    // Cancelled on the form (on DM 6 also at its last step, after it made the profile, or after
+    // it even stored it): S_FALSE and nothing made.
     const std::pair<const wchar_t*, const wchar_t*> cancels[] = {
-        {L"5.3", L"cancel"}, {L"6.0", L"cancel"}, {L"6.0", L"ok Projects\ncancel"}};
+        {L"5.3", L"cancel"}, {L"6.0", L"cancel"}, {L"6.0", L"ok Projects\ncancel"}, {L"6.0", L"stored Projects\ncancel"}};
     for (const auto& cancel : cancels)
     {
         ASSERT_EQ(S_OK, StandIn_Install(cancel.first));
@@ -457,6 +457,15 @@ TEST_F(SaveAsTest, NewDocumentsAreMadeFiledCommentedAndCheckedOut)
         EXPECT_EQ(S_FALSE, Run(kSaveAsNewDocument, SAVE_CHOICE_NEW_DOCUMENT, doc)) << Narrow(cancel.second);
         EXPECT_EQ(lProfiles, ProfileCount()) << Narrow(cancel.second);
     }
+    // The DMS fails at the form's last step after the form stored the profile: a failure, and the
+    // profile is deleted again.
+    Seed();
+    const LONG lProfiles = ProfileCount();
+    ASSERT_EQ(S_OK, StandIn_ScriptForms(L"stored Projects\nok"));
+    ASSERT_EQ(S_OK, StandIn_InjectFault(L"IProfile::FinishForm", E_FAIL, 0, 1, FALSE));
+    CVDocNonCom doc;
+    EXPECT_TRUE(FAILED(Run(kSaveAsNewDocument, SAVE_CHOICE_NEW_DOCUMENT, doc)));
+    EXPECT_EQ(lProfiles, ProfileCount()) << "the stored profile is left";
 }
 
 TEST_F(SaveAsTest, TheSaveDecisionOffersWhatTheMaskAllowsAndAnswersForEveryOutcome)
