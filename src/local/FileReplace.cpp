@@ -42,11 +42,13 @@ bool IsSameFile(const CStdStr& strFirst, const CStdStr& strSecond)
            first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
 }
 
-HRESULT ReplaceFileContent(const CStdStr& strSource, const CStdStr& strTarget)
+namespace {
+
+// Copies strSource to a writable temporary file beside strTarget, answered in strTemporary; on a
+// failure nothing is left behind.
+HRESULT CopyBeside(const CStdStr& strSource, const CStdStr& strTarget, CStdStr& strTemporary)
 {
-    if (IsSameFile(strSource, strTarget))
-        return S_FALSE;
-    const CStdStr strTemporary = strTarget + CStdStr::Format(L".%lx.saving", GetCurrentProcessId());
+    strTemporary = strTarget + CStdStr::Format(L".%lx.saving", GetCurrentProcessId());
     if (!CopyFileW(strSource.c_str(), strTemporary.c_str(), FALSE))
     {
         const HRESULT hr = LastErrorAsHResult();
@@ -55,13 +57,28 @@ HRESULT ReplaceFileContent(const CStdStr& strSource, const CStdStr& strTarget)
     }
     // The copy carries the source's attributes; a read-only one could not be replaced later.
     SetFileAttributesW(strTemporary.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!MoveFileExW(strTemporary.c_str(), strTarget.c_str(), MOVEFILE_REPLACE_EXISTING))
-    {
-        const HRESULT hr = LastErrorAsHResult();
-        DeleteFileW(strTemporary.c_str());
-        return hr;
-    }
     return S_OK;
+}
+
+// Moves one file over another; on a failure the moved file is deleted.
+HRESULT MoveOver(const CStdStr& strFrom, const CStdStr& strTo)
+{
+    if (MoveFileExW(strFrom.c_str(), strTo.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return S_OK;
+    const HRESULT hr = LastErrorAsHResult();
+    DeleteFileW(strFrom.c_str());
+    return hr;
+}
+
+}  // namespace
+
+HRESULT ReplaceFileContent(const CStdStr& strSource, const CStdStr& strTarget)
+{
+    if (IsSameFile(strSource, strTarget))
+        return S_FALSE;
+    CStdStr strTemporary;
+    const HRESULT hr = CopyBeside(strSource, strTarget, strTemporary);
+    return FAILED(hr) ? hr : MoveOver(strTemporary, strTarget);
 }
 
 HRESULT ReplaceFileKeepingOld(const CStdStr& strSource, const CStdStr& strTarget, CStdStr& strKept)
@@ -69,28 +86,23 @@ HRESULT ReplaceFileKeepingOld(const CStdStr& strSource, const CStdStr& strTarget
     strKept.clear();
     if (IsSameFile(strSource, strTarget))
         return S_FALSE;
-    const CStdStr strTemporary = strTarget + CStdStr::Format(L".%lx.saving", GetCurrentProcessId());
-    if (!CopyFileW(strSource.c_str(), strTemporary.c_str(), FALSE))
-    {
-        const HRESULT hr = LastErrorAsHResult();
-        DeleteFileW(strTemporary.c_str());
+    CStdStr strTemporary;
+    HRESULT hr = CopyBeside(strSource, strTarget, strTemporary);
+    if (FAILED(hr))
         return hr;
-    }
-    SetFileAttributesW(strTemporary.c_str(), FILE_ATTRIBUTE_NORMAL);
     // Between the two moves the target is missing, never partly written: a reader then takes
     // the content from where the target's came from.
     const CStdStr strAside = strTarget + CStdStr::Format(L".%lx.kept", GetCurrentProcessId());
     const bool bHadTarget = FileExists(strTarget);
     if (bHadTarget && !MoveFileExW(strTarget.c_str(), strAside.c_str(), MOVEFILE_REPLACE_EXISTING))
     {
-        const HRESULT hr = LastErrorAsHResult();
+        hr = LastErrorAsHResult();
         DeleteFileW(strTemporary.c_str());
         return hr;
     }
-    if (!MoveFileExW(strTemporary.c_str(), strTarget.c_str(), MOVEFILE_REPLACE_EXISTING))
+    hr = MoveOver(strTemporary, strTarget);
+    if (FAILED(hr))
     {
-        const HRESULT hr = LastErrorAsHResult();
-        DeleteFileW(strTemporary.c_str());
         PutBackKeptFile(bHadTarget ? strAside : CStdStr(), strTarget);
         return hr;
     }
