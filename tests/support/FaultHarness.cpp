@@ -71,13 +71,17 @@ public:
     explicit HeldFile(const std::wstring& strPath) : m_strPath(strPath)
     {
         m_bExisted = GetFileAttributesW(strPath.c_str()) != INVALID_FILE_ATTRIBUTES;
-        std::wstring strCommand = L"\"" + testing_support::ProgramFolder() + L"\\holdfile.exe\" \"" + strPath + L"\"";
-        STARTUPINFOW si = {};
-        si.cb = sizeof(si);
-        if (!CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi))
-            return;
-        for (int i = 0; i < 200 && !m_bHeld; ++i)
+        for (int i = 0; i < 400 && !m_bHeld; ++i)
         {
+            // The probe below can itself make the holder's open fail: a holder that gave up is
+            // started again.
+            if (!m_pi.hProcess || WaitForSingleObject(m_pi.hProcess, 0) == WAIT_OBJECT_0)
+            {
+                Release();
+                if (!Start(strPath))
+                    return;
+                Sleep(50);
+            }
             HANDLE h = CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_EXISTING, 0, nullptr);
             if (h != INVALID_HANDLE_VALUE)
@@ -89,13 +93,7 @@ public:
     }
     ~HeldFile()
     {
-        if (m_pi.hProcess)
-        {
-            TerminateProcess(m_pi.hProcess, 0);
-            WaitForSingleObject(m_pi.hProcess, 10000);
-            CloseHandle(m_pi.hThread);
-            CloseHandle(m_pi.hProcess);
-        }
+        Release();
         if (!m_bExisted)
             DeleteFileW(m_strPath.c_str());
     }
@@ -104,6 +102,24 @@ public:
     bool Held() const { return m_bHeld; }
 
 private:
+    bool Start(const std::wstring& strPath)
+    {
+        std::wstring strCommand = L"\"" + testing_support::ProgramFolder() + L"\\holdfile.exe\" \"" + strPath + L"\"";
+        STARTUPINFOW si = {};
+        si.cb = sizeof(si);
+        return CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi) != 0;
+    }
+    void Release()
+    {
+        if (!m_pi.hProcess)
+            return;
+        TerminateProcess(m_pi.hProcess, 0);
+        WaitForSingleObject(m_pi.hProcess, 10000);
+        CloseHandle(m_pi.hThread);
+        CloseHandle(m_pi.hProcess);
+        m_pi = PROCESS_INFORMATION{};
+    }
+
     std::wstring m_strPath;
     bool m_bExisted = false;
     bool m_bHeld = false;

@@ -108,7 +108,7 @@ public:
 
 AllocationSpy::AllocationSpy() : m_pSpy(new Spy)
 {
-    CoRegisterMallocSpy(m_pSpy);
+    m_bRegistered = SUCCEEDED(CoRegisterMallocSpy(m_pSpy));
 }
 
 AllocationSpy::~AllocationSpy()
@@ -120,7 +120,9 @@ AllocationSpy::~AllocationSpy()
 
 long AllocationSpy::Outstanding() const
 {
-    return m_pSpy->m_lOutstanding;
+    // A spy that could not register (an earlier one is still registered because its blocks were
+    // never freed) has counted nothing: that is never an answer of 0.
+    return m_bRegistered ? m_pSpy->m_lOutstanding : -1;
 }
 
 int RunProgram(const std::wstring& strCommandLine, DWORD dwTimeoutMs)

@@ -43,12 +43,14 @@ public:
     AllocationSpy(const AllocationSpy&) = delete;
     AllocationSpy& operator=(const AllocationSpy&) = delete;
 
-    // Blocks allocated since registration that are still live.
+    // Blocks allocated since registration that are still live; -1 when the spy could not
+    // register.
     long Outstanding() const;
 
 private:
     class Spy;
     Spy* m_pSpy;
+    bool m_bRegistered = false;
 };
 
 // A file's whole content ("<missing>" when it cannot be opened), and a file written anew.
