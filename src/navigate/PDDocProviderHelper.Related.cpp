@@ -207,7 +207,7 @@ HRESULT CPDDocProviderHelper::RelateDocument(CVDocNonCom& doc, CStdStr strParent
 // profile's attachment of the same extension with its content replaced by a file of the same
 // kind (Report.docx does not overwrite the Word 97 file kept under "doc"). The guard deletes a
 // new one, or puts the old content back, unless the call completes.
-IVersionPtr CPDDocProviderHelper::AttachFile(IProfilePtr pProfile, IVersionPtr pTarget, const CVDocNonCom& doc,
+IVersionPtr CPDDocProviderHelper::AttachFile(IProfilePtr pProfile, IVersionPtr pTarget, CVDocNonCom& doc,
                                              CTakeGuard& guard)
 {
     const CStdStr strLocalFile = doc.GetLocalFile();
@@ -239,7 +239,7 @@ IVersionPtr CPDDocProviderHelper::AttachFile(IProfilePtr pProfile, IVersionPtr p
     guard.Took(L"the copy of the old content", [=] {
         return DeleteFileW(backup.GetLocalFile().c_str()) ? S_OK : LastErrorAsHResult();
     });
-    const HRESULT hrReplace = ForceReplaceFileInProfileWithNewFile(pExisting, const_cast<CVDocNonCom&>(doc));
+    const HRESULT hrReplace = ForceReplaceFileInProfileWithNewFile(pExisting, doc);
     if (hrReplace != S_OK)
     {
         LOG_ERROR(kRelateDocument, L"Unable to replace attachment from file " + strLocalFile);

@@ -189,7 +189,7 @@ protected:
     bool IsDiscarded(const CStdStr& strDocID) const;
     HRESULT DiscardMade(CVDocNonCom& doc);
     HRESULT WriteDocument(CVDocNonCom& doc);
-    IVersionPtr AttachFile(IProfilePtr pProfile, IVersionPtr pTarget, const CVDocNonCom& doc, CTakeGuard& guard);
+    IVersionPtr AttachFile(IProfilePtr pProfile, IVersionPtr pTarget, CVDocNonCom& doc, CTakeGuard& guard);
     void FileNewProfile(IProfilePtr pProfile, IProjectPtr pProject);
     IProfilePtr Dm6ProfileForm(ILibraryPtr pLibrary, IProjectPtr& pProject, CTakeGuard& guard);
     IProfilePtr Dm5ProfileForm(IDM5LibraryFormsPtr pForms, const CVDocNonCom& doc, CTakeGuard& guard);
