@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "DialogDriving.h"
 #include "DocumentFixture.h"
 
 namespace {
@@ -296,7 +297,22 @@ void SaveDocumentTest::SaveRoadLosesNoEdit(const wchar_t* pszVersion, long lMask
             host.doc.bstrExtension = SysAllocString(L"doc");
             host.doc.lFlags = 1;
             long lIndex = 1;
-            HRESULT hr = p->GetSaveInfo(0, _bstr_t(L"Word Document (*.doc)|*.doc"), lMask, &lIndex, &host.doc);
+            HRESULT hr = E_ABORT;
+            auto getSaveInfo = [&] {
+                hr = p->GetSaveInfo(0, _bstr_t(L"Word Document (*.doc)|*.doc"), lMask, &lIndex, &host.doc);
+            };
+            // New Subversion is never a silent default: the user picks it in the dialog.
+            if (lMask & 0x40)
+                getSaveInfo();
+            else
+            {
+                bool bForced = false;
+                dialog_driving::DriveDialog(getSaveInfo, [](HWND hDlg) {
+                    SendMessageW(FindWindowExW(hDlg, nullptr, L"Button", L"New &Subversion"), BM_CLICK, 0, 0);
+                    dialog_driving::Click(hDlg, IDOK);
+                }, &bForced);
+                EXPECT_FALSE(bForced) << "the dialog did not end";
+            }
             target = host.doc.bstrDocID ? host.doc.bstrDocID : L"";
             if (hr == S_OK)
                 hr = p->SaveDocument(&host.doc, 0);
@@ -311,6 +327,8 @@ void SaveDocumentTest::SaveRoadLosesNoEdit(const wchar_t* pszVersion, long lMask
             LONG lTarget = 0;
             std::wstring label;
             ASSERT_TRUE(SplitId(target, &lTarget, &label)) << std::string(target.begin(), target.end());
+            // The dialog's choice was taken: a subversion of version 1 is labelled 1A.
+            EXPECT_TRUE(run.hr != S_OK || (lMask & 0x40) || label == L"1A") << std::string(label.begin(), label.end());
             EXPECT_TRUE(FileHolds(fetched, edit));
             EXPECT_TRUE(lMask == 0x48 ? StoredIsOldOrNew(m_lDoc, L"1", old, edit)
                                       : StoredIsOldOrNew(m_lDoc, L"1", old, old));
@@ -336,6 +354,8 @@ TEST_F(SaveDocumentTest, Dm5NewDocumentRoadLosesNoEditWhenAnyDmsCallFails) { Sav
 TEST_F(SaveDocumentTest, Dm6NewDocumentRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"6.0", 0x42); }
 TEST_F(SaveDocumentTest, Dm5NewVersionRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"5.3", 0x44); }
 TEST_F(SaveDocumentTest, Dm6NewVersionRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"6.0", 0x44); }
+TEST_F(SaveDocumentTest, Dm5SubversionRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"5.3", 0x04); }
+TEST_F(SaveDocumentTest, Dm6SubversionRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"6.0", 0x04); }
 TEST_F(SaveDocumentTest, Dm5ReplaceRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"5.3", 0x48); }
 TEST_F(SaveDocumentTest, Dm6ReplaceRoadLosesNoEditWhenAnyDmsCallFails) { SaveRoadLosesNoEdit(L"6.0", 0x48); }
 

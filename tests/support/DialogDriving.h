@@ -18,9 +18,14 @@ namespace dialog_driving {
 // window it believes managed; this program's windows are left unmanaged instead. Set before
 // the display driver starts, which reads it once per process.
 inline const bool g_bUnmanagedWindows = [] {
+    wchar_t szPath[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, szPath, MAX_PATH);
+    const wchar_t* pszName = wcsrchr(szPath, L'\\');
+    const std::wstring strKey = std::wstring(L"Software\\Wine\\AppDefaults\\") + (pszName ? pszName + 1 : szPath) +
+                                L"\\X11 Driver";
     const wchar_t kValue[] = L"N";
-    return RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\ui_tests.exe\\X11 Driver", L"Managed",
-                           REG_SZ, kValue, sizeof(kValue)) == ERROR_SUCCESS;
+    return RegSetKeyValueW(HKEY_CURRENT_USER, strKey.c_str(), L"Managed", REG_SZ, kValue, sizeof(kValue)) ==
+           ERROR_SUCCESS;
 }();
 
 inline BOOL CALLBACK FindVisibleDialog(HWND hWnd, LPARAM lParam)
