@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "framework/Logging.h"
-#include "provider/ComModule.h"
+#include "framework/ComModule.h"
 
 HRESULT CCVComponent::GetVersion(long* plMajor, long* plMinor, long* plBuild, long* plRevision)
 {

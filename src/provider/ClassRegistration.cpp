@@ -3,8 +3,8 @@
 #include <corvane/CorvaneHost.h>
 
 #include "framework/Handles.h"
-#include "provider/ComModule.h"
-#include "provider/resource.h"
+#include "framework/ComModule.h"
+#include "ui/UiResources.h"
 
 const wchar_t kProgID[] = L"CmQuendrel.DocProvider.1";
 const wchar_t kVersionIndependentProgID[] = L"CmQuendrel.DocProvider";

@@ -8,7 +8,7 @@
 #include "dms/AppWrapper.h"
 #include "framework/Handles.h"
 #include "provider/ClassRegistration.h"
-#include "provider/ComModule.h"
+#include "framework/ComModule.h"
 #include "framework/ComObject.h"
 #include "provider/PDDocProvider.h"
 

@@ -9,7 +9,7 @@
 #include "local/DocIDResolver.h"
 #include "local/PowerDocsRegReader.h"
 #include "provider/CVComponent.h"
-#include "provider/ResultCodes.h"
+#include "records/ResultCodes.h"
 #include "ui/SaveAsDlgWindow.h"
 
 using namespace Corvane::Logging;

@@ -11,7 +11,7 @@
 #include <corvane/CorvaneHost.h>
 
 #include "framework/ComObject.h"
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 
 
 class CDocProvider : public IDocProvider,

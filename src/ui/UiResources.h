@@ -1,6 +1,7 @@
 #pragma once
-// Resource identifiers of the provider's dialogs and their controls (included by the module's
-// resource header, so the module's identifiers stay in one place).
+// Resource identifiers of CmQuendrel.dll, in one place: the dialogs and their controls, the
+// class description, the short description, the error texts of the component's own result
+// codes and the version chooser's title.
 
 // The Save As dialog.
 #define IDD_SAVEAS                   105
@@ -49,3 +50,10 @@
 #define IDS_GENERAL_TAB              5001
 #define IDS_VERSION_NAME_KEY         5022   // the version-resource key of the client's product name
 #define IDS_VERSION_VERSION_KEY      5023   // ... and of its product version
+
+// The module's strings.
+#define IDS_PROJNAME                 100
+#define IDS_ERROR_FIRST              5003   // text of 0x801D0001; the codes up to 0x801D0013 follow
+#define IDS_ERROR_LAST               5021
+#define IDS_SHORT_DESCRIPTION        5025
+#define IDS_CHOOSE_VERSION           5026   // title of the DMS's version chooser

@@ -14,7 +14,7 @@
 #include "DialogDriving.h"
 #include "DmsStandInControl.h"
 #include "TestSupport.h"
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 #include "ui/CustomPropertiesDlg.h"
 #include "ui/UiResources.h"
 

@@ -15,7 +15,7 @@
 #include "DmsStandInControl.h"
 #include "TestSupport.h"
 #include "dms/AppWrapper.h"
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 #include "save/SaveAsDlg.h"
 #include "ui/SaveAsDlgWindow.h"
 #include "ui/UiResources.h"

@@ -7,7 +7,7 @@
 #include "DmsStandInControl.h"
 #include "TestSupport.h"
 #include "dms/AppWrapper.h"
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 
 namespace {
 

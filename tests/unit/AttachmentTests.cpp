@@ -9,7 +9,7 @@
 
 #include "DmsStandInControl.h"
 #include "TestSupport.h"
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 
 namespace {
 

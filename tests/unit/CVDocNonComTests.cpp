@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "TestSupport.h"
-#include "provider/CVDocNonCom.h"
+#include "records/CVDocNonCom.h"
 
 namespace {
 

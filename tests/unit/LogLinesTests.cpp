@@ -18,7 +18,7 @@
 #include "local/General.h"
 #include "local/OfflineDocIDResolver.h"
 #include "local/PowerDocsRegReader.h"
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 
 using namespace registry_sandbox;
 

@@ -8,7 +8,7 @@
 #include "TestSupport.h"
 #include "dms/AppWrapper.h"
 #include "dms/DmsValues.h"
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "DmsStandInControl.h"
 #include "dms/AppWrapper.h"
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 
 namespace {
 

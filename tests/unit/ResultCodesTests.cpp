@@ -7,8 +7,8 @@
 #include "dms/AppWrapper.h"
 #include "dms/DmsErrors.h"
 #include "dms/PowerDocsDocInfo.h"
-#include "provider/PDDocProviderHelper.h"
-#include "provider/ResultCodes.h"
+#include "operations/PDDocProviderHelper.h"
+#include "records/ResultCodes.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "dms/DmsValues.h"
 #include "dms/DocID.h"
 #include "local/TempFiles.h"
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 #include "save/SaveAsDlg.h"
 
 namespace {

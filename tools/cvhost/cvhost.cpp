@@ -15,7 +15,7 @@
 #include <corvane/QuendrelResults.h>
 
 #include "HResultNames.h"
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 #include "save/SaveAsDlg.h"
 #include "ui/SaveAsDlgWindow.h"
 #include "ui/UiResources.h"

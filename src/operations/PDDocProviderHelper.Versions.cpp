@@ -1,6 +1,6 @@
 // CPDDocProviderHelper: listing a document's versions, finding its latest version and making a
 // new version from the current content.
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 
 #include <corvane/QuendrelResults.h>
 

@@ -1,5 +1,5 @@
 // CPDDocProviderHelper: writing a local file's content into its DMS version.
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 
 #include <corvane/QuendrelResults.h>
 

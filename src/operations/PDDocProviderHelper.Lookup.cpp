@@ -1,6 +1,6 @@
 // CPDDocProviderHelper: finding the DMS version a document ID names, reading profile columns,
 // and turning a DMS object's own error into a result code.
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 
 #include "dms/AppWrapper.h"
 #include "dms/DmsCall.h"

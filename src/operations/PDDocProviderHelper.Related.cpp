@@ -1,6 +1,6 @@
 // CPDDocProviderHelper: a document's related documents (its attachments), relating a local
 // file to a document as an attachment, and deleting attachments and documents.
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 
 #include <corvane/QuendrelResults.h>
 

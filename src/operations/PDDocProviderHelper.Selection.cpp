@@ -1,6 +1,6 @@
 // CPDDocProviderHelper: choosing a document or a version through the DMS's own forms, and
 // having the DMS make a new profile through its profile forms.
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 
 #include <corvane/QuendrelResults.h>
 
@@ -14,8 +14,8 @@
 #include "framework/TakeGuard.h"
 #include "framework/Logging.h"
 #include "local/OfflineDocIDResolver.h"
-#include "provider/ComModule.h"
-#include "provider/resource.h"
+#include "framework/ComModule.h"
+#include "ui/UiResources.h"
 
 
 namespace {

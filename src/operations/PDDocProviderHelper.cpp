@@ -1,13 +1,13 @@
 // Construction and the identity, registration and help operations of CPDDocProviderHelper.
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 
 #include "dms/DmsConstants.h"
 
 #include "framework/Handles.h"
 #include "framework/Logging.h"
 #include "framework/OptionApi.h"
-#include "provider/ComModule.h"
-#include "provider/resource.h"
+#include "framework/ComModule.h"
+#include "ui/UiResources.h"
 #include "save/SaveAsDlg.h"
 
 

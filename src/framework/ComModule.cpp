@@ -1,4 +1,4 @@
-#include "provider/ComModule.h"
+#include "framework/ComModule.h"
 
 namespace ComModule {
 

@@ -14,7 +14,7 @@
 #include "dms/DmsTypes.h"
 #include "framework/StdStr.h"
 #include "framework/TakeGuard.h"
-#include "provider/CVDocNonCom.h"
+#include "records/CVDocNonCom.h"
 
 class CSaveAsDlg;
 class ISaveAsDlgWindow;

@@ -1,4 +1,4 @@
-#include "provider/CVDocNonCom.h"
+#include "records/CVDocNonCom.h"
 
 #include <utility>
 
@@ -7,7 +7,7 @@
 #include <comdef.h>
 #include <cwchar>
 
-#include "provider/HostLayout.h"
+#include "records/HostLayout.h"
 
 namespace {
 

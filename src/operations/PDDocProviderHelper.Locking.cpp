@@ -1,5 +1,5 @@
 // CPDDocProviderHelper: lock state, check-out and check-in of documents.
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 
 #include <corvane/QuendrelResults.h>
 

@@ -1,11 +1,11 @@
 // CPDDocProviderHelper: history events on a document's profile, and the profile display that
 // this provider does not offer.
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 
 #include <corvane/QuendrelResults.h>
 
 #include "dms/DmsValues.h"
-#include "navigate/PDHistoryHelper.h"
+#include "operations/PDHistoryHelper.h"
 
 HRESULT CPDDocProviderHelper::AddHistoryEvent(CStdStr strDocID, long lEventType, long lParam1, long lParam2,
                                               CStdStr strApplication, CStdStr)

@@ -1,6 +1,6 @@
 // CPDDocProviderHelper: the custom commands (command 0 shows the properties dialog) and the
 // system information read from the DMS client's version resource.
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 
 #include <corvane/QuendrelResults.h>
 

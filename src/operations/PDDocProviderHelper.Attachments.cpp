@@ -1,5 +1,5 @@
 // CPDDocProviderHelper: attachment labels and the forced replacement of a version's content.
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 
 #include <corvane/QuendrelResults.h>
 

@@ -1,6 +1,6 @@
 // CPDDocProviderHelper: putting a local file into the DMS as a new document without a dialog,
 // and the DMS application that a library registers for a file extension.
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 
 #include <corvane/QuendrelResults.h>
 

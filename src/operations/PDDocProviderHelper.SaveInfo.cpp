@@ -1,7 +1,7 @@
 // CPDDocProviderHelper: the save decision. GetSaveInfo asks the user (or the mask, for a silent
 // save) how a document is to be saved, prepares the DMS target of that choice and leaves the
 // record naming it for the host's following SaveDocument.
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 
 #include <corvane/QuendrelResults.h>
 
@@ -9,7 +9,7 @@
 #include "dms/DmsCall.h"
 #include "dms/DmsValues.h"
 #include "framework/Logging.h"
-#include "navigate/PDHistoryHelper.h"
+#include "operations/PDHistoryHelper.h"
 #include "save/SaveAsDlg.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // CPDDocProviderHelper: opening, fetching and closing documents, and filling document
 // records from DMS versions.
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 
 #include <corvane/QuendrelResults.h>
 

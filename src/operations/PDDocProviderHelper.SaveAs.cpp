@@ -1,6 +1,6 @@
 // CPDDocProviderHelper: the creating routines of a save (a new document, a new version or
 // subversion) and the profile routines they share.
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 
 #include <corvane/QuendrelResults.h>
 

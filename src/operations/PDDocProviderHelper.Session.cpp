@@ -1,5 +1,5 @@
 // CPDDocProviderHelper: the installation and mode tests, and the current user.
-#include "provider/PDDocProviderHelper.h"
+#include "operations/PDDocProviderHelper.h"
 
 #include "dms/AppWrapper.h"
 #include "dms/DmsValues.h"

@@ -1,5 +1,5 @@
 // CPDHistoryHelper: the DMS call sequence of a history event.
-#include "navigate/PDHistoryHelper.h"
+#include "operations/PDHistoryHelper.h"
 
 #include "dms/DmsCall.h"
 #include "dms/DmsErrors.h"

@@ -1,7 +1,7 @@
-#include "provider/ResultCodes.h"
+#include "records/ResultCodes.h"
 
-#include "provider/ComModule.h"
-#include "provider/resource.h"
+#include "framework/ComModule.h"
+#include "ui/UiResources.h"
 
 namespace {
 
