@@ -9,6 +9,7 @@
 #include "framework/Logging.h"
 #include "framework/Messaging.h"
 #include "save/FileFormats.h"
+#include "save/FileTypeCombo.h"
 
 namespace {
 
@@ -66,6 +67,7 @@ HRESULT CSaveAsDlg::InitSaveAsDlg(bool bVersionFound, IVersionPtr pVer, IProfile
         _bstr_t bstrComment;
         DmsCheck(pVer->get_Comment(bstrComment.GetAddress()));
         m_strComment = DmsText(bstrComment);
+        m_strDescription = m_strComment;
         DmsCheck(pProf->get_DocNumber(&m_lDocNumber));
     }
     if (!PrepareSaveAsDlg(bVersionFound, lFlags, pFormatIndex, strFormatList))
@@ -146,15 +148,16 @@ void CSaveAsDlg::PreselectChoiceAndType()
 {
     SetUserChoice(GetDefaultChoice());
     // A silent save takes the same file type as the dialog would preselect, so the control's
-    // selection is read here, without a window. Without the control the type stays empty.
+    // selection is read here, from a control without a window that serves only this reading.
+    // Without the control the type stays empty.
     try
     {
         CActivationContextLoader context;
-        m_pFileTypeCombo = FileTypeCombo::CreateWindowless();
-        if (m_pFileTypeCombo)
+        ICVFileTypeComboPtr pCombo = FileTypeCombo::CreateWindowless();
+        if (pCombo)
         {
-            FileTypeCombo::FillFormats(m_pFileTypeCombo, m_strFormatList, m_nFormatIndex);
-            m_strSelectedType = FileTypeCombo::GetSelectedType(m_pFileTypeCombo);
+            FileTypeCombo::FillFormats(pCombo, m_strFormatList, m_nFormatIndex);
+            m_strSelectedType = FileTypeCombo::GetSelectedType(pCombo);
         }
     }
     catch (const _com_error& e)
@@ -188,6 +191,7 @@ CStdStr CSaveAsDlg::GetSaveExtension(const CStdStr& strFormatList, long* pFormat
 INT_PTR CSaveAsDlg::DoModal(HWND hParent, ISaveAsDlgWindow& window)
 {
     m_hHostWnd = hParent;
+    m_pLib = nullptr;
     return window.ShowModal(*this, hParent);
 }
 

@@ -3,16 +3,14 @@
 // so that a save can be decided, and tested, without one. It holds what the host allows (the
 // option flags prepared from the save-options mask), the format list and index, the document's
 // number, label and description, and what the user chose (choice, comment, file type,
-// library). The window (ISaveAsDlgWindow) shows it and writes the user's answers back.
+// library). The window (ISaveAsDlgWindow) shows it and gives the user's answers back, both
+// through the public members below; the state holds nothing of the window.
 // One object serves one save on the host's thread: constructed, InitSaveAsDlg, optionally
 // shown, then read.
 #include <windows.h>
 
-#include <vector>
-
 #include "dms/DmsTypes.h"
 #include "framework/StdStr.h"
-#include "save/FileTypeCombo.h"
 #include "save/SaveAsDlgBase.h"
 
 class CSaveAsDlg;
@@ -58,10 +56,21 @@ public:
     CStdStr GetSaveExtension(const CStdStr& strFormatList, long* pFormatIndex, const CStdStr& strDocExtension) const;
 
     // Shows the dialog through window, owned by hParent (which also owns any later question).
+    // A library found for an earlier answer is forgotten: this showing names its own.
     INT_PTR DoModal(HWND hParent, ISaveAsDlgWindow& window);
 
+    // What the window shows: the found version's number (0 without one), label and comment
+    // (its description), the format list and the index preselected in it, and the help.
+    long GetDocNumber() const { return m_lDocNumber; }
+    const CStdStr& GetVersionLabel() const { return m_strVersionLabel; }
+    const CStdStr& GetDescription() const { return m_strDescription; }
+    const CStdStr& GetFormatList() const { return m_strFormatList; }
+    // The host's help context, or the dialog's own when the host gave none.
+    long GetHelpContext() const { return m_lHelpContext > 0 ? m_lHelpContext : SAVEAS_DEFAULT_HELP_CONTEXT; }
+    const CStdStr& GetHelpSource() const { return m_strHelpSource; }
+
     // The library for a new document: the one already found, the current library (registry
-    // fix or dialog not shown), or the one named in the combo; null when none is to be used.
+    // fix or dialog not shown), or the one named in the dialog; null when none is to be used.
     ILibraryPtr GetSelectedLibrary();
     // How the last GetSelectedLibrary ended: S_OK with a library, S_FALSE when the user declined
     // the current library (a cancel), E_FAIL when no library was found: no name matched, no
@@ -70,6 +79,13 @@ public:
     const CStdStr& GetComment() const { return m_strComment; }
     // The comment as a silent save, or a caller that asked the user itself, gives it.
     void SetComment(const CStdStr& strComment) { m_strComment = strComment; }
+    // The Save As Type control's selection at OK: its pattern (e.g. "*.doc") and its index in
+    // the format list.
+    void SelectType(const CStdStr& strType, long nFormatIndex)
+    {
+        m_strSelectedType = strType;
+        m_nFormatIndex = nFormatIndex;
+    }
     // The user's answers at OK, with the choice already set: the comment, the typed library
     // name, and whether the Save As Type selection decides the extension (New Document and
     // Attachment choose a type; the other choices keep the document's).
@@ -96,17 +112,12 @@ public:
     bool IsSilent() const { return m_bSilent; }
 
 private:
-    friend class CSaveAsDlgWindow;
-
     void PreselectChoiceAndType();
     ILibraryPtr LibraryNamed(IApplicationPtr pApp, const CStdStr& strName);
     void OfferCurrentLibrary(IApplicationPtr pApp);
     int DisplayLibraryRetrieveFailedMsg(IApplicationPtr pApp);
 
-    HWND m_hCommentEdit = nullptr;
-    HWND m_hLibraryCombo = nullptr;
     ILibraryPtr m_pLib;
-    ICVFileTypeComboPtr m_pFileTypeCombo;
     CStdStr m_strFormatList;
     long m_nFormatIndex = 0;
     bool m_bNewVersion = false;
@@ -117,6 +128,7 @@ private:
     bool m_bLibraryList = false;
     bool m_bNewDocument = false;
     CStdStr m_strVersionLabel;
+    CStdStr m_strDescription;
     CStdStr m_strComment;
     CStdStr m_strSelectedType;
     CStdStr m_strLibraryName;

@@ -34,10 +34,11 @@ INT_PTR CSaveAsDlgWindow::ShowModal(CSaveAsDlg& dlg, HWND hParent)
 {
     m_pDlg = &dlg;
     INT_PTR nResult = DoModal(IDD_SAVEAS, hParent);
-    // The controls are gone with the window.
-    dlg.m_hCommentEdit = nullptr;
-    dlg.m_hLibraryCombo = nullptr;
+    // The controls are gone with the window; the control object goes with them.
+    m_hCommentEdit = nullptr;
+    m_hLibraryCombo = nullptr;
     m_hFileTypeHost = nullptr;
+    m_pFileTypeCombo = nullptr;
     m_pDlg = nullptr;
     return nResult;
 }
@@ -45,9 +46,9 @@ INT_PTR CSaveAsDlgWindow::ShowModal(CSaveAsDlg& dlg, HWND hParent)
 BOOL CSaveAsDlgWindow::OnInitDialog()
 {
     CSaveAsDlg& dlg = *m_pDlg;
-    dlg.m_hCommentEdit = GetDlgItem(m_hWnd, IDC_SAVEAS_COMMENT);
-    dlg.m_hLibraryCombo = GetDlgItem(m_hWnd, IDC_SAVEAS_LIBRARIES);
-    EnableWindow(dlg.m_hLibraryCombo, dlg.m_bLibraryList);
+    m_hCommentEdit = GetDlgItem(m_hWnd, IDC_SAVEAS_COMMENT);
+    m_hLibraryCombo = GetDlgItem(m_hWnd, IDC_SAVEAS_LIBRARIES);
+    EnableWindow(m_hLibraryCombo, dlg.IsLibraryListAllowed());
     if (!PopulateLibrariesCombo())
     {
         // Closed as failed, not as cancelled: the save must answer a failure.
@@ -55,37 +56,29 @@ BOOL CSaveAsDlgWindow::OnInitDialog()
         return TRUE;
     }
 
-    const struct
-    {
-        int nID;
-        bool bEnabled;
-    } buttons[] = {{IDC_SAVEAS_NEW_DOCUMENT, dlg.m_bNewDocument},
-                   {IDC_SAVEAS_REPLACE_ORIGINAL, dlg.m_bReplaceOriginal},
-                   {IDC_SAVEAS_NEW_VERSION, dlg.m_bNewVersion},
-                   {IDC_SAVEAS_NEW_SUBVERSION, dlg.m_bNewSubversion},
-                   {IDC_SAVEAS_ATTACHMENT, dlg.m_bAttachment}};
-    for (const auto& b : buttons)
-        EnableWindow(GetDlgItem(m_hWnd, b.nID), b.bEnabled);
-
-    const int nChoice = dlg.GetDefaultChoice();
+    // Each choice's radio button: enabled when offered, checked when preselected.
     const struct
     {
         int nChoice;
         int nID;
     } choiceButtons[] = {{SAVE_CHOICE_NEW_DOCUMENT, IDC_SAVEAS_NEW_DOCUMENT},
-                         {SAVE_CHOICE_NEW_VERSION, IDC_SAVEAS_NEW_VERSION},
                          {SAVE_CHOICE_REPLACE_ORIGINAL, IDC_SAVEAS_REPLACE_ORIGINAL},
-                         {SAVE_CHOICE_ATTACHMENT, IDC_SAVEAS_ATTACHMENT},
-                         {SAVE_CHOICE_NEW_SUBVERSION, IDC_SAVEAS_NEW_SUBVERSION}};
+                         {SAVE_CHOICE_NEW_VERSION, IDC_SAVEAS_NEW_VERSION},
+                         {SAVE_CHOICE_NEW_SUBVERSION, IDC_SAVEAS_NEW_SUBVERSION},
+                         {SAVE_CHOICE_ATTACHMENT, IDC_SAVEAS_ATTACHMENT}};
+    const int nChoice = dlg.GetDefaultChoice();
     for (const auto& c : choiceButtons)
+    {
+        EnableWindow(GetDlgItem(m_hWnd, c.nID), dlg.IsChoiceAvailable(c.nChoice));
         CheckDlgButton(m_hWnd, c.nID, c.nChoice == nChoice ? BST_CHECKED : BST_UNCHECKED);
+    }
     dlg.SetUserChoice(nChoice);
     UpdateControls();
 
-    SetDlgItemTextW(m_hWnd, IDC_SAVEAS_NUMBER,
-                    dlg.m_lDocNumber > 0 ? CStdStr::Format(L"%ld", dlg.m_lDocNumber).c_str() : L"");
-    SetDlgItemTextW(m_hWnd, IDC_SAVEAS_VERSION_LABEL, dlg.m_strVersionLabel.c_str());
-    SetDlgItemTextW(m_hWnd, IDC_SAVEAS_DESCRIPTION, dlg.m_strComment.c_str());
+    const long lDocNumber = dlg.GetDocNumber();
+    SetDlgItemTextW(m_hWnd, IDC_SAVEAS_NUMBER, lDocNumber > 0 ? CStdStr::Format(L"%ld", lDocNumber).c_str() : L"");
+    SetDlgItemTextW(m_hWnd, IDC_SAVEAS_VERSION_LABEL, dlg.GetVersionLabel().c_str());
+    SetDlgItemTextW(m_hWnd, IDC_SAVEAS_DESCRIPTION, dlg.GetDescription().c_str());
 
     HostFileTypeCombo();
     return TRUE;
@@ -94,7 +87,6 @@ BOOL CSaveAsDlgWindow::OnInitDialog()
 bool CSaveAsDlgWindow::PopulateLibrariesCombo()
 {
     const wchar_t* const pszFunction = L"CSaveAsDlg::PopulateLibrariesCombo";
-    CSaveAsDlg& dlg = *m_pDlg;
     try
     {
         IApplicationPtr pApp = OpenDmsApplication();
@@ -105,7 +97,7 @@ bool CSaveAsDlgWindow::PopulateLibrariesCombo()
         if (!pLibraries)
             _com_issue_error(E_POINTER);
 
-        SendMessageW(dlg.m_hLibraryCombo, CB_RESETCONTENT, 0, 0);
+        SendMessageW(m_hLibraryCombo, CB_RESETCONTENT, 0, 0);
         long lCount = 0;
         DmsCheck(pLibraries->get_Count(&lCount));
         for (long i = 1; i <= lCount; ++i)
@@ -119,7 +111,7 @@ bool CSaveAsDlgWindow::PopulateLibrariesCombo()
             const CStdStr strName = DmsText(bstrName);
             LOG_INFO(pszFunction, CStdStr::Format(L"Adding library to combo, index=%d, name = %ls", static_cast<int>(i),
                                                   strName.c_str()));
-            SendMessageW(dlg.m_hLibraryCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(strName.c_str()));
+            SendMessageW(m_hLibraryCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(strName.c_str()));
         }
 
         ILibraryPtr pCurrent;
@@ -129,11 +121,10 @@ bool CSaveAsDlgWindow::PopulateLibrariesCombo()
             _bstr_t bstrCurrent;
             DmsCheck(pCurrent->get_Name(bstrCurrent.GetAddress()));
             const CStdStr strCurrent = DmsText(bstrCurrent);
-            SendMessageW(dlg.m_hLibraryCombo, CB_SELECTSTRING, static_cast<WPARAM>(-1),
+            SendMessageW(m_hLibraryCombo, CB_SELECTSTRING, static_cast<WPARAM>(-1),
                          reinterpret_cast<LPARAM>(strCurrent.c_str()));
         }
         LogLibrary(L"Set the default library in the combo to :", pCurrent);
-        dlg.m_pLib = nullptr;
         return true;
     }
     catch (...)
@@ -145,23 +136,23 @@ bool CSaveAsDlgWindow::PopulateLibrariesCombo()
 
 void CSaveAsDlgWindow::UpdateControls()
 {
-    CSaveAsDlg& dlg = *m_pDlg;
-    SetWindowTextW(dlg.m_hCommentEdit, dlg.GetCommentEnabled() ? SAVEAS_DEFAULT_COMMENT : L"");
-    EnableWindow(dlg.m_hCommentEdit, dlg.GetCommentEnabled());
-    EnableWindow(dlg.m_hLibraryCombo, dlg.GetLibraryListEnabled());
+    const CSaveAsDlg& dlg = *m_pDlg;
+    SetWindowTextW(m_hCommentEdit, dlg.GetCommentEnabled() ? SAVEAS_DEFAULT_COMMENT : L"");
+    EnableWindow(m_hCommentEdit, dlg.GetCommentEnabled());
+    EnableWindow(m_hLibraryCombo, dlg.GetLibraryListEnabled());
 }
 
 void CSaveAsDlgWindow::OnChoice(int nChoice, bool bFileTypeFree)
 {
     CSaveAsDlg& dlg = *m_pDlg;
     dlg.SetUserChoice(nChoice);
-    if (dlg.m_pFileTypeCombo)
+    if (m_pFileTypeCombo)
     {
         try
         {
             if (!bFileTypeFree)
-                FileTypeCombo::FillFormats(dlg.m_pFileTypeCombo, dlg.m_strFormatList, dlg.m_nFormatIndex);
-            FileTypeCombo::EnableControl(dlg.m_pFileTypeCombo, bFileTypeFree);
+                FileTypeCombo::FillFormats(m_pFileTypeCombo, dlg.GetFormatList(), dlg.GetFormatIndex());
+            FileTypeCombo::EnableControl(m_pFileTypeCombo, bFileTypeFree);
         }
         catch (const _com_error& e)
         {
@@ -206,37 +197,34 @@ void CSaveAsDlgWindow::OnCommand(WORD wID, WORD wNotifyCode, HWND hControl)
 void CSaveAsDlgWindow::OnOK()
 {
     CSaveAsDlg& dlg = *m_pDlg;
-    if (dlg.m_pFileTypeCombo)
+    if (m_pFileTypeCombo)
     {
         try
         {
-            dlg.m_strSelectedType = FileTypeCombo::GetSelectedType(dlg.m_pFileTypeCombo);
-            dlg.m_nFormatIndex = FileTypeCombo::GetSelectedIndex(dlg.m_pFileTypeCombo);
+            const CStdStr strType = FileTypeCombo::GetSelectedType(m_pFileTypeCombo);
+            dlg.SelectType(strType, FileTypeCombo::GetSelectedIndex(m_pFileTypeCombo));
         }
         catch (const _com_error& e)
         {
             LOG_ERROR(L"CSaveAsDlg::OnOK", e);
         }
     }
-    const CStdStr strLibraryName = ControlText(dlg.m_hLibraryCombo);
+    const CStdStr strLibraryName = ControlText(m_hLibraryCombo);
     LOG_INFO(L"CSaveAsDlg::OnOK", CStdStr::Format(L"Setting selected index from combo box to (note zero based) : %ls",
                                                   strLibraryName.c_str()));
-    dlg.Accept(ControlText(dlg.m_hCommentEdit), strLibraryName);
+    dlg.Accept(ControlText(m_hCommentEdit), strLibraryName);
     EndDialog(m_hWnd, IDOK);
 }
 
 void CSaveAsDlgWindow::OnHelp()
 {
-    const CSaveAsDlg& dlg = *m_pDlg;
-    ShowHelp(dlg.m_lHelpContext > 0 ? dlg.m_lHelpContext : SAVEAS_DEFAULT_HELP_CONTEXT, dlg.m_strHelpSource);
+    ShowHelp(m_pDlg->GetHelpContext(), m_pDlg->GetHelpSource());
 }
 
 void CSaveAsDlgWindow::HostFileTypeCombo()
 {
     const wchar_t* const pszFunction = L"CSaveAsDlg::HostFileTypeCombo";
-    CSaveAsDlg& dlg = *m_pDlg;
-    // The windowless object that preselected the type gives way to the hosted one (or to none).
-    dlg.m_pFileTypeCombo = nullptr;
+    const CSaveAsDlg& dlg = *m_pDlg;
     try
     {
         CActivationContextLoader context;
@@ -273,9 +261,9 @@ void CSaveAsDlgWindow::HostFileTypeCombo()
         ICVFileTypeComboPtr pCombo;
         if (FAILED(pUnknown->QueryInterface(__uuidof(ICVFileTypeCombo), reinterpret_cast<void**>(&pCombo))))
             return;
-        dlg.m_pFileTypeCombo = pCombo;
-        FileTypeCombo::FillFormats(dlg.m_pFileTypeCombo, dlg.m_strFormatList, dlg.m_nFormatIndex);
-        FileTypeCombo::EnableControl(dlg.m_pFileTypeCombo, dlg.m_bUseSaveAsType);
+        m_pFileTypeCombo = pCombo;
+        FileTypeCombo::FillFormats(m_pFileTypeCombo, dlg.GetFormatList(), dlg.GetFormatIndex());
+        FileTypeCombo::EnableControl(m_pFileTypeCombo, dlg.UsesSaveAsType());
     }
     catch (const _com_error& e)
     {

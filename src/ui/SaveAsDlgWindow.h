@@ -1,11 +1,12 @@
 #pragma once
 // CSaveAsDlgWindow: the window of the Save As dialog (resource IDD_SAVEAS). It shows a
-// CSaveAsDlg's state, hosts the Save As Type control, and writes the user's answers back into
-// that state at OK. One object may show any number of dialogs, one at a time, on the thread
-// that calls ShowModal.
+// CSaveAsDlg's state, hosts the Save As Type control, and gives the user's answers back to that
+// state at OK, through the state's public members only; the controls stay the window's own.
+// One object may show any number of dialogs, one at a time, on the thread that calls ShowModal.
 #include <windows.h>
 
 #include "framework/Handles.h"
+#include "save/FileTypeCombo.h"
 #include "save/SaveAsDlg.h"
 #include "ui/ModalDialog.h"
 
@@ -44,7 +45,11 @@ private:
     void HostFileTypeCombo();
     void OnHelp();
 
-    CSaveAsDlg* m_pDlg = nullptr;  // the state shown, for the duration of ShowModal
+    // The state shown and the dialog's controls, for the duration of ShowModal.
+    CSaveAsDlg* m_pDlg = nullptr;
+    HWND m_hCommentEdit = nullptr;
+    HWND m_hLibraryCombo = nullptr;
     HWND m_hFileTypeHost = nullptr;
+    ICVFileTypeComboPtr m_pFileTypeCombo;  // the hosted Save As Type control; none without it
     CGdiObject m_backgroundBrush;  // solid white: the dialog's and its labels' background
 };

@@ -15,6 +15,8 @@
 #include <corvane/QuendrelResults.h>
 
 #include "HResultNames.h"
+#include "HostRecords.h"
+#include "framework/Handles.h"
 #include "operations/PDDocProviderHelper.h"
 #include "save/SaveAsDlg.h"
 #include "ui/SaveAsDlgWindow.h"
@@ -52,14 +54,19 @@ int Report(const wchar_t* pszMethod, HRESULT hr)
     return SUCCEEDED(hr) ? 0 : 1;
 }
 
-// Prints an out BSTR and frees it.
-void PrintBstr(const wchar_t* pszName, BSTR bstr)
+// Whether the provider handed out a string at all (an empty one counts).
+bool Received(const _bstr_t& text)
 {
-    if (bstr)
-        wprintf(L"  %ls = \"%ls\"\n", pszName, bstr);
+    return static_cast<const wchar_t*>(text) != nullptr;
+}
+
+// Prints a string the provider handed out, "(null)" for none.
+void PrintText(const wchar_t* pszName, const _bstr_t& text)
+{
+    if (Received(text))
+        wprintf(L"  %ls = \"%ls\"\n", pszName, static_cast<const wchar_t*>(text));
     else
         wprintf(L"  %ls = (null)\n", pszName);
-    SysFreeString(bstr);
 }
 
 template <class Ptr>
@@ -80,26 +87,28 @@ Ptr CreateProvider()
 int RegisterModule(bool bRegister)
 {
     const std::wstring module = ProgramFolder() + L"\\CmQuendrel.dll";
-    HMODULE hModule = LoadLibraryW(module.c_str());
-    if (!hModule)
+    HRESULT hr = E_UNEXPECTED;
     {
-        wprintf(L"LoadLibrary(%ls) failed: %lu\n", module.c_str(), GetLastError());
-        return 1;
+        // Loaded for the entry point's call only.
+        const CLibrary library(LoadLibraryW(module.c_str()));
+        if (!library)
+        {
+            wprintf(L"LoadLibrary(%ls) failed: %lu\n", module.c_str(), GetLastError());
+            return 1;
+        }
+        const char* entry = bRegister ? "DllRegisterServer" : "DllUnregisterServer";
+        auto pfn = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+            reinterpret_cast<void*>(GetProcAddress(library.Get(), entry)));
+        hr = pfn ? pfn() : E_UNEXPECTED;
     }
-    const char* entry = bRegister ? "DllRegisterServer" : "DllUnregisterServer";
-    auto pfn = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(GetProcAddress(hModule, entry)));
-    HRESULT hr = pfn ? pfn() : E_UNEXPECTED;
-    FreeLibrary(hModule);
     int rc = Report(bRegister ? L"DllRegisterServer" : L"DllUnregisterServer", hr);
     if (FAILED(hr))
         return rc;
     if (bRegister)
     {
         const std::wstring tlb = ProgramFolder() + L"\\QuendrelLib.tlb";
-        ITypeLib* pTypeLib = nullptr;
+        ITypeLibPtr pTypeLib;
         hr = LoadTypeLibEx(tlb.c_str(), REGKIND_REGISTER, &pTypeLib);
-        if (pTypeLib)
-            pTypeLib->Release();
     }
     else
     {
@@ -183,22 +192,21 @@ int Identity(const Args&)
 {
     ICVComponentPtr pComponent = CreateProvider<ICVComponentPtr>();
     wprintf(L"  module = %ls\n", ProviderModule().c_str());
-    BSTR bstr = nullptr;
-    int rc = Report(L"GetName", pComponent->GetName(&bstr));
-    PrintBstr(L"name", bstr);
-    bstr = nullptr;
-    rc |= Report(L"GetShortDescription", pComponent->GetShortDescription(&bstr));
-    PrintBstr(L"description", bstr);
+    _bstr_t name;
+    int rc = Report(L"GetName", pComponent->GetName(name.GetAddress()));
+    PrintText(L"name", name);
+    _bstr_t description;
+    rc |= Report(L"GetShortDescription", pComponent->GetShortDescription(description.GetAddress()));
+    PrintText(L"description", description);
     long major = 0, minor = 0, build = 0, revision = 0;
     rc |= Report(L"GetVersion", pComponent->GetVersion(&major, &minor, &build, &revision));
     wprintf(L"  version = %ld.%ld.%ld.%ld\n", major, minor, build, revision);
     ICVQueryInfoPtr pQuery(pComponent);
     long count = 0;
-    CVFILEINFO info = {};
-    rc |= Report(L"GetCVDependencies", pQuery->GetCVDependencies(&count, &info));
-    wprintf(L"  requires %ls %ld.%ld.%ld.%ld\n", info.bstrID ? info.bstrID : L"(none)", info.lMajor, info.lMinor,
-            info.lBuild, info.lRevision);
-    SysFreeString(info.bstrID);
+    CHostRecord<CVFILEINFO> info;
+    rc |= Report(L"GetCVDependencies", pQuery->GetCVDependencies(&count, info.Get()));
+    wprintf(L"  requires %ls %ld.%ld.%ld.%ld\n", info->bstrID ? info->bstrID : L"(none)", info->lMajor, info->lMinor,
+            info->lBuild, info->lRevision);
     return rc;
 }
 
@@ -208,17 +216,17 @@ int TypeInfo(const Args&)
 {
     ITypeLibPtr pTypeLib;
     int rc = Report(L"LoadRegTypeLib", LoadRegTypeLib(LIBID_QuendrelLib, 1, 0, LOCALE_NEUTRAL, &pTypeLib));
-    BSTR bstrPath = nullptr;
-    if (SUCCEEDED(QueryPathOfRegTypeLib(LIBID_QuendrelLib, 1, 0, LOCALE_NEUTRAL, &bstrPath)))
-        PrintBstr(L"path", bstrPath);
+    _bstr_t path;
+    if (SUCCEEDED(QueryPathOfRegTypeLib(LIBID_QuendrelLib, 1, 0, LOCALE_NEUTRAL, path.GetAddress())))
+        PrintText(L"path", path);
     IDispatchPtr pDispatch = CreateProvider<IDispatchPtr>();
     ITypeInfoPtr pTypeInfo;
     rc |= Report(L"GetTypeInfo", pDispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, &pTypeInfo));
     if (pTypeInfo)
     {
-        BSTR bstrName = nullptr;
-        pTypeInfo->GetDocumentation(MEMBERID_NIL, &bstrName, nullptr, nullptr, nullptr);
-        PrintBstr(L"interface", bstrName);
+        _bstr_t name;
+        pTypeInfo->GetDocumentation(MEMBERID_NIL, name.GetAddress(), nullptr, nullptr, nullptr);
+        PrintText(L"interface", name);
     }
     return rc;
 }
@@ -229,10 +237,10 @@ int ErrorDescription(const Args& args)
         return 2;
     HRESULT hr = static_cast<HRESULT>(wcstoul(args[0].c_str(), nullptr, 0));
     ICVErrorInfoPtr pErrorInfo = CreateProvider<ICVErrorInfoPtr>();
-    BSTR bstr = nullptr;
-    int rc = Report(L"GetErrorDescription", pErrorInfo->GetErrorDescription(hr, GUID_NULL, &bstr));
+    _bstr_t description;
+    int rc = Report(L"GetErrorDescription", pErrorInfo->GetErrorDescription(hr, GUID_NULL, description.GetAddress()));
     wprintf(L"  code = %ls\n", DescribeHResult(hr).c_str());
-    PrintBstr(L"description", bstr);
+    PrintText(L"description", description);
     return rc;
 }
 
@@ -256,22 +264,20 @@ int Offline(const Args&)
     return rc;
 }
 
-// Prints the filled fields of a document record and frees its strings.
-void PrintDocument(CVDOCUMENT& doc)
+// Prints the filled fields of a document record.
+void PrintDocument(const CVDOCUMENT& doc)
 {
     const struct
     {
         const wchar_t* name;
-        BSTR* field;
-    } fields[] = {{L"DocID", &doc.bstrDocID},         {L"LocalFile", &doc.bstrLocalFile}, {L"Name", &doc.bstrName},
-                  {L"Extension", &doc.bstrExtension}, {L"AppID", &doc.bstrAppID},         {L"TypeID", &doc.bstrTypeID},
-                  {L"AuthorID", &doc.bstrAuthorID},   {L"TypistID", &doc.bstrTypistID}};
+        BSTR field;
+    } fields[] = {{L"DocID", doc.bstrDocID},         {L"LocalFile", doc.bstrLocalFile}, {L"Name", doc.bstrName},
+                  {L"Extension", doc.bstrExtension}, {L"AppID", doc.bstrAppID},         {L"TypeID", doc.bstrTypeID},
+                  {L"AuthorID", doc.bstrAuthorID},   {L"TypistID", doc.bstrTypistID}};
     for (const auto& f : fields)
     {
-        if (*f.field)
-            wprintf(L"  %-10ls = \"%ls\"\n", f.name, *f.field);
-        SysFreeString(*f.field);
-        *f.field = nullptr;
+        if (f.field)
+            wprintf(L"  %-10ls = \"%ls\"\n", f.name, f.field);
     }
     wprintf(L"  %-10ls = %ld\n", L"Size", doc.lFileSizeLow);
     wprintf(L"  %-10ls = %ld%ls\n", L"Flags", doc.lFlags, (doc.lFlags & 1) ? L" (checked out)" : L"");
@@ -292,15 +298,12 @@ int GetDocument(const Args& args)
         return 2;
     ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
     long mode = (HasOption(args, L"--lock") ? 2 : 0) | (HasOption(args, L"--no-file") ? 8 : 0);
-    CVDOCUMENT doc = {};
-    int rc = Report(L"GetDocument", p->GetDocument(_bstr_t(args[0].c_str()), mode, &doc));
+    CHostRecord<CVDOCUMENT> doc;
+    int rc = Report(L"GetDocument", p->GetDocument(_bstr_t(args[0].c_str()), mode, doc.Get()));
+    // The record as the host keeps it goes back in to close the document.
     if (rc == 0 && HasOption(args, L"--close"))
-    {
-        CVDOCUMENT copy = doc;  // the record as the host keeps it
-        rc = Report(L"CloseDocument", p->CloseDocument(&copy, HasOption(args, L"--keep") ? 1 : 0));
-        doc = copy;
-    }
-    PrintDocument(doc);
+        rc = Report(L"CloseDocument", p->CloseDocument(doc.Get(), HasOption(args, L"--keep") ? 1 : 0));
+    PrintDocument(*doc);
     return rc;
 }
 
@@ -310,10 +313,10 @@ int Open(const Args& args)
     if (args.size() != 1)
         return 2;
     ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
-    CVDOCUMENT doc = {};
-    doc.bstrDocID = SysAllocString(args[0].c_str());
-    int rc = Report(L"OpenDocument", p->OpenDocument(&doc));
-    PrintDocument(doc);
+    CHostRecord<CVDOCUMENT> doc;
+    doc->bstrDocID = SysAllocString(args[0].c_str());
+    int rc = Report(L"OpenDocument", p->OpenDocument(doc.Get()));
+    PrintDocument(*doc);
     return rc;
 }
 
@@ -325,13 +328,13 @@ int RecordCall(const Args& args, bool bSave)
     if (args.size() < 2)
         return 2;
     ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
-    CVDOCUMENT doc = {};
-    doc.bstrDocID = SysAllocString(args[0].c_str());
-    doc.bstrLocalFile = SysAllocString(args[1].c_str());
-    doc.lFlags = HasOption(args, L"--checked-out") ? 1 : 0;
-    int rc = bSave ? Report(L"SaveDocument", p->SaveDocument(&doc, 0))
-                   : Report(L"CloseDocument", p->CloseDocument(&doc, HasOption(args, L"--keep") ? 1 : 0));
-    PrintDocument(doc);
+    CHostRecord<CVDOCUMENT> doc;
+    doc->bstrDocID = SysAllocString(args[0].c_str());
+    doc->bstrLocalFile = SysAllocString(args[1].c_str());
+    doc->lFlags = HasOption(args, L"--checked-out") ? 1 : 0;
+    int rc = bSave ? Report(L"SaveDocument", p->SaveDocument(doc.Get(), 0))
+                   : Report(L"CloseDocument", p->CloseDocument(doc.Get(), HasOption(args, L"--keep") ? 1 : 0));
+    PrintDocument(*doc);
     return rc;
 }
 
@@ -342,11 +345,11 @@ int Import(const Args& args)
     if (args.size() < 2)
         return 2;
     ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
-    CVDOCUMENT doc = {};
-    doc.bstrLocalFile = SysAllocString(args[0].c_str());
-    doc.bstrName = SysAllocString(args[1].c_str());
-    int rc = Report(L"ImportDocument", p->ImportDocument(&doc, HasOption(args, L"--checkout") ? 1 : 0));
-    PrintDocument(doc);
+    CHostRecord<CVDOCUMENT> doc;
+    doc->bstrLocalFile = SysAllocString(args[0].c_str());
+    doc->bstrName = SysAllocString(args[1].c_str());
+    int rc = Report(L"ImportDocument", p->ImportDocument(doc.Get(), HasOption(args, L"--checkout") ? 1 : 0));
+    PrintDocument(*doc);
     return rc;
 }
 
@@ -362,9 +365,9 @@ int LockAction(const Args& args, long lAction)
 int CurrentUser(const Args&)
 {
     ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
-    BSTR bstr = nullptr;
-    int rc = Report(L"GetCurrentDmsUser", p->GetCurrentDmsUser(_bstr_t(L""), &bstr));
-    PrintBstr(L"user", bstr);
+    _bstr_t user;
+    int rc = Report(L"GetCurrentDmsUser", p->GetCurrentDmsUser(_bstr_t(L""), user.GetAddress()));
+    PrintText(L"user", user);
     return rc;
 }
 
@@ -373,9 +376,9 @@ int Describe(const Args& args)
     if (args.size() != 1)
         return 2;
     ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
-    BSTR bstr = nullptr;
-    int rc = Report(L"GetDocIDDescription", p->GetDocIDDescription(_bstr_t(args[0].c_str()), &bstr));
-    PrintBstr(L"description", bstr);
+    _bstr_t description;
+    int rc = Report(L"GetDocIDDescription", p->GetDocIDDescription(_bstr_t(args[0].c_str()), description.GetAddress()));
+    PrintText(L"description", description);
     return rc;
 }
 
@@ -384,10 +387,10 @@ int TranslateOdma(const Args& args)
     if (args.size() != 1)
         return 2;
     ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
-    BSTR bstr = nullptr;
-    int rc = Report(L"TranslateOdmaID", p->TranslateOdmaID(_bstr_t(args[0].c_str()), &bstr));
-    if (bstr)
-        PrintBstr(L"docid", bstr);
+    _bstr_t docid;
+    int rc = Report(L"TranslateOdmaID", p->TranslateOdmaID(_bstr_t(args[0].c_str()), docid.GetAddress()));
+    if (Received(docid))
+        PrintText(L"docid", docid);
     return rc;
 }
 
@@ -397,17 +400,14 @@ int LockStatus(const Args& args)
         return 2;
     ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
     long status = -1;
-    BSTR bstr = nullptr;
-    int rc = Report(L"GetDocumentLockStatus", p->GetDocumentLockStatus(_bstr_t(args[0].c_str()), &status, &bstr));
+    _bstr_t owner;
+    int rc = Report(L"GetDocumentLockStatus",
+                    p->GetDocumentLockStatus(_bstr_t(args[0].c_str()), &status, owner.GetAddress()));
     if (rc == 0)
     {
         const wchar_t* meaning[] = {L"not locked", L"locked by the current user", L"locked by another user"};
         wprintf(L"  status = %ld (%ls)\n", status, status >= 0 && status <= 2 ? meaning[status] : L"?");
-        PrintBstr(L"owner", bstr);
-    }
-    else
-    {
-        SysFreeString(bstr);
+        PrintText(L"owner", owner);
     }
     return rc;
 }
@@ -418,10 +418,10 @@ int Resolve(const Args& args)
     if (args.size() != 1)
         return 2;
     ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
-    CVDOCUMENT doc = {};
-    doc.bstrLocalFile = SysAllocString(args[0].c_str());
-    int rc = Report(L"Resolve", p->Resolve(&doc));
-    PrintDocument(doc);
+    CHostRecord<CVDOCUMENT> doc;
+    doc->bstrLocalFile = SysAllocString(args[0].c_str());
+    int rc = Report(L"Resolve", p->Resolve(doc.Get()));
+    PrintDocument(*doc);
     return rc;
 }
 
@@ -431,11 +431,11 @@ int Select(const Args& args)
     if (!args.empty() && (args.size() != 2 || args[0] != L"--ex"))
         return 2;
     ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
-    BSTR bstr = nullptr;
-    int rc = args.empty() ? Report(L"SelectDocument", p->SelectDocument(0, _bstr_t(L""), &bstr))
-                          : Report(L"SelectDocumentEx",
-                                   p->SelectDocumentEx(0, _bstr_t(L""), _bstr_t(args[1].c_str()), &bstr));
-    PrintBstr(L"docid", bstr);
+    _bstr_t docid;
+    int rc = args.empty() ? Report(L"SelectDocument", p->SelectDocument(0, _bstr_t(L""), docid.GetAddress()))
+                          : Report(L"SelectDocumentEx", p->SelectDocumentEx(0, _bstr_t(L""), _bstr_t(args[1].c_str()),
+                                                                            docid.GetAddress()));
+    PrintText(L"docid", docid);
     return rc;
 }
 
@@ -445,17 +445,16 @@ int Versions(const Args& args)
     if (args.size() != 1)
         return 2;
     ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
-    long count = 0;
-    CVDOCUMENTVERSION* versions = nullptr;
-    int rc = Report(L"GetVersions", p->GetVersions(_bstr_t(args[0].c_str()), &count, &versions));
-    wprintf(L"  count = %ld\n", count);
-    for (long i = 0; versions && i < count; ++i)
+    CHostArray<CVDOCUMENTVERSION> versions;
+    int rc = Report(L"GetVersions",
+                    p->GetVersions(_bstr_t(args[0].c_str()), versions.ReceiveCount(), versions.Receive()));
+    wprintf(L"  count = %ld\n", versions.Count());
+    long i = 0;
+    for (const CVDOCUMENTVERSION& version : versions)
     {
-        wprintf(L"  [%ld] version \"%ls\"\n", i, versions[i].bstrVersion ? versions[i].bstrVersion : L"");
-        SysFreeString(versions[i].bstrVersion);
-        PrintDocument(versions[i].cvDocument);
+        wprintf(L"  [%ld] version \"%ls\"\n", i++, version.bstrVersion ? version.bstrVersion : L"");
+        PrintDocument(version.cvDocument);
     }
-    CoTaskMemFree(versions);
     return rc;
 }
 
@@ -465,9 +464,10 @@ int Latest(const Args& args)
     if (args.size() != 1)
         return 2;
     ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
-    BSTR bstr = SysAllocString(args[0].c_str());
-    int rc = Report(L"GetLatestVersion", p->GetLatestVersion(&bstr));
-    PrintBstr(L"docid", bstr);
+    // In and out in one slot: the provider takes the ID and puts the latest version's there.
+    _bstr_t docid(args[0].c_str());
+    int rc = Report(L"GetLatestVersion", p->GetLatestVersion(&docid.GetBSTR()));
+    PrintText(L"docid", docid);
     return rc;
 }
 
@@ -477,10 +477,11 @@ int NewVersion(const Args& args)
     if (args.empty() || args.size() > 2)
         return 2;
     ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
-    BSTR bstr = SysAllocString(args[0].c_str());
+    // In and out in one slot: the provider takes the ID and puts the new version's there.
+    _bstr_t docid(args[0].c_str());
     int rc = Report(L"VersionDocument",
-                    p->VersionDocument(&bstr, _bstr_t(args.size() == 2 ? args[1].c_str() : L"")));
-    PrintBstr(L"docid", bstr);
+                    p->VersionDocument(&docid.GetBSTR(), _bstr_t(args.size() == 2 ? args[1].c_str() : L"")));
+    PrintText(L"docid", docid);
     return rc;
 }
 
@@ -563,6 +564,30 @@ DWORD WINAPI PressOkLater(void* pJob)
     return 0;
 }
 
+// Answers the dialog that this thread shows next, from a thread of its own, after a delay in
+// milliseconds: clicks the save choice (0: leaves the dialog's own), then OK. Without a delay
+// nothing is answered. Going out of scope waits until the answering thread has ended.
+class CDialogAnswerer
+{
+public:
+    explicit CDialogAnswerer(DWORD dwDelay, int nChoice = 0)
+        : m_job{GetCurrentThreadId(), dwDelay, nChoice},
+          m_thread(dwDelay ? CreateThread(nullptr, 0, PressOkLater, &m_job, 0, nullptr) : nullptr)
+    {
+    }
+    CDialogAnswerer(const CDialogAnswerer&) = delete;
+    CDialogAnswerer& operator=(const CDialogAnswerer&) = delete;
+    ~CDialogAnswerer()
+    {
+        if (m_thread)
+            WaitForSingleObject(m_thread.Get(), INFINITE);
+    }
+
+private:
+    PressOkJob m_job;  // read by the answering thread: declared before it starts
+    CFileHandle m_thread;
+};
+
 // save-dialog [docid] [--mask M] [--formats LIST] [--index N] [--extension EXT] [--ok-after MS]:
 // prepares and shows the provider's Save As dialog with the provider's own code (the host
 // interface hands no dialog answers back) and prints the user's answers. --ok-after presses
@@ -587,14 +612,8 @@ int SaveDialog(const Args& args)
     if (!(mask & SAVE_OPTION_SILENT))
     {
         CSaveAsDlgWindow window;
-        PressOkJob job{GetCurrentThreadId(), okAfter};
-        HANDLE presser = okAfter ? CreateThread(nullptr, 0, PressOkLater, &job, 0, nullptr) : nullptr;
+        const CDialogAnswerer answerer(okAfter);
         result = dlg.DoModal(nullptr, window);
-        if (presser)
-        {
-            WaitForSingleObject(presser, INFINITE);
-            CloseHandle(presser);
-        }
     }
     wprintf(L"dialog -> %ls\n", result == IDOK ? L"OK" : result == IDCANCEL ? L"Cancel" : L"failed");
     if (result != IDOK)
@@ -632,35 +651,34 @@ int SaveAs(const Args& args)
         OptionValue(args, L"--formats", L"Word Document (*.doc)|*.doc|Rich Text (*.rtf)|*.rtf|Plain Text (*.txt)|*.txt");
     long mask = wcstol(OptionValue(args, L"--mask", L"0xF").c_str(), nullptr, 0);
     if (HasOption(args, L"--silent"))
-        mask |= 0x40;
+        mask |= SAVE_OPTION_SILENT;
     long index = wcstol(OptionValue(args, L"--index", L"1").c_str(), nullptr, 0);
-    PressOkJob job{GetCurrentThreadId(), wcstoul(OptionValue(args, L"--ok-after", L"0").c_str(), nullptr, 0),
-                   static_cast<int>(wcstol(OptionValue(args, L"--choice", L"0").c_str(), nullptr, 0))};
+    const DWORD okAfter = wcstoul(OptionValue(args, L"--ok-after", L"0").c_str(), nullptr, 0);
+    const int choice = static_cast<int>(wcstol(OptionValue(args, L"--choice", L"0").c_str(), nullptr, 0));
 
-    CVDOCUMENT doc = {};
-    doc.bstrDocID = args[0].empty() ? nullptr : SysAllocString(args[0].c_str());
-    doc.bstrLocalFile = SysAllocString(args[1].c_str());
+    CHostRecord<CVDOCUMENT> doc;
+    doc->bstrDocID = args[0].empty() ? nullptr : SysAllocString(args[0].c_str());
+    doc->bstrLocalFile = SysAllocString(args[1].c_str());
     const size_t dot = args[1].rfind(L'.');
-    doc.bstrExtension = SysAllocString(dot == std::wstring::npos ? L"" : args[1].c_str() + dot + 1);
-    doc.lFlags = HasOption(args, L"--checked-out") ? 1 : 0;
+    doc->bstrExtension = SysAllocString(dot == std::wstring::npos ? L"" : args[1].c_str() + dot + 1);
+    doc->lFlags = HasOption(args, L"--checked-out") ? 1 : 0;
 
-    HANDLE presser = job.delay && !(mask & 0x40) ? CreateThread(nullptr, 0, PressOkLater, &job, 0, nullptr) : nullptr;
-    const HRESULT hr = p->GetSaveInfo(0, _bstr_t(formats.c_str()), mask, &index, &doc);
-    if (presser)
+    HRESULT hr = E_FAIL;
     {
-        WaitForSingleObject(presser, INFINITE);
-        CloseHandle(presser);
+        // A silent save shows no dialog: nothing to answer.
+        const CDialogAnswerer answerer((mask & SAVE_OPTION_SILENT) ? 0 : okAfter, choice);
+        hr = p->GetSaveInfo(0, _bstr_t(formats.c_str()), mask, &index, doc.Get());
     }
     int rc = Report(L"GetSaveInfo", hr);
     if (hr == S_OK)
     {
         wprintf(L"  format     = %ld\n", index);
-        rc = Report(L"SaveDocument", p->SaveDocument(&doc, 0));
+        rc = Report(L"SaveDocument", p->SaveDocument(doc.Get(), 0));
         // The host's save ends with the document closed; its local file stays.
         if (rc == 0 && HasOption(args, L"--close"))
-            rc = Report(L"CloseDocument", p->CloseDocument(&doc, 1));
+            rc = Report(L"CloseDocument", p->CloseDocument(doc.Get(), 1));
     }
-    PrintDocument(doc);
+    PrintDocument(*doc);
     return rc;
 }
 
@@ -670,16 +688,16 @@ int Related(const Args& args)
     if (args.size() != 1)
         return 2;
     ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
-    long count = 0;
-    CVDOCUMENT* docs = nullptr;
-    int rc = Report(L"GetRelatedDocuments", p->GetRelatedDocuments(_bstr_t(args[0].c_str()), &count, &docs));
-    wprintf(L"  count = %ld\n", count);
-    for (long i = 0; docs && i < count; ++i)
+    CHostArray<CVDOCUMENT> related;
+    int rc = Report(L"GetRelatedDocuments",
+                    p->GetRelatedDocuments(_bstr_t(args[0].c_str()), related.ReceiveCount(), related.Receive()));
+    wprintf(L"  count = %ld\n", related.Count());
+    long i = 0;
+    for (const CVDOCUMENT& doc : related)
     {
-        wprintf(L"  [%ld]\n", i);
-        PrintDocument(docs[i]);
+        wprintf(L"  [%ld]\n", i++);
+        PrintDocument(doc);
     }
-    CoTaskMemFree(docs);
     return rc;
 }
 
@@ -689,11 +707,11 @@ int Relate(const Args& args)
     if (args.size() < 2 || args.size() > 3)
         return 2;
     ICVDocumentProvider7Ptr p = CreateProvider<ICVDocumentProvider7Ptr>();
-    CVDOCUMENT doc = {};
-    doc.bstrLocalFile = SysAllocString(args[1].c_str());
-    doc.bstrExtension = SysAllocString(args.size() == 3 ? args[2].c_str() : L"");
-    int rc = Report(L"RelateDocument", p->RelateDocument(&doc, _bstr_t(args[0].c_str())));
-    PrintDocument(doc);
+    CHostRecord<CVDOCUMENT> doc;
+    doc->bstrLocalFile = SysAllocString(args[1].c_str());
+    doc->bstrExtension = SysAllocString(args.size() == 3 ? args[2].c_str() : L"");
+    int rc = Report(L"RelateDocument", p->RelateDocument(doc.Get(), _bstr_t(args[0].c_str())));
+    PrintDocument(*doc);
     return rc;
 }
 
@@ -726,9 +744,9 @@ int SystemInfo(const Args& args)
     if (!args.empty())
         return 2;
     ICVQueryInfoPtr p = CreateProvider<ICVQueryInfoPtr>();
-    BSTR bstr = nullptr;
-    int rc = Report(L"GetSystemInfo", p->GetSystemInfo(&bstr));
-    PrintBstr(L"info", bstr);
+    _bstr_t info;
+    int rc = Report(L"GetSystemInfo", p->GetSystemInfo(info.GetAddress()));
+    PrintText(L"info", info);
     return rc;
 }
 
@@ -737,15 +755,8 @@ int Properties(const Args& args)
 {
     const DWORD okAfter = wcstoul(OptionValue(args, L"--ok-after", L"0").c_str(), nullptr, 0);
     ICVCustomCommand2Ptr p = CreateProvider<ICVCustomCommand2Ptr>();
-    PressOkJob job{GetCurrentThreadId(), okAfter};
-    HANDLE presser = okAfter ? CreateThread(nullptr, 0, PressOkLater, &job, 0, nullptr) : nullptr;
-    int rc = Report(L"InvokeCustomCommand", p->InvokeCustomCommand(0, 0));
-    if (presser)
-    {
-        WaitForSingleObject(presser, INFINITE);
-        CloseHandle(presser);
-    }
-    return rc;
+    const CDialogAnswerer answerer(okAfter);
+    return Report(L"InvokeCustomCommand", p->InvokeCustomCommand(0, 0));
 }
 
 struct Command
