@@ -2,6 +2,7 @@
 #include "dms/BCSessionManager.h"
 
 #include "dms/AppWrapper.h"
+#include "dms/DmsConstants.h"
 #include "framework/Logging.h"
 
 BCSessionManager::BCSessionManager(bool bLogonNow)
@@ -24,7 +25,7 @@ bool BCSessionManager::Logon()
         return true;
     if (!m_pSession)
         _com_issue_error(E_POINTER);
-    HRESULT hr = DmsCheck(m_pSession->Logon(0));
+    HRESULT hr = DmsCheck(m_pSession->Logon(DMS_LOGON_DEFAULT));
     if (hr == S_OK)
     {
         m_bLoggedOn = true;

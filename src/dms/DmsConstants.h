@@ -35,6 +35,13 @@ constexpr long DMS_FETCH_NORMAL = 0;
 constexpr long DMS_PREPARE_NORMAL = 0;
 constexpr long DMS_UPLOAD_NORMAL = 0;
 
+// The label of a document's first version.
+constexpr wchar_t DMS_FIRST_VERSION_LABEL[] = L"1";
+
+// Session::Logon, and Version::Open, which tells the DMS that the host opens the version.
+constexpr long DMS_LOGON_DEFAULT = 0;
+constexpr long DMS_OPEN_BY_HOST = 1;
+
 // Profile::Save.
 constexpr long DMS_PROFILE_SAVE = 0x20;            // the usual save of a profile
 constexpr long DMS_PROFILE_SAVE_AGAIN = 0;         // the second save, after a folder was linked

@@ -6,6 +6,7 @@
 
 #include "dms/DmsValues.h"
 #include "framework/Logging.h"
+#include "local/DocID.h"
 
 CPowerDocsDocInfo::CPowerDocsDocInfo(long lDocNumber, const CStdStr& strLibraryName, const CStdStr& strVersionLabel)
     : m_lDocNumber(lDocNumber), m_strLibraryName(strLibraryName), m_strVersionLabel(strVersionLabel)
@@ -14,7 +15,7 @@ CPowerDocsDocInfo::CPowerDocsDocInfo(long lDocNumber, const CStdStr& strLibraryN
 
 CStdStr CPowerDocsDocInfo::AsDocID() const
 {
-    return L"PowerDOCS://" + m_strLibraryName + L"/" + std::to_wstring(m_lDocNumber) + L"/" + m_strVersionLabel;
+    return FormatDocID(DOCID_SCHEME_VERSION, m_strLibraryName, m_lDocNumber, m_strVersionLabel);
 }
 
 bool CPowerDocsDocInfo::Populate(IVersionPtr pVersion)

@@ -22,5 +22,12 @@ public:
     int Replace(const std::wstring& strFrom, const std::wstring& strTo);
 };
 
+// The text in lower case by the system's case mapping: the one lower-caser of IDs, libraries,
+// extensions and paths.
+inline CStdStr LowerCase(CStdStr str)
+{
+    return std::move(str.MakeLower());
+}
+
 // Converts text in the thread's ANSI code page to UTF-16.
 CStdStr WideFromAnsi(const char* psz);

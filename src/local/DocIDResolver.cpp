@@ -12,6 +12,7 @@
 
 #include "framework/Handles.h"
 #include "framework/Logging.h"
+#include "local/DocID.h"
 
 
 namespace {
@@ -81,13 +82,6 @@ void ExtractMatch(const std::wsmatch& match, size_t nGroup, CStdStr& strText)
     strText = match[nGroup].str().substr(0, kMaxPieceLength);
 }
 
-CStdStr ToLowerClassic(CStdStr str)
-{
-    if (!str.empty())
-        std::use_facet<std::ctype<wchar_t>>(std::locale::classic()).tolower(&str[0], &str[0] + str.size());
-    return str;
-}
-
 }  // namespace
 
 DocIDResolver::DocIDResolver(const CStdStr& strLocalPath, const CStdStr& strShadowPath)
@@ -120,13 +114,13 @@ CStdStr DocIDResolver::AsDocID() const
 {
     if (!m_bResolved || m_strLibraryName.empty() || m_strDocumentNumber.empty() || m_strVersionNumber.empty())
         throw std::runtime_error("Cannot create Document ID, the input was not parsed correctly.");
-    return L"PowerDocs://" + m_strLibraryName + L"/" + m_strDocumentNumber + L"/" + m_strVersionNumber;
+    return FormatDocID(DOCID_SCHEME, m_strLibraryName, m_strDocumentNumber, m_strVersionNumber);
 }
 
 bool DocIDResolver::IsFileWithinFolder(const CStdStr& strFile, const CStdStr& strFolder)
 {
-    const CStdStr strLongFile = ToLowerClassic(EnsureLongFilePath(strFile));
-    const CStdStr strLongFolder = ToLowerClassic(EnsureLongFilePath(strFolder));
+    const CStdStr strLongFile = LowerCase(EnsureLongFilePath(strFile));
+    const CStdStr strLongFolder = LowerCase(EnsureLongFilePath(strFolder));
     return strLongFile.compare(0, strLongFolder.size(), strLongFolder) == 0;
 }
 
@@ -252,33 +246,24 @@ CStdStr StripID(const CStdStr& strID)
 
 CStdStr StripID(const CStdStr& strID, const PowerDocsRegReader& reader)
 {
-    const size_t kOdmaPrefixLength = 14;
-    const size_t kSchemeLength = 12;  // "PowerDocs://"
-
-    size_t pos = strID.find(L"::ODMA\\PCDOCS\\");
-    if (pos == CStdStr::npos)
-        pos = strID.find(L"::odma\\pcdocs\\");
-    if (pos != CStdStr::npos)
+    DocIDFields fields;
+    switch (ParseDocID(strID, fields))
     {
-        // The prefix is cut out. Without a scheme elsewhere the fields would not split as a
-        // document ID, so the scheme takes the prefix's place.
-        const CStdStr strBefore = strID.substr(0, pos);
-        const CStdStr strAfter = strID.substr(pos + kOdmaPrefixLength);
-        if ((strBefore + strAfter).find(L"//") != CStdStr::npos)
-            return strBefore + strAfter;
-        return strBefore + L"PowerDocs://" + strAfter;
+    case DocIDForm::Odma:
+        return FormatDocID(DOCID_SCHEME, fields.strLibrary, fields.strNumber, fields.strVersion);
+    case DocIDForm::Scheme:
+        try
+        {
+            DocIDResolver resolver(fields.strBody, CStdStr(), reader);
+            if (resolver.ResolvedOK())
+                return resolver.AsDocID();
+        }
+        catch (...)
+        {
+            // Out of memory: the ID goes on as it came.
+        }
+        return strID;
+    default:
+        return strID;
     }
-
-    try
-    {
-        const CStdStr strPath = strID.size() > kSchemeLength ? CStdStr(strID.substr(kSchemeLength)) : CStdStr();
-        DocIDResolver resolver(strPath, CStdStr(), reader);
-        if (resolver.ResolvedOK())
-            return resolver.AsDocID();
-    }
-    catch (...)
-    {
-        // Out of memory: the ID goes on as it came.
-    }
-    return strID;
 }

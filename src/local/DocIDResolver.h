@@ -50,10 +50,9 @@ private:
     CStdStr m_strVersionNumber;
 };
 
-// Turns what the host hands to GetDocument into a document ID: an ODMA ID ("::ODMA\PCDOCS\" or
-// "::odma\pcdocs\", exactly so) loses its prefix, and the scheme takes the prefix's place unless
-// a "//" is left elsewhere, so that library\number\version splits as a document ID; otherwise the
-// text after the 12-character scheme is tried as a cache path (in any folder). Anything else,
-// an ordinary document ID included, comes back unchanged. Never throws.
+// Turns what the host hands to GetDocument into a document ID: an ODMA ID is written as a
+// document ID ("PowerDocs://" form); in an ID with a scheme, the text after the scheme is tried
+// as a cache path (in any folder). Anything else, an ordinary document ID included, comes back
+// unchanged. Never throws.
 CStdStr StripID(const CStdStr& strID);
 CStdStr StripID(const CStdStr& strID, const PowerDocsRegReader& reader);

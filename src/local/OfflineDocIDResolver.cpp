@@ -5,6 +5,8 @@
 #include "framework/Handles.h"
 #include "framework/Logging.h"
 #include "framework/OfflineDataStore.h"
+#include "local/ClientKeys.h"
+#include "local/DocID.h"
 
 
 namespace {
@@ -42,38 +44,35 @@ bool ForEachSubKey(HKEY hKey, CStdStr& strName, Visit visit)
     }
 }
 
-CStdStr ToLower(CStdStr str)
-{
-    return str.MakeLower();
-}
-
 }  // namespace
 
 CStdStr OfflineDocIDResolver::GetAttacheLocation() const
 {
-    return L"Software\\Hummingbird\\PowerDOCS\\Core\\Plugins\\Attache";
+    return CLIENT_OFFLINE_RECORDS_KEY;
 }
 
 CStdStr OfflineDocIDResolver::ResolveToOfflineDocID(const CStdStr& strDocID) const
 {
-    const CStdStr strDocNumber = GetDocNum(strDocID);
-    const CStdStr strVersion = GetVersion(strDocID);
-    const CStdStr strLibrary = GetLibrary(strDocID);
-
+    DocIDFields fields;
+    ParseDocID(strDocID, fields);
     CStdStr strOfflineNumber, strUser;
-    if (!GetOfflineDocumentInfo(GetLibraryToSearch(strDocID), strDocNumber, strOfflineNumber, strUser))
+    if (!GetOfflineDocumentInfo(GetAttacheLocation() + L"\\" + fields.strLibrary, fields.strNumber, strOfflineNumber,
+                                strUser))
         return strDocID;
-    return L"powerdocs://" + strLibrary + L"_" + strUser + L"/" + strOfflineNumber + L"/" + strVersion;
+    return FormatDocID(DOCID_SCHEME_TRANSLATED, fields.strLibrary + L"_" + strUser, strOfflineNumber, fields.strVersion);
 }
 
 CStdStr OfflineDocIDResolver::ResolveToOnlineDocID(const CStdStr& strDocID, const CStdStr& strUser) const
 {
-    const CStdStr strDocNumber = GetDocNum(strDocID);
-    const CStdStr strVersion = GetVersion(strDocID);
-    const CStdStr strOnlineLibrary = GetOnlineLibrary(strDocID, strUser);
+    DocIDFields fields;
+    ParseDocID(strDocID, fields);
+    // The offline copy of a library is named after the library and the user.
+    CStdStr strOnlineLibrary = LowerCase(fields.strLibrary);
+    strOnlineLibrary.Replace(L"_" + LowerCase(strUser), L"");
 
-    const DWORD dwOnlineNumber = GetDWORDValue(
-        GetAttacheLocation() + L"\\" + strOnlineLibrary + L"\\" + strUser + L"\\" + strDocNumber, L"DocNumber");
+    const DWORD dwOnlineNumber =
+        GetDWORDValue(GetAttacheLocation() + L"\\" + strOnlineLibrary + L"\\" + strUser + L"\\" + fields.strNumber,
+                      CLIENT_OFFLINE_DOC_NUMBER);
     if (dwOnlineNumber == kNoRecord)
     {
         LOG_ERROR(L"OfflineDocIDResolver::ResolveToOnlineDocID",
@@ -81,56 +80,15 @@ CStdStr OfflineDocIDResolver::ResolveToOnlineDocID(const CStdStr& strDocID, cons
         return strDocID;
     }
 
-    const CStdStr strOnlineID = L"powerdocs://" + strOnlineLibrary + L"/" +
-                                std::to_wstring(static_cast<long>(dwOnlineNumber)) + L"/" + strVersion;
-    if (IsDocOffline(strOnlineID))
-        return L"offline://" + strOnlineID;
-    return L"offline://" + strDocID;
+    const CStdStr strOnlineID = FormatDocID(DOCID_SCHEME_TRANSLATED, strOnlineLibrary,
+                                            static_cast<long>(dwOnlineNumber), fields.strVersion);
+    return DOCID_OFFLINE_PREFIX + (IsDocOffline(strOnlineID) ? strOnlineID : strDocID);
 }
 
 bool OfflineDocIDResolver::IsDocOffline(const CStdStr& strDocID) const
 {
     OfflineDataStore store;
     return store.IsDocOffline(strDocID);
-}
-
-CStdStr OfflineDocIDResolver::GetLibrary(const CStdStr& strDocID)
-{
-    const size_t posScheme = strDocID.find(L"//");
-    if (posScheme == CStdStr::npos)
-        return CStdStr();
-    const size_t posStart = posScheme + 2;
-    const size_t posEnd = strDocID.find(L'/', posStart);
-    return strDocID.substr(posStart, posEnd == CStdStr::npos ? CStdStr::npos : posEnd - posStart);
-}
-
-CStdStr OfflineDocIDResolver::GetDocNum(const CStdStr& strDocID)
-{
-    const size_t posLast = strDocID.rfind(L'/');
-    if (posLast == CStdStr::npos || posLast == 0)
-        return CStdStr();
-    const size_t posPrevious = strDocID.rfind(L'/', posLast - 1);
-    if (posPrevious == CStdStr::npos)
-        return CStdStr();
-    return strDocID.substr(posPrevious + 1, posLast - posPrevious - 1);
-}
-
-CStdStr OfflineDocIDResolver::GetVersion(const CStdStr& strDocID)
-{
-    const size_t posLast = strDocID.rfind(L'/');
-    return posLast == CStdStr::npos ? strDocID : CStdStr(strDocID.substr(posLast + 1));
-}
-
-CStdStr OfflineDocIDResolver::GetLibraryToSearch(const CStdStr& strDocID) const
-{
-    return GetAttacheLocation() + L"\\" + GetLibrary(strDocID);
-}
-
-CStdStr OfflineDocIDResolver::GetOnlineLibrary(const CStdStr& strDocID, const CStdStr& strUser)
-{
-    CStdStr strLibrary = ToLower(GetLibrary(strDocID));
-    strLibrary.Replace(L"_" + ToLower(strUser), L"");
-    return strLibrary;
 }
 
 bool OfflineDocIDResolver::GetOfflineDocumentInfo(const CStdStr& strLibraryKey, const CStdStr& strDocNumber,

@@ -3,9 +3,7 @@
 // offline library copies that the client's offline component keeps while the DMS works offline.
 // The offline component records, under HKEY_CURRENT_USER,
 //   <attache location>\<online library>\<user>\<offline number>  "DocNumber" = online number.
-// Reads IDs by "/" only: the library lies between the first "//" and the next "/", the number
-// between the last two "/", the version after the last "/". Nothing throws: a record that is
-// not there (logged once) leaves the ID as it came.
+// Nothing throws: a record that is not there (logged once) leaves the ID as it came.
 #include <windows.h>
 
 #include "framework/StdStr.h"
@@ -16,7 +14,7 @@ public:
     OfflineDocIDResolver() = default;
     virtual ~OfflineDocIDResolver() = default;
 
-    // "Software\Hummingbird\PowerDOCS\Core\Plugins\Attache".
+    // Where the offline component keeps its records (tests point it elsewhere).
     virtual CStdStr GetAttacheLocation() const;
 
     // The ID in the offline copy of the first user (in registry order) who holds the document:
@@ -33,11 +31,6 @@ protected:
     virtual bool IsDocOffline(const CStdStr& strDocID) const;
 
 private:
-    static CStdStr GetLibrary(const CStdStr& strDocID);
-    static CStdStr GetDocNum(const CStdStr& strDocID);
-    static CStdStr GetVersion(const CStdStr& strDocID);
-    CStdStr GetLibraryToSearch(const CStdStr& strDocID) const;
-    static CStdStr GetOnlineLibrary(const CStdStr& strDocID, const CStdStr& strUser);
     bool GetOfflineDocumentInfo(const CStdStr& strLibraryKey, const CStdStr& strDocNumber, CStdStr& strOfflineNumber,
                                 CStdStr& strUser) const;
     bool SearchOfflineLibrary(const CStdStr& strUserKey, const CStdStr& strDocNumber, CStdStr& strOfflineNumber) const;

@@ -1,5 +1,7 @@
 #include "local/PowerDocsRegReader.h"
 
+#include "local/ClientKeys.h"
+
 #include <cwchar>
 #include <vector>
 
@@ -14,7 +16,6 @@ namespace {
 const DWORD kValueBytes = 260;
 const DWORD kPathBytes = 260 * sizeof(wchar_t);
 
-const wchar_t kFusionKey[] = L"\\Core\\Plugins\\Fusion";
 const wchar_t kAppDataToken[] = L"%APPLICATION_DATA%";
 const int kAppDataFolderId = 26;
 
@@ -60,7 +61,7 @@ bool PowerDocsRegReader::IsPowerDocsGreaterThan50Installed(wchar_t chMajor, wcha
     if (!OpenKey(HKEY_LOCAL_MACHINE, GetPowerDocsRegistryRoot(), KEY_QUERY_VALUE, key))
         return false;
     CStdStr strInstallPath, strVersion;
-    if (!QueryStringValue(key.Get(), L"InstallPath", kValueBytes, strInstallPath))
+    if (!QueryStringValue(key.Get(), CLIENT_INSTALL_PATH, kValueBytes, strInstallPath))
         return false;
     if (!QueryStringValue(key.Get(), L"CurrentVersion", kValueBytes, strVersion))
         return false;
@@ -79,7 +80,7 @@ bool PowerDocsRegReader::IsPowerDocsGreaterThan50Installed(wchar_t chMajor, wcha
 CStdStr PowerDocsRegReader::GetLocalPath() const
 {
     CRegKey key;
-    if (!OpenKey(HKEY_CURRENT_USER, GetRegRoot() + kFusionKey + L"\\Settings", KEY_READ, key))
+    if (!OpenKey(HKEY_CURRENT_USER, GetRegRoot() + CLIENT_FUSION_KEY + L"\\Settings", KEY_READ, key))
         return CStdStr();
     CStdStr strLocalPath;
     if (!QueryStringValue(key.Get(), L"LocalPath", kPathBytes, strLocalPath))
@@ -130,28 +131,28 @@ CStdStr PowerDocsRegReader::GetRegRoot() const
 CStdStr PowerDocsRegReader::GetShadowPathRegKeyName() const
 {
     if (IsPowerDocs50Installed())
-        return GetRegRoot() + kFusionKey + L"\\DOCSShadowPath";
-    return GetRegRoot() + kFusionKey + L"\\DOCSShadowDrive";
+        return GetRegRoot() + CLIENT_FUSION_KEY + L"\\DOCSShadowPath";
+    return GetRegRoot() + CLIENT_FUSION_KEY + L"\\DOCSShadowDrive";
 }
 
 CStdStr PowerDocsRegReader::GetPowerDocsRegistryRoot() const
 {
-    return L"SOFTWARE\\Hummingbird\\PowerDOCS";
+    return CLIENT_ROOT_KEY;
 }
 
 CStdStr PowerDocsRegReader::GetPowerDocs4RegistryRoot() const
 {
-    return L"SOFTWARE\\Hummingbird\\PowerDOCS 4.0";
+    return CLIENT_ROOT_KEY_40;
 }
 
 CStdStr PowerDocsRegReader::GetPowerDocs39RegistryRoot() const
 {
-    return L"SOFTWARE\\Hummingbird\\PowerDOCS 3.9";
+    return CLIENT_ROOT_KEY_39;
 }
 
 CStdStr PowerDocsRegReader::GetPowerDocs31RegistryRoot() const
 {
-    return L"SOFTWARE\\PC DOCS Inc.\\PowerDOCS\\Installation";
+    return CLIENT_ROOT_KEY_31;
 }
 
 bool PowerDocsRegReader::GetRegistryStringValue(HKEY hRoot, const CStdStr& strSubKey, const CStdStr& strValueName,
@@ -173,7 +174,7 @@ CStdStr PowerDocsRegReader::GetExeName() const
         if (OpenKey(HKEY_LOCAL_MACHINE, GetPowerDocsRegistryRoot(), KEY_READ, key))
         {
             CStdStr strInstallPath;
-            if (QueryStringValue(key.Get(), L"InstallPath", kValueBytes, strInstallPath))
+            if (QueryStringValue(key.Get(), CLIENT_INSTALL_PATH, kValueBytes, strInstallPath))
                 return strInstallPath + L"\\FsPlugin.dll";
             return CStdStr();
         }
@@ -196,23 +197,19 @@ DMIntegrationMethod PowerDocsRegReader::GetIntegrationMethod() const
         const wchar_t* pszKey;
         DMIntegrationMethod method;
     } kMethods[] = {
-        {L"SOFTWARE\\Hummingbird\\Hummingbird DM Application Integration\\Installation\\Microsoft\\Word\\Active\\"
-         L"ActiveAutomation",
+        {L"Active\\ActiveAutomation",
          DMIntegrationActiveAutomation},
-        {L"SOFTWARE\\Hummingbird\\Hummingbird DM Application Integration\\Installation\\Microsoft\\Word\\Active\\"
-         L"ActiveMacro",
+        {L"Active\\ActiveMacro",
          DMIntegrationActiveMacro},
-        {L"SOFTWARE\\Hummingbird\\Hummingbird DM Application Integration\\Installation\\Microsoft\\Word\\Passive\\"
-         L"PassiveMacro",
+        {L"Passive\\PassiveMacro",
          DMIntegrationPassiveMacro},
-        {L"SOFTWARE\\Hummingbird\\Hummingbird DM Application Integration\\Installation\\Microsoft\\Word\\Passive\\"
-         L"PassiveAutomation",
+        {L"Passive\\PassiveAutomation",
          DMIntegrationPassiveAutomation},
     };
     for (const auto& entry : kMethods)
     {
         CStdStr strValue;
-        if (GetRegistryStringValue(HKEY_LOCAL_MACHINE, entry.pszKey, CStdStr(), strValue))
+        if (GetRegistryStringValue(HKEY_LOCAL_MACHINE, CLIENT_INTEGRATION_KEY + CStdStr(entry.pszKey), CStdStr(), strValue))
             return entry.method;
     }
     return DMIntegrationNone;

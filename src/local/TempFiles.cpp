@@ -76,7 +76,9 @@ CStdStr GetTempFolder()
     // Something may have cleaned the temporary area since the last call.
     if (!FolderExists(s_strTempFolder) && !CreateDirectoryW(s_strTempFolder.c_str(), nullptr))
     {
-        Sleep(100);
+        // A cleaner that is still deleting the folder gets a moment to finish.
+        const DWORD kRetryAfterMs = 100;
+        Sleep(kRetryAfterMs);
         CreateDirectoryW(s_strTempFolder.c_str(), nullptr);
     }
     return s_strTempFolder;

@@ -8,7 +8,7 @@
 #include "dms/AppWrapper.h"
 #include "dms/DmsConstants.h"
 #include "dms/DmsValues.h"
-#include "dms/DocID.h"
+#include "local/DocID.h"
 #include "dms/PowerDocsDocInfo.h"
 #include "framework/Logging.h"
 #include "framework/TakeGuard.h"
@@ -122,7 +122,7 @@ HRESULT CPDDocProviderHelper::SaveDocumentAsAttachment(IProfilePtr pProfile, IVe
             // Only an attachment saved from a file of the same extension is replaced: pptx and
             // potx share a short label.
             if (!IsAttachment(pAttachment) ||
-                ToLowerClassic(FileExtensionOf(VersionFilePathOf(pAttachment))) != ToLowerClassic(m_strExtension))
+                LowerCase(FileExtensionOf(VersionFilePathOf(pAttachment))) != LowerCase(m_strExtension))
             {
                 LOG_ERROR(kSaveAsAttachment, L"The attachment " + strAttachmentID + L" holds another kind of file");
                 return E_FAIL;

@@ -7,7 +7,7 @@
 #include "dms/AppWrapper.h"
 #include "dms/DmsConstants.h"
 #include "framework/ComPtr.h"
-#include "dms/DocID.h"
+#include "local/DocID.h"
 #include "dms/DmsValues.h"
 #include "dms/DmsErrors.h"
 #include "dms/DocumentPaths.h"
@@ -70,7 +70,7 @@ HRESULT CPDDocProviderHelper::OpenDocument(CVDocNonCom& doc)
         LOG_ERROR(L"CPDDocProviderHelper::OpenDocument", L"OpenDocument() : GetVersion() failed");
         return E_DOCUMENT_NOT_FOUND;
     }
-    DmsCheck(pVersion->Open(1));
+    DmsCheck(pVersion->Open(DMS_OPEN_BY_HOST));
     return S_OK;
 }
 
@@ -254,7 +254,7 @@ bool CPDDocProviderHelper::PopulateDocumentProperties(CVDocNonCom& doc, IVersion
         // A record is never given an ID that names another version or no document.
         if (strLibrary.empty() || lNumber <= 0 || strLabel.empty())
             DmsCheck(E_PD_NO_DOCUMENT_FOR_ID);
-        doc.SetDocID(FormatProfileDocID(strLibrary, lNumber, strLabel));
+        doc.SetDocID(FormatDocID(DOCID_SCHEME, strLibrary, lNumber, strLabel));
 
         DATE dtDate = 0;
         DmsCheck(pVersion->get_Date(&dtDate));

@@ -13,6 +13,7 @@
 #include "dms/DmsTakes.h"
 #include "framework/Logging.h"
 #include "framework/TakeGuard.h"
+#include "local/DocID.h"
 #include "local/FileReplace.h"
 
 namespace {
@@ -130,7 +131,7 @@ HRESULT CPDDocProviderHelper::ImportDocument(CVDocNonCom& doc, short nFlags)
 
     // The record describes the new document: the file it came from is not the document's.
     doc.SetLocalFile(CStdStr());
-    const HRESULT hr = GetDocument(CStdStr::Format(L"PowerDocs://%ls/%ld/1", strLibrary.c_str(), lDocNumber),
+    const HRESULT hr = GetDocument(FormatDocID(DOCID_SCHEME, strLibrary, lDocNumber, DMS_FIRST_VERSION_LABEL),
                                    nFlags ? GET_DOCUMENT_LOCK : GET_DOCUMENT_NO_FILE, doc);
     if (FAILED(hr))
         return hr;

@@ -6,7 +6,7 @@
 #include "dms/DmsCall.h"
 #include "dms/DmsValues.h"
 #include "dms/DmsErrors.h"
-#include "dms/DocID.h"
+#include "local/DocID.h"
 #include "framework/Logging.h"
 
 
@@ -54,13 +54,15 @@ IVersionPtr VersionOfProfile(IProfilePtr pProfile, const CStdStr& strLabel)
 
 IVersionPtr CPDDocProviderHelper::GetVersion(CStdStr strDocID)
 {
-    CStdStr strLibrary, strLabel;
-    long lDocNumber = 0;
-    if (!SplitDocID(strDocID, strLibrary, lDocNumber, strLabel))
+    DocIDFields fields;
+    if (ParseDocID(strDocID, fields) != DocIDForm::Scheme)
     {
         PopulateErrorInfo(L"Unable to parse the document id");
         return nullptr;
     }
+    const CStdStr& strLibrary = fields.strLibrary;
+    const long lDocNumber = fields.Number();
+    const CStdStr& strLabel = fields.strVersion;
 
     IApplicationPtr pApp = OpenDmsApplication();
     ILibrariesPtr pLibraries;
@@ -109,7 +111,7 @@ HRESULT CPDDocProviderHelper::TranslateOdmaID(CStdStr strOdmaID, CStdStr& strDoc
     if (FAILED(hr))
         LOG_ERROR(L"CPDDocProviderHelper::TranslateOdmaID", L"TranslateOdmaID() = Find(\"::odma\\pcdocs\\\") FAILED");
     else
-        LOG_INFO(L"CPDDocProviderHelper::TranslateOdmaID", L"TranslateOdmaID() : ID = " + ToLowerClassic(strOdmaID));
+        LOG_INFO(L"CPDDocProviderHelper::TranslateOdmaID", L"TranslateOdmaID() : ID = " + LowerCase(strOdmaID));
     return hr;
 }
 

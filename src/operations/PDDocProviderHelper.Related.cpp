@@ -10,7 +10,7 @@
 #include "dms/AppWrapper.h"
 #include "dms/DmsConstants.h"
 #include "dms/DmsValues.h"
-#include "dms/DocID.h"
+#include "local/DocID.h"
 #include "dms/DmsCall.h"
 #include "dms/DmsTakes.h"
 #include "framework/TakeGuard.h"
@@ -21,13 +21,6 @@
 namespace {
 
 const wchar_t kRelateDocument[] = L"CPDDocProviderHelper::RelateDocument";
-
-CStdStr LowerCase(CStdStr strText)
-{
-    if (!strText.empty())
-        CharLowerBuffW(&strText[0], static_cast<DWORD>(strText.size()));
-    return strText;
-}
 
 // Copies a version's current content out of the DMS into a temporary file; raises on failure.
 CStdStr BackUpContent(IVersionPtr pVersion)
@@ -257,9 +250,8 @@ HRESULT CPDDocProviderHelper::DeleteDocument(CStdStr strDocID)
         return E_PD_NOT_INSTALLED;
     // An ID without a version label names the current version: deleting through it would
     // delete the whole document whatever the host meant.
-    CStdStr strLibrary, strLabel;
-    long lDocNumber = 0;
-    if (SplitDocID(strDocID, strLibrary, lDocNumber, strLabel) && strLabel.empty())
+    DocIDFields fields;
+    if (ParseDocID(strDocID, fields) == DocIDForm::Scheme && fields.strVersion.empty())
         return E_INVALIDARG;
     const CStdStr strContext = L"Delete " + strDocID + L" failed: ";
     IVersionPtr pVersion;
@@ -272,7 +264,7 @@ HRESULT CPDDocProviderHelper::DeleteDocument(CStdStr strDocID)
         // What is deleted is decided by the version the DMS found, and only when it is the one
         // the ID names: a label the DMS does not tell could turn an attachment into the document.
         const CStdStr strFound = VersionLabelOf(pVersion);
-        if (_wcsicmp(strFound.c_str(), strLabel.c_str()) != 0)
+        if (_wcsicmp(strFound.c_str(), fields.strVersion.c_str()) != 0)
         {
             LOG_ERROR(L"CPDDocProviderHelper::DeleteDocument", strContext + L"the DMS names version " + strFound);
             return E_FAIL;

@@ -7,7 +7,7 @@
 #include "dms/AppWrapper.h"
 #include "dms/DmsConstants.h"
 #include "dms/DmsValues.h"
-#include "dms/DocID.h"
+#include "local/DocID.h"
 #include "framework/ComPtr.h"
 #include "dms/DmsCall.h"
 #include "dms/DmsTakes.h"
@@ -44,7 +44,7 @@ IVersionPtr ChooseVersion(IProfilePtr pProfile)
     return pVersion;
 }
 
-// The ID of a chosen version: "PowerDocs://" + library + "/" + number + "/" + label.
+// The ID of a chosen version.
 CStdStr SelectedDocID(IProfilePtr pProfile, IVersionPtr pVersion)
 {
     long lNumber = 0;
@@ -56,7 +56,7 @@ CStdStr SelectedDocID(IProfilePtr pProfile, IVersionPtr pVersion)
     // An ID is never made of values the DMS did not give.
     if (strLibrary.empty() || lNumber <= 0 || strLabel.empty())
         DmsCheck(E_PD_NO_DOCUMENT_FOR_ID);
-    return FormatSelectedDocID(strLibrary, lNumber, strLabel);
+    return FormatDocID(DOCID_SCHEME, strLibrary, lNumber, strLabel);
 }
 
 // An object out of a VARIANT as the interface of Ptr; empty when the VARIANT holds none.

@@ -6,6 +6,7 @@
 
 #include "framework/Handles.h"
 #include "framework/Logging.h"
+#include "local/ClientKeys.h"
 #include "local/DocIDResolver.h"
 #include "local/PowerDocsRegReader.h"
 #include "provider/CVComponent.h"
@@ -204,13 +205,13 @@ bool CDocProvider::GetValidClient()
 {
     CRegKey key;
     bool bValid = false;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Hummingbird\\Powerdocs", 0, KEY_READ, key.Receive()) ==
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, CLIENT_ROOT_KEY, 0, KEY_READ, key.Receive()) ==
         ERROR_SUCCESS)
     {
         // Any type and length will do: a too-small buffer still proves that the value exists.
         BYTE probe[4];
         DWORD cb = sizeof(probe);
-        LONG rc = RegQueryValueExW(key.Get(), L"InstallPath", nullptr, nullptr, probe, &cb);
+        LONG rc = RegQueryValueExW(key.Get(), CLIENT_INSTALL_PATH, nullptr, nullptr, probe, &cb);
         bValid = rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA;
     }
     m_bValidClient = bValid;
@@ -307,7 +308,7 @@ STDMETHODIMP CDocProvider::FixError(HRESULT hrError, GUID guidSource, VARIANT_BO
 STDMETHODIMP CDocProvider::GetErrorDescription(HRESULT hrError, GUID guidSource, BSTR* pbstrDescription)
 {
     return Boundary(L"GetErrorDescription", [&]() -> HRESULT {
-        if ((hrError & 0x1FFF0000) == 0x001D0000)
+        if (IsComponentFacility(hrError))
         {
             if (!IsDescribedComponentCode(hrError))
             {

@@ -246,9 +246,6 @@ TEST_F(VersionTest, ContentThatCannotBeCopiedMakesNoVersion)
 
 // A failure at any DMS call: a code, no DMS object left alive; a listing or latest version that
 // succeeds is right; a new version is whole or absent, with nothing left checked out or selected.
-// Disabled: in each of these two runs through the harness the first point at which the lookup
-// finds nothing (ILibraries::Item #1 raised) leaves one task-allocator block that no later point
-// leaves; where it comes from is not found yet. Listing and latest version are right at every point.
 TEST_F(VersionTest, ListingAndLatestSurviveAFailureAtEveryDmsCall)
 {
     using namespace fault_harness;

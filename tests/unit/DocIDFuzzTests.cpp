@@ -8,7 +8,7 @@
 #include <string>
 
 #include "RegistrySandbox.h"
-#include "dms/DocID.h"
+#include "local/DocID.h"
 #include "local/DocIDResolver.h"
 
 using namespace registry_sandbox;
@@ -143,36 +143,52 @@ private:
 
 constexpr const wchar_t* CInputMaker::kExamples[];
 
-// SplitDocID: false exactly without "//"; the library is the separator-free text up to the first
-// separator, the version the text after the second, the number read from what lies between.
-void CheckSplit(const CStdStr& strID, size_t& nSplit)
+// The fields of a body as the reader takes them: the library up to the first separator, the
+// number up to the next, the version the rest.
+DocIDFields FieldsOf(const CStdStr& strBody)
 {
-    CStdStr strLibrary = L"stale", strVersion = L"stale";
-    long lNumber = 99;
+    DocIDFields fields;
+    fields.strBody = strBody;
+    const size_t posFirst = strBody.find_first_of(kSeparators);
+    fields.strLibrary = posFirst == CStdStr::npos ? CStdStr() : CStdStr(strBody.substr(0, posFirst));
+    const CStdStr strAfter = strBody.substr(posFirst == CStdStr::npos ? 0 : posFirst + 1);
+    const size_t posSecond = strAfter.find_first_of(kSeparators);
+    fields.strNumber = strAfter.substr(0, posSecond);
+    fields.strVersion = posSecond == CStdStr::npos ? CStdStr() : CStdStr(strAfter.substr(posSecond + 1));
+    return fields;
+}
+
+// ParseDocID: the ODMA form wherever the prefix stands in any letter case, else the scheme form
+// wherever "//" stands, else nothing; the fields follow the reader's rule.
+void CheckParse(const CStdStr& strID, size_t& nSplit)
+{
+    DocIDFields fields;
+    fields.strLibrary = L"stale";
+    const DocIDForm form = ParseDocID(strID, fields);
+    const size_t posOdma = LowerCase(strID).find(L"::odma\\pcdocs\\");
     const size_t posScheme = strID.find(L"//");
-    ASSERT_EQ(posScheme != CStdStr::npos, SplitDocID(strID, strLibrary, lNumber, strVersion));
-    if (posScheme == CStdStr::npos)
+    if (posOdma == CStdStr::npos && posScheme == CStdStr::npos)
     {
-        ASSERT_TRUE(strLibrary.empty() && strVersion.empty() && lNumber == 0);
+        ASSERT_TRUE(form == DocIDForm::None && fields.strLibrary.empty() && fields.strBody.empty());
         return;
     }
     ++nSplit;
-    const CStdStr strRest = strID.substr(posScheme + 2);
-    const size_t posFirst = strRest.find_first_of(kSeparators);
-    ASSERT_EQ(posFirst == CStdStr::npos ? CStdStr() : CStdStr(strRest.substr(0, posFirst)), strLibrary);
-    const CStdStr strAfter = strRest.substr(posFirst == CStdStr::npos ? 0 : posFirst + 1);
-    const size_t posSecond = strAfter.find_first_of(kSeparators);
-    ASSERT_EQ(posSecond == CStdStr::npos ? CStdStr() : CStdStr(strAfter.substr(posSecond + 1)), strVersion);
-    ASSERT_EQ(wcstol(strAfter.substr(0, posSecond).c_str(), nullptr, 10), lNumber);
+    ASSERT_EQ(posOdma != CStdStr::npos ? DocIDForm::Odma : DocIDForm::Scheme, form);
+    const DocIDFields expected = FieldsOf(strID.substr(posOdma != CStdStr::npos ? posOdma + 14 : posScheme + 2));
+    ASSERT_EQ(expected.strBody, fields.strBody);
+    ASSERT_EQ(expected.strLibrary, fields.strLibrary);
+    ASSERT_EQ(expected.strNumber, fields.strNumber);
+    ASSERT_EQ(expected.strVersion, fields.strVersion);
+    ASSERT_EQ(wcstol(expected.strNumber.c_str(), nullptr, 10), fields.Number());
 }
 
 // TranslateOdmaID: S_OK exactly when the lower-cased input holds the prefix; then the result is
-// the lower-cased tail with its first two separators written "/" (missing ones added).
+// the lower-cased fields written as an ID.
 void CheckTranslate(const CStdStr& strOdma, size_t& nTranslated)
 {
     CStdStr strDocID = L"untouched";
     const HRESULT hr = TranslateOdmaID(strOdma, strDocID);
-    const CStdStr strLower = LowerAscii(strOdma);
+    const CStdStr strLower = LowerCase(strOdma);
     const size_t posPrefix = strLower.find(L"::odma\\pcdocs\\");
     if (posPrefix == CStdStr::npos)
     {
@@ -181,18 +197,8 @@ void CheckTranslate(const CStdStr& strOdma, size_t& nTranslated)
     }
     ASSERT_EQ(S_OK, hr);
     ++nTranslated;
-    CStdStr strTail = strLower.substr(posPrefix + 14);
-    const size_t posFirst = strTail.find_first_of(kSeparators);
-    if (posFirst == CStdStr::npos)
-        strTail = L"/" + strTail;
-    else
-        strTail[posFirst] = L'/';
-    const size_t posSecond = strTail.find_first_of(kSeparators, posFirst == CStdStr::npos ? 1 : posFirst + 1);
-    if (posSecond == CStdStr::npos)
-        strTail += L"/";
-    else
-        strTail[posSecond] = L'/';
-    ASSERT_EQ(L"powerdocs://" + strTail, strDocID);
+    const DocIDFields f = FieldsOf(strLower.substr(posPrefix + 14));
+    ASSERT_EQ(L"powerdocs://" + f.strLibrary + L"/" + f.strNumber + L"/" + f.strVersion, strDocID);
 }
 
 void CheckResolver(const CStdStr& strPath, const CFixedReader& reader, bool bDM6, size_t& nResolved)
@@ -210,25 +216,21 @@ void CheckResolver(const CStdStr& strPath, const CFixedReader& reader, bool bDM6
         ASSERT_THROW(resolver.AsDocID(), std::runtime_error);
 }
 
-// StripID: the first exact ODMA prefix is cut out (the scheme taking its place when no "//" is
-// left); otherwise the text after twelve characters
-// resolves as a cache path, or the input comes back unchanged.
+// StripID: an ODMA ID is written as an ID; in an ID with a scheme the body resolves as a cache
+// path, or the input comes back unchanged.
 void CheckStrip(const CStdStr& strID, const CFixedReader& reader, bool bDM6)
 {
     const CStdStr strOut = StripID(strID, reader);
-    size_t pos = strID.find(L"::ODMA\\PCDOCS\\");
-    if (pos == CStdStr::npos)
-        pos = strID.find(L"::odma\\pcdocs\\");
-    if (pos != CStdStr::npos)
+    const size_t posOdma = LowerCase(strID).find(L"::odma\\pcdocs\\");
+    if (posOdma != CStdStr::npos)
     {
-        const CStdStr strCut = strID.substr(0, pos) + strID.substr(pos + 14);
-        if (strCut.find(L"//") != CStdStr::npos)
-            ASSERT_EQ(strCut, strOut);
-        else
-            ASSERT_EQ(strID.substr(0, pos) + L"PowerDocs://" + strID.substr(pos + 14), strOut);
+        const DocIDFields f = FieldsOf(strID.substr(posOdma + 14));
+        ASSERT_EQ(L"PowerDocs://" + f.strLibrary + L"/" + f.strNumber + L"/" + f.strVersion, strOut);
         return;
     }
-    const std::vector<CStdStr> p = Scan(strID.size() > 12 ? CStdStr(strID.substr(12)) : CStdStr(), bDM6);
+    const size_t posScheme = strID.find(L"//");
+    const std::vector<CStdStr> p = posScheme == CStdStr::npos ? std::vector<CStdStr>()
+                                                               : Scan(strID.substr(posScheme + 2), bDM6);
     if (!p.empty() && !p[0].empty() && !p[1].empty() && !p[2].empty())
         ASSERT_EQ(L"PowerDocs://" + p[0] + L"/" + p[1] + L"/" + p[2], strOut);
     else
@@ -248,7 +250,7 @@ TEST(DocIDFuzz, ParsersAndMatcherKeepTheirInvariants)
         const CStdStr strInput = maker.Next(i);
         SCOPED_TRACE(::testing::Message() << "input " << i << " of length " << strInput.size());
         const bool bDM6 = i % 2 == 1;
-        ASSERT_NO_FATAL_FAILURE(CheckSplit(strInput, nSplit));
+        ASSERT_NO_FATAL_FAILURE(CheckParse(strInput, nSplit));
         ASSERT_NO_FATAL_FAILURE(CheckTranslate(strInput, nTranslated));
         ASSERT_NO_FATAL_FAILURE(CheckStrip(strInput, bDM6 ? dm6 : dm5, bDM6));
         ASSERT_NO_FATAL_FAILURE(CheckResolver(strInput, bDM6 ? dm6 : dm5, bDM6, nResolved));

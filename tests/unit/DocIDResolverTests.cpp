@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "RegistrySandbox.h"
-#include "dms/DocID.h"
+#include "local/DocID.h"
 #include "local/DocIDResolver.h"
 #include "local/TempFiles.h"
 
@@ -157,20 +157,20 @@ TEST(DocIDResolver, InstalledClientChoosesTheFormAndLocalPath)
     EXPECT_EQ(L"PowerDocs://LIB/12/3", DocIDResolver(strName, L"C:\\Shadow").AsDocID());
 }
 
-TEST(StripID, OdmaPrefixesAreCutAndCachePathsResolved)
+TEST(StripID, OdmaIDsAreWrittenAsIDsAndCachePathsResolved)
 {
     const struct
     {
         const wchar_t* pszInput;
         const wchar_t* pszExpected;
     } kCases[] = {
-        {L"::ODMA\\PCDOCS\\LIB\\123\\1", L"PowerDocs://LIB\\123\\1"},
-        {L"x::odma\\pcdocs\\LIB\\5\\1", L"xPowerDocs://LIB\\5\\1"},
-        {L"a::odma\\pcdocs\\b::ODMA\\PCDOCS\\c", L"a::odma\\pcdocs\\bPowerDocs://c"},  // upper case first
-        {L"PowerDocs://::ODMA\\PCDOCS\\LIB\\123\\1", L"PowerDocs://LIB\\123\\1"},
+        {L"::ODMA\\PCDOCS\\LIB\\123\\1", L"PowerDocs://LIB/123/1"},
+        {L"x::odma\\pcdocs\\LIB\\5\\1", L"PowerDocs://LIB/5/1"},     // text before the prefix is dropped
+        {L"::Odma\\PcDocs\\LIB\\1\\2", L"PowerDocs://LIB/1/2"},     // any letter case
+        {L"PowerDocs://::ODMA\\PCDOCS\\LIB\\123\\1", L"PowerDocs://LIB/123/1"},
         {L"PowerDocs://C:\\Shadow\\LIB-#1234-v2-Budget.doc", L"PowerDocs://LIB/1234/2"},
-        {L"123456789012LIB-#1-v2-x", L"PowerDocs://LIB/1/2"},  // any twelve characters are dropped
-        {L"::Odma\\PcDocs\\LIB\\1\\2", L"::Odma\\PcDocs\\LIB\\1\\2"},  // mixed case: not cut, not a cache path
+        {L"PowerDoc://C:\\LIB-#1-v2-x", L"PowerDocs://LIB/1/2"},     // any scheme
+        {L"C:\\Shadow\\LIB-#1-v2-x", L"C:\\Shadow\\LIB-#1-v2-x"},  // a path without a scheme is no ID
         {L"PowerDocs://LIB/1/2", L"PowerDocs://LIB/1/2"},
         {L"PowerDocs://LIB-#1-v-x.doc", L"PowerDocs://LIB-#1-v-x.doc"},
         {L"abc", L"abc"},
@@ -181,12 +181,4 @@ TEST(StripID, OdmaPrefixesAreCutAndCachePathsResolved)
     EXPECT_EQ(L"PowerDocs://LIB/1234/2", StripID(L"PowerDOCS://\\\\srv\\DMNFSL1\\LIB\\1234\\2\\b.doc", kDM6));
     EXPECT_EQ(CStdStr(10000, L'/'), StripID(CStdStr(10000, L'/'), kDM6));
 
-    // What the ODMA case leaves, with or without a scheme before it, splits like any document ID.
-    for (const wchar_t* pszOdma : {L"PowerDocs://::ODMA\\PCDOCS\\LIB\\123\\1", L"::ODMA\\PCDOCS\\LIB\\123\\1"})
-    {
-        CStdStr strLibrary, strVersion;
-        long lNumber = 0;
-        EXPECT_TRUE(SplitDocID(StripID(pszOdma, kDM5), strLibrary, lNumber, strVersion)) << pszOdma;
-        EXPECT_TRUE(strLibrary == L"LIB" && lNumber == 123 && strVersion == L"1") << pszOdma;
-    }
 }

@@ -4,7 +4,7 @@
 #include <climits>
 
 #include "RegistrySandbox.h"
-#include "dms/DocID.h"
+#include "local/DocID.h"
 #include "dms/PowerDocsDocInfo.h"
 
 using namespace registry_sandbox;
@@ -14,7 +14,15 @@ namespace {
 struct Split
 {
     // Starts from filled outputs, so that a field the split forgets to reset shows.
-    explicit Split(const CStdStr& strID) { bOK = SplitDocID(strID, strLibrary, lNumber, strVersion); }
+    explicit Split(const CStdStr& strID)
+    {
+        DocIDFields fields;
+        fields.strLibrary = fields.strNumber = fields.strVersion = L"stale";
+        bOK = ParseDocID(strID, fields) == DocIDForm::Scheme;
+        strLibrary = fields.strLibrary;
+        lNumber = fields.Number();
+        strVersion = fields.strVersion;
+    }
     bool bOK = false;
     CStdStr strLibrary = L"stale";
     long lNumber = 99;
@@ -25,7 +33,7 @@ const wchar_t kAttacheKey[] = L"SOFTWARE\\Hummingbird\\PowerDocs\\Core\\Plugins\
 
 }  // namespace
 
-TEST(SplitDocID, FieldsAreFoundBySeparatorsAlone)
+TEST(ParseDocID, FieldsAreFoundBySeparatorsAlone)
 {
     const struct
     {
@@ -66,6 +74,10 @@ TEST(SplitDocID, FieldsAreFoundBySeparatorsAlone)
         Split s(pszID);
         EXPECT_FALSE(s.bOK || !s.strLibrary.empty() || s.lNumber || !s.strVersion.empty()) << pszID;
     }
+
+    DocIDFields odma;
+    EXPECT_EQ(DocIDForm::Odma, ParseDocID(L"x::Odma\\PcDocs\\LIB\\5\\1", odma));
+    EXPECT_TRUE(odma.strLibrary == L"LIB" && odma.Number() == 5 && odma.strVersion == L"1");
 
     const CStdStr strLong(10000, L'L');
     Split huge(L"PowerDocs://" + strLong + L"/77/" + strLong);
@@ -118,7 +130,7 @@ TEST(TranslateOdmaID, OfflineLibraryCopiesMapBackToTheOnlineDocument)
     const CStdStr strKey = CStdStr(kAttacheKey) + L"\\legal\\anna_b\\9";
     ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, strKey, L"DocNumber", 0xFFFFFFFE));
     CStdStr strLibrary = L"legal_anna_b", strNumber = L"9";
-    EnsureOnlineDocIdAndLibrary(strLibrary, strNumber, L"2");
+    EnsureOnlineDocIdAndLibrary(strLibrary, strNumber);
     EXPECT_EQ(L"legal", strLibrary);
     EXPECT_EQ(L"-2", strNumber);
 
@@ -128,7 +140,7 @@ TEST(TranslateOdmaID, OfflineLibraryCopiesMapBackToTheOnlineDocument)
     {
         CStdStr strOddNumber = strOddLibrary == L"_" ? CStdStr(10000, L'9') : CStdStr(L"9");
         const CStdStr strLibraryBefore = strOddLibrary, strNumberBefore = strOddNumber;
-        EnsureOnlineDocIdAndLibrary(strOddLibrary, strOddNumber, L"2");
+        EnsureOnlineDocIdAndLibrary(strOddLibrary, strOddNumber);
         EXPECT_EQ(strLibraryBefore, strOddLibrary);
         EXPECT_EQ(strNumberBefore, strOddNumber);
     }
@@ -136,9 +148,8 @@ TEST(TranslateOdmaID, OfflineLibraryCopiesMapBackToTheOnlineDocument)
 
 TEST(DocIDProducers, EachProducerKeepsItsSchemeSpelling)
 {
-    EXPECT_EQ(L"PowerDocs://LIB/123/2", FormatProfileDocID(L"LIB", 123, L"2"));
-    EXPECT_EQ(L"PowerDocs://LIB/2147483647/1", FormatImportedDocID(L"LIB", 2147483647));
-    EXPECT_EQ(L"PowerDocs://LIB/-1/3", FormatSelectedDocID(L"LIB", -1, L"3"));
+    EXPECT_EQ(L"PowerDocs://LIB/123/2", FormatDocID(DOCID_SCHEME, L"LIB", 123, L"2"));
+    EXPECT_EQ(L"PowerDocs://LIB/-1/3", FormatDocID(DOCID_SCHEME, L"LIB", -1, L"3"));
     EXPECT_EQ(L"PowerDOCS://LIB/123/2", CPowerDocsDocInfo(123, L"LIB", L"2").AsDocID());
     EXPECT_EQ(L"PowerDOCS:///0/", CPowerDocsDocInfo().AsDocID());
     // An attachment takes the version's place; with no "/" only the label remains.

@@ -13,7 +13,7 @@
 #include "RegistrySandbox.h"
 #include "TestSupport.h"
 #include "dms/DmsCall.h"
-#include "dms/DocID.h"
+#include "local/DocID.h"
 #include "local/DocIDResolver.h"
 #include "local/General.h"
 #include "local/OfflineDocIDResolver.h"

@@ -59,11 +59,13 @@ TEST_F(OfflineDocIDResolverTest, OnlineIDsBecomeTheUsersOfflineCopy)
     Record(L"LEGAL\\clerk7\\906", 0xFFFFFFFE);
     EXPECT_EQ(L"powerdocs://LEGAL_clerk7/905/2", m_resolver.ResolveToOfflineDocID(L"PowerDocs://LEGAL/4711/2"));
     EXPECT_EQ(L"powerdocs://legal_clerk7/903/PDF", m_resolver.ResolveToOfflineDocID(L"PowerDOCS://legal/4700/PDF"));
+    // An ID without a version names the current version: so does its offline form.
+    EXPECT_EQ(L"powerdocs://LEGAL_clerk7/905/", m_resolver.ResolveToOfflineDocID(L"PowerDocs://LEGAL/4711"));
     // Numbers compare as signed decimal text.
     EXPECT_EQ(L"powerdocs://LEGAL_clerk7/906/1", m_resolver.ResolveToOfflineDocID(L"PowerDocs://LEGAL/-2/1"));
 
     for (const wchar_t* pszID : {L"PowerDocs://LEGAL/4712/2", L"PowerDocs://LEGAL/04711/2", L"PowerDocs://OTHER/4711/2",
-                                 L"PowerDocs://LEGAL/4294967294/1", L"PowerDocs://LEGAL/4711", L"LEGAL/4711/2",
+                                 L"PowerDocs://LEGAL/4294967294/1", L"LEGAL/4711/2",
                                  L"PowerDocs:///4711/2", L"", L"//"})
     {
         EXPECT_EQ(pszID, m_resolver.ResolveToOfflineDocID(pszID)) << pszID;

@@ -16,12 +16,24 @@
 #include "dms/AppWrapper.h"
 #include "dms/DmsConstants.h"
 #include "dms/DmsValues.h"
-#include "dms/DocID.h"
+#include "local/DocID.h"
 #include "local/TempFiles.h"
 #include "operations/PDDocProviderHelper.h"
 #include "save/SaveAsDlg.h"
 
 namespace {
+
+// A document ID's library, number and label.
+bool SplitID(const CStdStr& strID, CStdStr& strLibrary, LONG& lNumber, CStdStr& strLabel)
+{
+    DocIDFields fields;
+    if (ParseDocID(strID, fields) != DocIDForm::Scheme)
+        return false;
+    strLibrary = fields.strLibrary;
+    lNumber = fields.Number();
+    strLabel = fields.strVersion;
+    return true;
+}
 
 const wchar_t kFormats[] = L"Word Document (*.docx)|*.docx|Rich Text (*.rtf)|*.rtf|Plain Text (*.txt)|*.txt";
 
@@ -288,7 +300,7 @@ protected:
     {
         CStdStr strLib, strLabel;
         LONG lDoc = 0;
-        if (!SplitDocID(strID, strLib, lDoc, strLabel))
+        if (!SplitID(strID, strLib, lDoc, strLabel))
             return "<bad id>";
         auto path = CPDDocProviderHelper().IsDM6Installed() ? StandIn_CacheFilePath : StandIn_ServerFilePath;
         wchar_t sz[MAX_PATH] = {};
@@ -318,7 +330,7 @@ TEST_F(SaveAsTest, NewVersionAndSubversionCarryTheCommentAndAreCheckedOut)
             CVDocNonCom doc;
             ASSERT_EQ(S_OK, Run(kSaveAsVersion, nChoice, doc)) << where;
             const std::wstring strNew = Id(nChoice == SAVE_CHOICE_NEW_VERSION ? L"2" : L"1A");
-            EXPECT_EQ(ToLowerClassic(strNew), ToLowerClassic(doc.GetDocID())) << where;
+            EXPECT_EQ(LowerCase(strNew), LowerCase(doc.GetDocID())) << where;
             EXPECT_EQ(RECORD_CHECKED_OUT, doc.GetFlags()) << where;
             std::wstring strComment, strAuthor;
             ASSERT_TRUE(ReadVersion(strNew, &strComment, &strAuthor)) << where;
@@ -378,7 +390,7 @@ TEST_F(SaveAsTest, AttachmentsAreLabelledMadeOnceAndNeverOverwrittenHere)
         const int nTempFiles = TempFolderFiles();
         ASSERT_EQ(S_OK, Run(kSaveAsAttachment, SAVE_CHOICE_ATTACHMENT, doc)) << where;
         EXPECT_EQ(nTempFiles, TempFolderFiles()) << where << ": placeholder left behind";
-        EXPECT_EQ(ToLowerClassic(Id(L"dcx")), ToLowerClassic(doc.GetDocID())) << where;
+        EXPECT_EQ(LowerCase(Id(L"dcx")), LowerCase(doc.GetDocID())) << where;
         EXPECT_EQ(RECORD_CHECKED_OUT, doc.GetFlags()) << where;
         EXPECT_TRUE(Held()) << where;
         std::wstring strComment;
@@ -390,7 +402,7 @@ TEST_F(SaveAsTest, AttachmentsAreLabelledMadeOnceAndNeverOverwrittenHere)
         ASSERT_EQ(S_OK, StandIn_SetLock(L"LIB", m_lDoc, nullptr));
         StandIn_ClearFaults();
         ASSERT_EQ(S_OK, Run(kSaveAsAttachment, SAVE_CHOICE_ATTACHMENT, doc)) << where;
-        EXPECT_EQ(ToLowerClassic(Id(L"dcx")), ToLowerClassic(doc.GetDocID())) << where;
+        EXPECT_EQ(LowerCase(Id(L"dcx")), LowerCase(doc.GetDocID())) << where;
         EXPECT_EQ(0, StandIn_CallCount(L"IProfile::NewAttachment") + StandIn_CallCount(L"IVersion::UploadFile"))
             << where;
         EXPECT_TRUE(Held()) << where;
@@ -412,10 +424,10 @@ TEST_F(SaveAsTest, AttachmentsAreLabelledMadeOnceAndNeverOverwrittenHere)
     Seed();
     CVDocNonCom doc;
     ASSERT_EQ(S_OK, Run(kSaveAsAttachment, SAVE_CHOICE_ATTACHMENT, doc, L"pdf"));
-    EXPECT_EQ(ToLowerClassic(Id(L"pdf")), ToLowerClassic(doc.GetDocID()));
+    EXPECT_EQ(LowerCase(Id(L"pdf")), LowerCase(doc.GetDocID()));
     option.SetDword(1);
     ASSERT_EQ(S_OK, Run(kSaveAsAttachment, SAVE_CHOICE_ATTACHMENT, doc));
-    EXPECT_EQ(ToLowerClassic(Id(L"docx")), ToLowerClassic(doc.GetDocID()));
+    EXPECT_EQ(LowerCase(Id(L"docx")), LowerCase(doc.GetDocID()));
 }
 
 TEST_F(SaveAsTest, NewDocumentsAreMadeFiledCommentedAndCheckedOut)
@@ -431,7 +443,7 @@ TEST_F(SaveAsTest, NewDocumentsAreMadeFiledCommentedAndCheckedOut)
         ASSERT_EQ(S_OK, Run(kSaveAsNewDocument, SAVE_CHOICE_NEW_DOCUMENT, doc)) << where;
         LONG lNew = 0;
         CStdStr strLibrary, strLabel;
-        ASSERT_TRUE(SplitDocID(doc.GetDocID(), strLibrary, lNew, strLabel)) << where;
+        ASSERT_TRUE(SplitID(doc.GetDocID(), strLibrary, lNew, strLabel)) << where;
         EXPECT_NE(m_lDoc, lNew) << where;
         EXPECT_EQ(RECORD_CHECKED_OUT, doc.GetFlags()) << where;
         EXPECT_EQ(LOCK_STATE_CURRENT_USER, LockState(lNew)) << where;
@@ -496,7 +508,7 @@ TEST_F(SaveAsTest, TheSaveDecisionOffersWhatTheMaskAllowsAndAnswersForEveryOutco
     road = Save(FetchAndEdit(kEdit), 0, SAVE_OPTION_NEW_VERSION | SAVE_OPTION_SILENT);
     EXPECT_EQ(0, road.nShown);
     EXPECT_EQ(S_OK, road.hrDecide);
-    EXPECT_EQ(ToLowerClassic(Id(L"2")), ToLowerClassic(road.doc.GetDocID()));
+    EXPECT_EQ(LowerCase(Id(L"2")), LowerCase(road.doc.GetDocID()));
 
     // Cancel leaves the record and what the last save decided; a dialog that failed, or a choice
     // nobody offers, is unexpected; none of them makes anything.
@@ -589,7 +601,7 @@ TEST_F(SaveAsTest, TheHostsRoadStoresItsEditForEveryChoiceAndKeepsTheVersionItCa
             EXPECT_TRUE(ReadFileBytes(back.GetLocalFile()) == *pContent) << where;
             LONG lDoc = 0;
             CStdStr strLib, strLabel;
-            ASSERT_TRUE(SplitDocID(road.doc.GetDocID(), strLib, lDoc, strLabel));
+            ASSERT_TRUE(SplitID(road.doc.GetDocID(), strLib, lDoc, strLabel));
             EXPECT_EQ(RECORD_CHECKED_OUT, road.doc.GetFlags()) << where;
             EXPECT_EQ(LOCK_STATE_CURRENT_USER, LockState(lDoc)) << where;
             CVDocNonCom closing = road.doc;
