@@ -23,10 +23,9 @@ protected:
         Reseed();
         ASSERT_EQ(S_OK, m_pProvider.CreateInstance(L"CmQuendrel.DocProvider", nullptr, CLSCTX_INPROC_SERVER));
         // The first DMS call logs the client on; the session lives as long as the module.
-        BSTR bstrUser = nullptr;
-        ASSERT_EQ(S_OK, m_pProvider->GetCurrentDmsUser(_bstr_t(L""), &bstrUser));
-        EXPECT_STREQ(L"alice", bstrUser);
-        SysFreeString(bstrUser);
+        _bstr_t user;
+        ASSERT_EQ(S_OK, m_pProvider->GetCurrentDmsUser(_bstr_t(L""), user.GetAddress()));
+        EXPECT_STREQ(L"alice", static_cast<const wchar_t*>(user));
         m_lSessionObjects = SettledLiveObjects();
         ASSERT_EQ(S_OK, m_pProvider.CreateInstance(L"CmQuendrel.DocProvider", nullptr, CLSCTX_INPROC_SERVER));
     }
@@ -88,11 +87,10 @@ protected:
     long LockState(LONG lNumber, std::wstring* pOwner = nullptr)
     {
         long lState = -1;
-        BSTR bstrOwner = nullptr;
-        EXPECT_EQ(S_OK, m_pProvider->GetDocumentLockStatus(Id(lNumber, L"1"), &lState, &bstrOwner));
+        _bstr_t owner;
+        EXPECT_EQ(S_OK, m_pProvider->GetDocumentLockStatus(Id(lNumber, L"1"), &lState, owner.GetAddress()));
         if (pOwner)
-            *pOwner = bstrOwner ? bstrOwner : L"";
-        SysFreeString(bstrOwner);
+            *pOwner = owner.length() ? static_cast<const wchar_t*>(owner) : L"";
         return lState;
     }
 

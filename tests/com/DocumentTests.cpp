@@ -30,12 +30,10 @@ std::wstring LastErrorDescription()
     IErrorInfo* pInfo = nullptr;
     if (GetErrorInfo(0, &pInfo) != S_OK || !pInfo)
         return L"";
-    BSTR bstr = nullptr;
-    pInfo->GetDescription(&bstr);
-    std::wstring text = bstr ? bstr : L"";
-    SysFreeString(bstr);
+    _bstr_t description;
+    pInfo->GetDescription(description.GetAddress());
     pInfo->Release();
-    return text;
+    return description.length() ? static_cast<const wchar_t*>(description) : L"";
 }
 
 TEST_F(DocumentTest, HandsOutAByteIdenticalPrivateCopyForEverySize)
@@ -222,20 +220,16 @@ TEST_F(DocumentTest, OfflineFailureIsReportedAsOfflineSuccess)
 
 TEST_F(DocumentTest, DescribesDocumentsInTheCacheFileNameForm)
 {
-    BSTR bstr = nullptr;
-    ASSERT_EQ(S_OK, m_pProvider->GetDocIDDescription(Id(m_lDoc, L"2"), &bstr));
+    _bstr_t bstr;
+    ASSERT_EQ(S_OK, m_pProvider->GetDocIDDescription(Id(m_lDoc, L"2"), bstr.GetAddress()));
     EXPECT_EQ(L"LIB-#" + std::to_wstring(m_lDoc) + L"-v2-Q3_sales_plan", std::wstring(bstr));
-    SysFreeString(bstr);
-    bstr = nullptr;
-    EXPECT_EQ(E_DOCUMENT_NOT_FOUND, m_pProvider->GetDocIDDescription(_bstr_t(L"PowerDocs://LIB/999999/1"), &bstr));
-    SysFreeString(bstr);
+    EXPECT_EQ(E_DOCUMENT_NOT_FOUND,
+              m_pProvider->GetDocIDDescription(_bstr_t(L"PowerDocs://LIB/999999/1"), bstr.GetAddress()));
 
     // A name that cannot be read is no name: no description, and a fetched record stays nameless.
     ASSERT_EQ(S_OK, StandIn_InjectFault(L"IColumn::Value", E_FAIL, 0, 1, FALSE));
-    bstr = nullptr;
-    EXPECT_EQ(E_FAIL, m_pProvider->GetDocIDDescription(Id(m_lDoc, L"2"), &bstr));
-    EXPECT_STREQ(L"", bstr);
-    SysFreeString(bstr);
+    EXPECT_EQ(E_FAIL, m_pProvider->GetDocIDDescription(Id(m_lDoc, L"2"), bstr.GetAddress()));
+    EXPECT_STREQ(L"", static_cast<const wchar_t*>(bstr));
     StandIn_ClearFaults();
     HostDocument host;
     ASSERT_EQ(S_OK, StandIn_InjectFault(L"IColumn::Value", E_FAIL, 0, 1, FALSE));
@@ -306,14 +300,11 @@ TEST_F(DocumentTest, ResolvesCachedFilesAndOdmaIDsToDocumentIDs)
         DeleteFileW(host.LocalFile().c_str());
     }
 
-    BSTR bstr = nullptr;
-    EXPECT_EQ(S_OK, m_pProvider->TranslateOdmaID(_bstr_t(L"::ODMA\\PCDOCS\\LIB\\12\\1"), &bstr));
-    EXPECT_STREQ(L"powerdocs://lib/12/1", bstr);
-    SysFreeString(bstr);
-    bstr = nullptr;
+    _bstr_t bstr;
+    EXPECT_EQ(S_OK, m_pProvider->TranslateOdmaID(_bstr_t(L"::ODMA\\PCDOCS\\LIB\\12\\1"), bstr.GetAddress()));
+    EXPECT_STREQ(L"powerdocs://lib/12/1", static_cast<const wchar_t*>(bstr));
     StandIn_SetConnectionState(1);
-    EXPECT_EQ(S_DMS_OFFLINE, m_pProvider->TranslateOdmaID(_bstr_t(L"no odma prefix"), &bstr));
-    SysFreeString(bstr);
+    EXPECT_EQ(S_DMS_OFFLINE, m_pProvider->TranslateOdmaID(_bstr_t(L"no odma prefix"), bstr.GetAddress()));
 }
 
 // Malformed, huge and missing arguments get a code, never a crash or an exception.
@@ -331,16 +322,11 @@ TEST_F(DocumentTest, BadInputGetsACodeNeverACrash)
         const HRESULT hr = m_pProvider->GetDocument(_bstr_t(id.c_str()), 0, &host.doc);
         EXPECT_TRUE(FAILED(hr)) << id.size();
         long lState = 0;
-        BSTR bstrOwner = nullptr;
-        EXPECT_TRUE(FAILED(m_pProvider->GetDocumentLockStatus(_bstr_t(id.c_str()), &lState, &bstrOwner)));
-        SysFreeString(bstrOwner);
+        _bstr_t bstrOut;
+        EXPECT_TRUE(FAILED(m_pProvider->GetDocumentLockStatus(_bstr_t(id.c_str()), &lState, bstrOut.GetAddress())));
         EXPECT_TRUE(FAILED(m_pProvider->LockDocument(_bstr_t(id.c_str()), 1)));
-        BSTR bstrOut = nullptr;
-        m_pProvider->TranslateOdmaID(_bstr_t(id.c_str()), &bstrOut);
-        SysFreeString(bstrOut);
-        bstrOut = nullptr;
-        EXPECT_TRUE(FAILED(m_pProvider->GetDocIDDescription(_bstr_t(id.c_str()), &bstrOut)));
-        SysFreeString(bstrOut);
+        m_pProvider->TranslateOdmaID(_bstr_t(id.c_str()), bstrOut.GetAddress());
+        EXPECT_TRUE(FAILED(m_pProvider->GetDocIDDescription(_bstr_t(id.c_str()), bstrOut.GetAddress())));
     }
 
     HostDocument host;

@@ -44,9 +44,8 @@ protected:
     // The documents of "LIB" with this name: number and lock owner ("" when not locked).
     static std::vector<std::pair<LONG, std::wstring>> DocumentsNamed(const std::wstring& name)
     {
-        BSTR bstr = StandIn_ListCatalog();
-        const std::wstring listing = bstr ? bstr : L"";
-        SysFreeString(bstr);
+        const _bstr_t catalog(StandIn_ListCatalog(), false);
+        const std::wstring listing = catalog.length() ? static_cast<const wchar_t*>(catalog) : L"";
         std::vector<std::pair<LONG, std::wstring>> found;
         const std::wregex line(L"\\n  (\\d+)  \"([^\"]*)\"  [^\\n]*?(?:  locked by (\\S+))?(?=\\n)");
         for (std::wsregex_iterator it(listing.begin(), listing.end(), line), end; it != end; ++it)
@@ -63,12 +62,11 @@ protected:
                                          reinterpret_cast<void**>(&pApp)));
         ILibraryPtr pLibrary;
         IProfilePtr pProfile;
-        BSTR bstr = nullptr;
+        _bstr_t bstr;
         if (FAILED(pApp->get_CurrentLibrary(&pLibrary)) || FAILED(pLibrary->GetProfile(_variant_t(lNumber), &pProfile)) ||
-            FAILED(pProfile->get_FormName(&bstr)))
+            FAILED(pProfile->get_FormName(bstr.GetAddress())))
             return L"(none)";
-        const std::wstring form = bstr;
-        SysFreeString(bstr);
+        const std::wstring form = bstr.length() ? static_cast<const wchar_t*>(bstr) : L"";
         return form;
     }
 

@@ -36,22 +36,26 @@ protected:
     }
 
     // VersionDocument as a host calls it: the in/out ID goes in as a BSTR of the host's.
-    HRESULT VersionDocument(const std::wstring& id, const wchar_t* pszComment, std::wstring* pNewID = nullptr)
+    HRESULT VersionDocument(const std::wstring& id, const wchar_t* pszComment, std::wstring* pNewID = nullptr,
+                            ICVDocumentProvider7* pProvider = nullptr)
     {
-        BSTR bstrID = SysAllocString(id.c_str());
-        HRESULT hr = m_pProvider->VersionDocument(&bstrID, _bstr_t(pszComment));
+        _bstr_t bstrID(id.c_str());
+        HRESULT hr = (pProvider ? pProvider : m_pProvider.GetInterfacePtr())
+                         ->VersionDocument(&bstrID.GetBSTR(), _bstr_t(pszComment));
         if (pNewID)
-            *pNewID = bstrID ? bstrID : L"(null)";
-        SysFreeString(bstrID);
+            *pNewID = static_cast<const wchar_t*>(bstrID) ? static_cast<const wchar_t*>(bstrID) : L"(null)";
         return hr;
     }
 
-    HRESULT LatestVersion(const std::wstring& id, std::wstring* pOut)
+    // GetLatestVersion replaces its in/out ID without freeing it: the host frees both.
+    HRESULT LatestVersion(const std::wstring& id, std::wstring* pOut, ICVDocumentProvider7* pProvider = nullptr)
     {
-        BSTR bstrID = SysAllocString(id.c_str());
-        HRESULT hr = m_pProvider->GetLatestVersion(&bstrID);
+        const _bstr_t in(id.c_str());
+        BSTR bstrID = in.copy(false);
+        HRESULT hr = (pProvider ? pProvider : m_pProvider.GetInterfacePtr())->GetLatestVersion(&bstrID);
         *pOut = bstrID ? bstrID : L"(null)";
-        SysFreeString(bstrID);
+        if (bstrID != static_cast<const wchar_t*>(in))
+            SysFreeString(bstrID);
         return hr;
     }
 
@@ -269,15 +273,7 @@ TEST_F(VersionTest, ListingAndLatestSurviveAFailureAtEveryDmsCall)
                            });
     RunWithFaultAtEachCall(reseed,
                            [&](ICVDocumentProvider7* p) {
-                               // The method replaces the ID without freeing it: the host frees both.
-                               BSTR bstrIn = SysAllocString(Id(m_lDoc, L"1").c_str());
-                               BSTR bstrID = bstrIn;
-                               const HRESULT hr = p->GetLatestVersion(&bstrID);
-                               m_strListed = bstrID ? bstrID : L"";
-                               if (bstrID != bstrIn)
-                                   SysFreeString(bstrIn);
-                               SysFreeString(bstrID);
-                               return hr;
+                               return LatestVersion(Id(m_lDoc, L"1"), &m_strListed, p);
                            },
                            [&](const FaultRun& run) {
                                EXPECT_TRUE(FAILED(run.hr) || m_strListed == Id(m_lDoc, L"2", L"PowerDOCS")) << run.Where();
@@ -291,11 +287,7 @@ TEST_F(VersionTest, NewVersionSurvivesAFailureAtEveryDmsCall)
     auto reseed = [&](ICVDocumentProvider7*) { Reseed(); };
     RunWithFaultAtEachCall(reseed,
                            [&](ICVDocumentProvider7* p) {
-                               BSTR bstrID = SysAllocString(Id(m_lDoc, L"2").c_str());
-                               const HRESULT hr = p->VersionDocument(&bstrID, _bstr_t(L""));
-                               m_strListed = bstrID ? bstrID : L"";
-                               SysFreeString(bstrID);
-                               return hr;
+                               return VersionDocument(Id(m_lDoc, L"2"), L"", &m_strListed, p);
                            },
                            [&](const FaultRun& run) {
                                SCOPED_TRACE(run.Where());

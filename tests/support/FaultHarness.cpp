@@ -166,9 +166,8 @@ std::map<std::wstring, LONG> CallsSoFar()
 
 CatalogCounts CountCatalog()
 {
-    BSTR bstr = StandIn_ListCatalog();
-    std::wistringstream lines(bstr ? bstr : L"");
-    SysFreeString(bstr);
+    const _bstr_t catalog(StandIn_ListCatalog(), false);
+    std::wistringstream lines(catalog.length() ? static_cast<const wchar_t*>(catalog) : L"");
     CatalogCounts counts;
     // Profiles are listed indented by two, their versions by six, attachments marked.
     for (std::wstring line; std::getline(lines, line);)
@@ -319,11 +318,10 @@ std::string StoredContent(LONG lDoc, const wchar_t* pszLabel, const wchar_t* psz
 ::testing::AssertionResult NothingHeld(LONG lDoc, bool bHeldBefore, long lRecordFlags)
 {
     long lState = -1;
-    BSTR bstrOwner = nullptr;
     {
         ICVDocumentProvider7Ptr pProvider = NewProvider();
-        const HRESULT hr = pProvider->GetDocumentLockStatus(_bstr_t(Id(lDoc, L"1").c_str()), &lState, &bstrOwner);
-        SysFreeString(bstrOwner);
+        _bstr_t owner;
+        const HRESULT hr = pProvider->GetDocumentLockStatus(_bstr_t(Id(lDoc, L"1").c_str()), &lState, owner.GetAddress());
         if (hr != S_OK)
             return ::testing::AssertionFailure() << "GetDocumentLockStatus answers " << Hex(hr);
     }
