@@ -54,7 +54,8 @@ HRESULT CPDDocProviderHelper::GetSaveInfo(long lParentWnd, CStdStr strFormats, l
         if (!dlg.IsSilent())
         {
             const HWND hParent = reinterpret_cast<HWND>(static_cast<LONG_PTR>(lParentWnd));
-            nResult = m_pSaveAsDlgWindow ? dlg.DoModal(hParent, *m_pSaveAsDlgWindow) : SAVEAS_DLG_FAILED;
+            dlg.PrepareToShow(hParent);
+            nResult = m_pSaveAsDlgWindow ? m_pSaveAsDlgWindow->ShowModal(dlg, hParent) : SAVEAS_DLG_FAILED;
             if (nResult == IDCANCEL)
                 return S_FALSE;
         }

@@ -188,11 +188,10 @@ CStdStr CSaveAsDlg::GetSaveExtension(const CStdStr& strFormatList, long* pFormat
     return strIndexExtension;
 }
 
-INT_PTR CSaveAsDlg::DoModal(HWND hParent, ISaveAsDlgWindow& window)
+void CSaveAsDlg::PrepareToShow(HWND hParent)
 {
     m_hHostWnd = hParent;
     m_pLib = nullptr;
-    return window.ShowModal(*this, hParent);
 }
 
 ILibraryPtr CSaveAsDlg::GetSelectedLibrary()

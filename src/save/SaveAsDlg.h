@@ -55,9 +55,9 @@ public:
     // the index chosen in the Save As Type control.
     CStdStr GetSaveExtension(const CStdStr& strFormatList, long* pFormatIndex, const CStdStr& strDocExtension) const;
 
-    // Shows the dialog through window, owned by hParent (which also owns any later question).
-    // A library found for an earlier answer is forgotten: this showing names its own.
-    INT_PTR DoModal(HWND hParent, ISaveAsDlgWindow& window);
+    // Called before the window shows the dialog, owned by hParent (which also owns any later
+    // question). A library found for an earlier answer is forgotten: this showing names its own.
+    void PrepareToShow(HWND hParent);
 
     // What the window shows: the found version's number (0 without one), label and comment
     // (its description), the format list and the index preselected in it, and the help.

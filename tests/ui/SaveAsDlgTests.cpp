@@ -74,7 +74,8 @@ INT_PTR RunDialog(CSaveAsDlg& dlg, HWND hHost, const std::function<void(HWND)>& 
 {
     CSaveAsDlgWindow window;
     INT_PTR nResult = 0;
-    DriveDialog([&] { nResult = dlg.DoModal(hHost, pWindow ? *pWindow : window); }, operate, pbForced);
+    dlg.PrepareToShow(hHost);
+    DriveDialog([&] { nResult = (pWindow ? *pWindow : window).ShowModal(dlg, hHost); }, operate, pbForced);
     return nResult;
 }
 

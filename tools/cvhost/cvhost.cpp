@@ -613,7 +613,8 @@ int SaveDialog(const Args& args)
     {
         CSaveAsDlgWindow window;
         const CDialogAnswerer answerer(okAfter);
-        result = dlg.DoModal(nullptr, window);
+        dlg.PrepareToShow(nullptr);
+        result = window.ShowModal(dlg, nullptr);
     }
     wprintf(L"dialog -> %ls\n", result == IDOK ? L"OK" : result == IDCANCEL ? L"Cancel" : L"failed");
     if (result != IDOK)
