@@ -1,30 +1,21 @@
 #include "ComTestSupport.h"
 
-#include <gtest/gtest.h>
+#include <random>
 
 #include "DmsStandInControl.h"
 
+using testing_support::ProgramFolder;
+using testing_support::RunProgram;
+
 std::wstring ProviderModulePath()
 {
-    return testing_support::ProgramFolder() + L"\\CmQuendrel.dll";
+    return ProgramFolder() + L"\\CmQuendrel.dll";
 }
 
 HRESULT CallDllCanUnloadNow()
 {
-    HMODULE hModule = GetModuleHandleW(L"CmQuendrel.dll");
-    if (!hModule)
-        return E_UNEXPECTED;
-    auto pfn = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-        reinterpret_cast<void*>(GetProcAddress(hModule, "DllCanUnloadNow")));
+    const auto pfn = ModuleExport<HRESULT STDAPICALLTYPE()>("DllCanUnloadNow");
     return pfn ? pfn() : E_UNEXPECTED;
-}
-
-ScopedDmsClient::ScopedDmsClient(bool bInstalled) : m_installPath(HKEY_LOCAL_MACHINE, kDmsClientKey, L"InstallPath")
-{
-    if (bInstalled)
-        m_installPath.SetString(L"C:\\Program Files\\DMS");
-    else
-        m_installPath.Delete();
 }
 
 void FreeHostDocument(CVDOCUMENT& doc)
@@ -35,16 +26,28 @@ void FreeHostDocument(CVDOCUMENT& doc)
     doc = CVDOCUMENT{};
 }
 
-void HostDocument::Clear()
+HRESULT FetchContent(ICVDocumentProvider7* pProvider, const _bstr_t& id, long lFlags, std::string* pContent)
 {
-    FreeHostDocument(doc);
+    HostDocument host;
+    const HRESULT hr = pProvider->GetDocument(id, lFlags, &host.doc);
+    *pContent = testing_support::ReadFileBytes(host.LocalFile());
+    DeleteFileW(host.LocalFile().c_str());
+    return hr;
+}
+
+std::string RandomBytes(size_t cb, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::string bytes(cb, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(random());
+    return bytes;
 }
 
 std::wstring ProviderTempFolder()
 {
-    wchar_t sz[MAX_PATH] = {};
+    wchar_t sz[MAX_PATH] = {}, szPid[32];
     GetTempPathW(MAX_PATH, sz);
-    wchar_t szPid[32];
     swprintf(szPid, 32, L"cmtemp%x\\", GetCurrentProcessId());
     return std::wstring(sz) + L"Corvane\\" + szPid;
 }
@@ -66,20 +69,15 @@ DmsStandInScope::~DmsStandInScope()
 
 ::testing::AssertionResult DmsStandInScope::Reseed()
 {
-    struct Step
-    {
-        const char* name;
-        HRESULT hr;
-    };
-    const Step steps[] = {
+    const std::pair<const char*, HRESULT> steps[] = {
         {"reset", StandIn_Reset()},           {"library", StandIn_AddLibrary(L"LIB")},
         {"alice", StandIn_AddUser(L"alice")}, {"bob", StandIn_AddUser(L"bob")},
         {"process user", StandIn_SetProcessUser(L"alice")},
     };
     StandIn_ClearFaults();
-    for (const Step& step : steps)
-        if (step.hr != S_OK)
-            return ::testing::AssertionFailure() << "DMS stand-in " << step.name << ": 0x" << std::hex << step.hr;
+    for (const auto& step : steps)
+        if (step.second != S_OK)
+            return ::testing::AssertionFailure() << "DMS stand-in " << step.first << ": 0x" << std::hex << step.second;
     return ::testing::AssertionSuccess();
 }
 
@@ -93,24 +91,20 @@ LONG DmsStandInScope::AddDocument(const wchar_t* pszName, const std::string& con
 
 _bstr_t DmsStandInScope::Id(LONG lNumber, const wchar_t* pszLabel)
 {
-    return _bstr_t((L"PowerDocs://LIB/" + std::to_wstring(lNumber) + L"/" + pszLabel).c_str());
+    return _bstr_t(testing_support::DocId(lNumber, pszLabel).c_str());
 }
 
 void RegisterProviderForTests()
 {
-    const std::wstring module = ProviderModulePath();
-    ASSERT_EQ(0, testing_support::RunProgram(L"regsvr32.exe /s \"" + module + L"\""));
-    const std::wstring manager = testing_support::ProgramFolder() + L"\\CmManager.dll";
-    ASSERT_EQ(0, testing_support::RunProgram(L"regsvr32.exe /s \"" + manager + L"\""));
-    ITypeLib* pTypeLib = nullptr;
-    const std::wstring tlb = testing_support::ProgramFolder() + L"\\QuendrelLib.tlb";
-    ASSERT_EQ(S_OK, LoadTypeLibEx(tlb.c_str(), REGKIND_REGISTER, &pTypeLib));
-    pTypeLib->Release();
+    ASSERT_EQ(0, RunProgram(L"regsvr32.exe /s \"" + ProviderModulePath() + L"\""));
+    ASSERT_EQ(0, RunProgram(L"regsvr32.exe /s \"" + ProgramFolder() + L"\\CmManager.dll\""));
+    _com_ptr_t<_com_IIID<ITypeLib, &IID_ITypeLib>> pTypeLib;
+    ASSERT_EQ(S_OK, LoadTypeLibEx((ProgramFolder() + L"\\QuendrelLib.tlb").c_str(), REGKIND_REGISTER, &pTypeLib));
 }
 
 namespace {
 
-// Registers the provider with regsvr32 and its type library once for the whole program.
+// Puts the thread in an apartment and registers the provider once for the whole program.
 class ComEnvironment : public ::testing::Environment
 {
 public:

@@ -1,12 +1,8 @@
-// History events through the provider: the five event types as the DMS records them, refused
-// types, unknown documents, a DMS that refuses the entry and a fault at every DMS call; with the
-// profile display that is not offered and the custom commands other than the dialog's.
-#include <gtest/gtest.h>
+// History events through the provider: the five types as the DMS records them, refusals, a fault
+// at every DMS call; and the profile display and custom commands that show nothing.
 
 #include <algorithm>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "DocumentFixture.h"
 
@@ -24,9 +20,7 @@ protected:
     // The document's history, one line per event: description, text, numbers and user.
     std::vector<std::wstring> History()
     {
-        BSTR bstr = StandIn_ListHistory(L"LIB", m_lDoc);
-        std::wistringstream lines(bstr ? bstr : L"");
-        SysFreeString(bstr);
+        std::wistringstream lines(testing_support::TakeText(StandIn_ListHistory(L"LIB", m_lDoc)));
         std::vector<std::wstring> entries;
         for (std::wstring line; std::getline(lines, line);)
             entries.push_back(line);
@@ -60,34 +54,23 @@ TEST_F(HistoryTest, RecordsEachEventTypeAsTheDmsExpectsIt)
     EXPECT_EQ(expected.size(), History().size());
 
     EXPECT_EQ(E_NOTIMPL, m_pProvider->DisplayProfile(Id(m_lDoc, L"1"), 0));
+    // Custom commands other than 0 show nothing: a modal window would block this thread.
+    for (long lCommand : {1L, 2L, -1L})
+        EXPECT_EQ(S_OK, ICVCustomCommand2Ptr(m_pProvider)->InvokeCustomCommand(lCommand, 0)) << lCommand;
 }
 
-// Whichever DMS call fails, the host hears a failure code, or the entry was recorded whole;
-// none leaves a half entry or a DMS object.
+// Whichever DMS call fails: a failure code, or the entry recorded whole.
 TEST_F(HistoryTest, DmsFailuresLeaveNoEntryAndNoObject)
 {
     fault_harness::RunWithFaultAtEachCall(
         [&](ICVDocumentProvider7*) { Reseed(); },
-        [&](ICVDocumentProvider7* p) {
-            return p->AddHistoryEvent(Id(m_lDoc, L"2"), 3, 1, 2, _bstr_t(L"app"), _bstr_t(L"unused"));
-        },
+        [&](ICVDocumentProvider7* p) { return p->AddHistoryEvent(Id(m_lDoc, L"2"), 3, 1, 2, _bstr_t(L"app"), _bstr_t(L"unused")); },
         [&](const fault_harness::FaultRun& run) {
             const std::vector<std::wstring> entries = History();
-            EXPECT_EQ(SUCCEEDED(run.hr) ? 1u : 0u, entries.size()) << run.Where();
-            if (!entries.empty())
-            {
-                EXPECT_EQ(L"Print  document\tapp\t1\t2\talice", entries[0]) << run.Where();
-            }
+            EXPECT_EQ(SUCCEEDED(run.hr) ? 1u : 0u, entries.size());
+            for (const std::wstring& entry : entries)
+                EXPECT_EQ(L"Print  document\tapp\t1\t2\talice", entry);
         });
-}
-
-TEST_F(HistoryTest, CustomCommandsOtherThanZeroShowNothing)
-{
-    ICVCustomCommand2Ptr pCommand(m_pProvider);
-    ASSERT_TRUE(pCommand);
-    // A modal window would block this thread: returning at all means none was shown.
-    for (long lCommand : {1L, 2L, -1L})
-        EXPECT_EQ(S_OK, pCommand->InvokeCustomCommand(lCommand, 0)) << lCommand;
 }
 
 }  // namespace

@@ -1,78 +1,53 @@
-// Choosing documents and versions through the provider with the DMS stand-in's scripted forms:
-// the selection form, the version chooser, the fall-backs of SelectDocumentEx, offline IDs, and
-// a failure injected at every DMS call.
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <string>
-#include <vector>
+// Choosing documents and versions with the stand-in's scripted forms: the selection form, the
+// version chooser, SelectDocumentEx's fall-backs, offline IDs, and a fault at every DMS call.
 
 #include "DocumentFixture.h"
 
 namespace {
 
-std::wstring FormRecord()
-{
-    BSTR bstr = StandIn_FormRecord();
-    std::wstring s = bstr ? bstr : L"";
-    SysFreeString(bstr);
-    return s;
-}
+using testing_support::TakeText;
 
-// The document fixture with two documents more: one with a single version, one with three.
+// The document fixture (m_lDoc has versions 1 and 2) with a document of a single version more.
 class SelectionTest : public DocumentTest
 {
 protected:
     void SetUp() override
     {
         DocumentTest::SetUp();
-        m_lSingle = AddDocument(L"LIB");
-        m_lThree = AddDocument(L"LIB");
-        ASSERT_EQ(S_OK, StandIn_AddVersion(L"LIB", m_lThree, L"2", "2", 1, L""));
-        ASSERT_EQ(S_OK, StandIn_AddVersion(L"LIB", m_lThree, L"3", "3", 1, L""));
+        m_lSingle = AddDocument(L"Minutes", "1");
         StandIn_ClearFaults();
     }
-
     void TearDown() override
     {
         StandIn_ScriptForms(nullptr);
         DocumentTest::TearDown();
     }
 
-    static LONG AddDocument(const wchar_t* pszLibrary)
-    {
-        LONG lNumber = 0;
-        EXPECT_EQ(S_OK, StandIn_AddDocument(pszLibrary, L"Minutes", L"MS WORD", "1", 1, &lNumber));
-        return lNumber;
-    }
-
     static std::wstring Id(LONG lNumber, const wchar_t* pszLabel, const wchar_t* pszLibrary = L"LIB")
     {
-        return L"PowerDocs://" + std::wstring(pszLibrary) + L"/" + std::to_wstring(lNumber) + L"/" + pszLabel;
+        return testing_support::DocId(lNumber, pszLabel, pszLibrary);
     }
-
     static void Script(const std::wstring& lines) { ASSERT_EQ(S_OK, StandIn_ScriptForms(lines.c_str())); }
+    static std::wstring FormRecord() { return TakeText(StandIn_FormRecord()); }
 
-    HRESULT Select(long lParent, std::wstring* pOut)
+    // SelectDocument and SelectDocumentEx as a host calls them: *pOut receives the chosen ID.
+    HRESULT Select(long lParent, std::wstring* pOut, ICVDocumentProvider7* pProvider = nullptr)
     {
-        BSTR bstr = nullptr;
-        HRESULT hr = m_pProvider->SelectDocument(lParent, _bstr_t(L""), &bstr);
-        *pOut = bstr ? bstr : L"(null)";
-        SysFreeString(bstr);
+        return Chosen(Provider(pProvider)->SelectDocument(lParent, _bstr_t(L""), &m_bstrOut), pOut);
+    }
+    HRESULT SelectEx(long lParent, const std::wstring& id, std::wstring* pOut, ICVDocumentProvider7* pProvider = nullptr)
+    {
+        return Chosen(Provider(pProvider)->SelectDocumentEx(lParent, _bstr_t(L""), _bstr_t(id.c_str()), &m_bstrOut), pOut);
+    }
+    HRESULT Chosen(HRESULT hr, std::wstring* pOut)
+    {
+        *pOut = m_bstrOut ? TakeText(m_bstrOut) : L"(null)";
+        m_bstrOut = nullptr;
         return hr;
     }
 
-    HRESULT SelectEx(long lParent, const std::wstring& id, std::wstring* pOut)
-    {
-        BSTR bstr = nullptr;
-        HRESULT hr = m_pProvider->SelectDocumentEx(lParent, _bstr_t(L""), _bstr_t(id.c_str()), &bstr);
-        *pOut = bstr ? bstr : L"(null)";
-        SysFreeString(bstr);
-        return hr;
-    }
-
+    BSTR m_bstrOut = nullptr;
     LONG m_lSingle = 0;
-    LONG m_lThree = 0;
 };
 
 TEST_F(SelectionTest, SelectionFormChoosesADocumentAndItsVersion)
@@ -86,20 +61,20 @@ TEST_F(SelectionTest, SelectionFormChoosesADocumentAndItsVersion)
     EXPECT_EQ(L"select 4660\n", FormRecord());
     EXPECT_EQ(0, StandIn_LastParentWindow());
 
-    // Three versions: the chooser, under its title, picks one.
+    // Two versions: the chooser, under its title, picks one that is not the latest.
     StandIn_ClearFaults();
-    Script(L"select " + Id(m_lThree, L"") + L"\nversion 2");
+    Script(L"select " + Id(m_lDoc, L"") + L"\nversion 1");
     EXPECT_EQ(S_OK, Select(7, &out));
-    EXPECT_EQ(Id(m_lThree, L"2"), out);
+    EXPECT_EQ(Id(m_lDoc, L"1"), out);
     EXPECT_EQ(L"select 7\nchoose-version Choose version\n", FormRecord());
 
-    // Cancelled form: S_FALSE and an empty ID. A chooser that gives no version: S_FALSE, no ID.
-    Script(L"cancel");
-    EXPECT_EQ(S_FALSE, Select(7, &out));
-    EXPECT_EQ(L"", out);
-    Script(L"select " + Id(m_lThree, L"") + L"\ncancel");
-    EXPECT_EQ(S_FALSE, Select(7, &out));
-    EXPECT_EQ(L"", out);
+    // Cancelled form, or a chooser that gives no version: S_FALSE and an empty ID.
+    for (const std::wstring& script : {std::wstring(L"cancel"), L"select " + Id(m_lDoc, L"") + L"\ncancel"})
+    {
+        Script(script);
+        EXPECT_EQ(S_FALSE, Select(7, &out));
+        EXPECT_EQ(L"", out);
+    }
     EXPECT_EQ(0, StandIn_LastParentWindow());
 
     // Any other status of the form is the answer, sign-extended.
@@ -114,28 +89,22 @@ TEST_F(SelectionTest, SelectionFormChoosesADocumentAndItsVersion)
 TEST_F(SelectionTest, SelectDocumentExChoosesAmongTheGivenDocumentsVersions)
 {
     std::wstring out;
-    Script(L"version 3");
-    EXPECT_EQ(S_OK, SelectEx(9, Id(m_lThree, L"1"), &out));
-    EXPECT_EQ(Id(m_lThree, L"3"), out);
+    Script(L"version 1");
+    EXPECT_EQ(S_OK, SelectEx(9, Id(m_lDoc, L"2"), &out));
+    EXPECT_EQ(Id(m_lDoc, L"1"), out);
     EXPECT_EQ(L"choose-version Choose version\n", FormRecord()) << "no selection form";
     EXPECT_EQ(9, StandIn_LastParentWindow()) << "the parent window is not reset here";
 
     // Nothing to choose among: an unknown ID, a single version, a chooser that gives none.
-    struct Case
-    {
-        std::wstring id;
-        std::wstring script;
-    };
-    const Case fallbacks[] = {{L"PowerDocs://LIB/999999/1", L""},
-                              {Id(m_lSingle, L"1"), L""},
-                              {Id(m_lThree, L"1"), L"cancel\n"}};
-    for (const Case& c : fallbacks)
+    const std::pair<std::wstring, std::wstring> fallbacks[] = {
+        {L"PowerDocs://LIB/999999/1", L""}, {Id(m_lSingle, L"1"), L""}, {Id(m_lDoc, L"1"), L"cancel\n"}};
+    for (const auto& c : fallbacks)
     {
         StandIn_ClearFaults();
-        Script(c.script + L"select " + Id(m_lSingle, L""));
-        EXPECT_EQ(S_OK, SelectEx(9, c.id, &out)) << c.id;
-        EXPECT_EQ(Id(m_lSingle, L"1"), out) << c.id;
-        EXPECT_NE(std::wstring::npos, FormRecord().find(L"select 9\n")) << c.id;
+        Script(c.second + L"select " + Id(m_lSingle, L""));
+        EXPECT_EQ(S_OK, SelectEx(9, c.first, &out)) << c.first;
+        EXPECT_EQ(Id(m_lSingle, L"1"), out) << c.first;
+        EXPECT_NE(std::wstring::npos, FormRecord().find(L"select 9\n")) << c.first;
         EXPECT_EQ(0, StandIn_LastParentWindow()) << "the selection form resets it";
     }
 }
@@ -143,7 +112,8 @@ TEST_F(SelectionTest, SelectDocumentExChoosesAmongTheGivenDocumentsVersions)
 TEST_F(SelectionTest, OfflineIDsAreTranslatedBySelectDocumentOnly)
 {
     ASSERT_EQ(S_OK, StandIn_AddLibrary(L"LIB_alice"));
-    const LONG lOffline = AddDocument(L"LIB_alice");
+    LONG lOffline = 0;
+    ASSERT_EQ(S_OK, StandIn_AddDocument(L"LIB_alice", L"Minutes", L"MS WORD", "1", 1, &lOffline));
     ASSERT_EQ(S_OK, StandIn_AddVersion(L"LIB_alice", lOffline, L"2", "2", 1, L""));
     testing_support::ScopedRegValue record(
         HKEY_CURRENT_USER,
@@ -163,37 +133,15 @@ TEST_F(SelectionTest, OfflineIDsAreTranslatedBySelectDocumentOnly)
 // A failure at any DMS call: a code, never S_OK with a wrong ID, and no DMS object left alive.
 TEST_F(SelectionTest, SurvivesAFailureAtEveryDmsCall)
 {
-    struct Operation
-    {
-        std::wstring script;
-        std::function<HRESULT(ICVDocumentProvider7*, BSTR*)> select;
-        std::wstring expected;
-    };
-    const Operation operations[] = {
-        {L"select " + Id(m_lThree, L"") + L"\nversion 2",
-         [](ICVDocumentProvider7* p, BSTR* pbstr) { return p->SelectDocument(3, _bstr_t(L""), pbstr); },
-         Id(m_lThree, L"2")},
-        {L"version 3",
-         [&](ICVDocumentProvider7* p, BSTR* pbstr) {
-             return p->SelectDocumentEx(3, _bstr_t(L""), _bstr_t(Id(m_lThree, L"1").c_str()), pbstr);
-         },
-         Id(m_lThree, L"3")},
-    };
-    for (const Operation& operation : operations)
+    for (const bool bEx : {false, true})
     {
         std::wstring chosen;
-        fault_harness::RunWithFaultAtEachCall([&](ICVDocumentProvider7*) { Script(operation.script); },
-                                              [&](ICVDocumentProvider7* p) {
-                                                  BSTR bstr = nullptr;
-                                                  const HRESULT hr = operation.select(p, &bstr);
-                                                  chosen = bstr ? bstr : L"";
-                                                  SysFreeString(bstr);
-                                                  return hr;
-                                              },
-                                              [&](const fault_harness::FaultRun& run) {
-                                                  EXPECT_TRUE(run.hr != S_OK || chosen == operation.expected)
-                                                      << run.Where() << ": " << std::string(chosen.begin(), chosen.end());
-                                              });
+        fault_harness::RunWithFaultAtEachCall(
+            [&](ICVDocumentProvider7*) { Script(bEx ? L"version 1" : L"select " + Id(m_lDoc, L"") + L"\nversion 1"); },
+            [&](ICVDocumentProvider7* p) { return bEx ? SelectEx(3, Id(m_lDoc, L"2"), &chosen, p) : Select(3, &chosen, p); },
+            [&](const fault_harness::FaultRun& run) {
+                EXPECT_TRUE(run.hr != S_OK || chosen == Id(m_lDoc, L"1")) << chosen;
+            });
     }
 }
 

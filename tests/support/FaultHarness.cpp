@@ -1,16 +1,14 @@
 #include "FaultHarness.h"
 
 #include <comdef.h>
+#include <shlobj.h>
 
 #include <map>
-#include <memory>
 #include <sstream>
 #include <vector>
 
+#include "../com/ComTestSupport.h"
 #include "DmsStandInControl.h"
-#include "TestSupport.h"
-
-_COM_SMARTPTR_TYPEDEF(ICVDocumentProvider7, __uuidof(ICVDocumentProvider7));
 
 namespace fault_harness {
 
@@ -40,97 +38,25 @@ ICVDocumentProvider7Ptr NewProvider()
 // Stand-in objects alive once the module has let its parked DMS application go.
 LONG SettledLiveObjects()
 {
-    if (HMODULE hModule = GetModuleHandleW(L"CmQuendrel.dll"))
-        if (auto pfn = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-                reinterpret_cast<void*>(GetProcAddress(hModule, "DllCanUnloadNow"))))
-            pfn();
+    CallDllCanUnloadNow();
     return StandIn_LiveObjects();
-}
-
-// Lets go of the error information the last failing call left on this thread.
-void DropThreadErrorInfo()
-{
-    IErrorInfo* pInfo = nullptr;
-    if (GetErrorInfo(0, &pInfo) == S_OK && pInfo)
-        pInfo->Release();
 }
 
 const wchar_t kUser[] = L"alice";
 const wchar_t kOtherUser[] = L"bob";
 
-std::wstring Id(LONG lDoc, const wchar_t* pszLabel)
+// Opens a file without sharing (making its folder when missing): a copy onto it fails while open.
+HANDLE HoldOpen(const std::wstring& strPath)
 {
-    return L"PowerDocs://LIB/" + std::to_wstring(lDoc) + L"/" + pszLabel;
+    SHCreateDirectoryExW(nullptr, strPath.substr(0, strPath.find_last_of(L"\\/")).c_str(), nullptr);
+    return CreateFileW(strPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
 }
 
-// A file held open without sharing by another process (holdfile.exe beside the tests) for
-// the lifetime of the object; a file it had to make is deleted afterwards.
-class HeldFile
-{
-public:
-    explicit HeldFile(const std::wstring& strPath) : m_strPath(strPath)
-    {
-        m_bExisted = GetFileAttributesW(strPath.c_str()) != INVALID_FILE_ATTRIBUTES;
-        for (int i = 0; i < 400 && !m_bHeld; ++i)
-        {
-            // The probe below can itself make the holder's open fail: a holder that gave up is
-            // started again.
-            if (!m_pi.hProcess || WaitForSingleObject(m_pi.hProcess, 0) == WAIT_OBJECT_0)
-            {
-                Release();
-                if (!Start(strPath))
-                    return;
-                Sleep(50);
-            }
-            HANDLE h = CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, 0, nullptr);
-            if (h != INVALID_HANDLE_VALUE)
-                CloseHandle(h);
-            m_bHeld = h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION;
-            if (!m_bHeld)
-                Sleep(50);
-        }
-    }
-    ~HeldFile()
-    {
-        Release();
-        if (!m_bExisted)
-            DeleteFileW(m_strPath.c_str());
-    }
-    HeldFile(const HeldFile&) = delete;
-    HeldFile& operator=(const HeldFile&) = delete;
-    bool Held() const { return m_bHeld; }
-
-private:
-    bool Start(const std::wstring& strPath)
-    {
-        std::wstring strCommand = L"\"" + testing_support::ProgramFolder() + L"\\holdfile.exe\" \"" + strPath + L"\"";
-        STARTUPINFOW si = {};
-        si.cb = sizeof(si);
-        return CreateProcessW(nullptr, &strCommand[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi) != 0;
-    }
-    void Release()
-    {
-        if (!m_pi.hProcess)
-            return;
-        TerminateProcess(m_pi.hProcess, 0);
-        WaitForSingleObject(m_pi.hProcess, 10000);
-        CloseHandle(m_pi.hThread);
-        CloseHandle(m_pi.hProcess);
-        m_pi = PROCESS_INFORMATION{};
-    }
-
-    std::wstring m_strPath;
-    bool m_bExisted = false;
-    bool m_bHeld = false;
-    PROCESS_INFORMATION m_pi = {};
-};
-
-// The stand-in's forms for Raised, ErrorNumber and Silent.
+// The stand-in's forms for Raised, ErrorNumber and Silent, and the letters it lists them by.
 const LONG kStandInForms[] = {STANDIN_FAULT_RAISED, STANDIN_FAULT_ERROR_NUMBER, STANDIN_FAULT_SILENT};
+const wchar_t kFormLetters[] = L"RES";
 
-// The injection points of the calls counted since `before` was taken: the first three calls of a
-// method in each form it can fail in, later ones raised.
+// The injection points of the calls counted since `before`: each form for the first three calls.
 std::vector<FaultRun> PointsSince(const std::map<std::wstring, LONG>& before)
 {
     std::vector<FaultRun> points;
@@ -138,18 +64,9 @@ std::vector<FaultRun> PointsSince(const std::map<std::wstring, LONG>& before)
     {
         auto it = before.find(call.strMethod);
         const LONG lCall = call.lCall - (it == before.end() ? 0 : it->second);
-        if (lCall < 1)
-            continue;
-        const std::pair<wchar_t, FaultForm> forms[] = {
-            {L'R', FaultForm::Raised}, {L'E', FaultForm::ErrorNumber}, {L'S', FaultForm::Silent}};
-        for (const auto& form : forms)
-            if (call.strForms.find(form.first) != std::wstring::npos && (lCall <= 3 || form.second == FaultForm::Raised))
-            {
-                points.emplace_back();
-                points.back().strMethod = call.strMethod;
-                points.back().lCall = lCall;
-                points.back().form = form.second;
-            }
+        for (int nForm = 0; nForm < 3 && lCall >= 1; ++nForm)
+            if (call.strForms.find(kFormLetters[nForm]) != std::wstring::npos && (lCall <= 3 || nForm == 0))
+                points.push_back({call.strMethod, lCall, static_cast<FaultForm>(nForm), S_OK, {}});
     }
     return points;
 }
@@ -162,7 +79,14 @@ std::map<std::wstring, LONG> CallsSoFar()
     return calls;
 }
 
-}  // namespace
+// Whether the client stand-in is installed as a DM 6 client.
+bool IsDM6()
+{
+    wchar_t sz[32] = {};
+    DWORD cb = sizeof(sz);
+    return RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Hummingbird\\PowerDOCS", L"CurrentVersion", RRF_RT_REG_SZ,
+                        nullptr, sz, &cb) == ERROR_SUCCESS && sz[0] == L'6';
+}
 
 CatalogCounts CountCatalog()
 {
@@ -180,13 +104,16 @@ CatalogCounts CountCatalog()
     return counts;
 }
 
-std::string FaultRun::Where() const
+// "IVersion::Fetch #2 (error number)", for failure messages.
+std::string Where(const FaultRun& run)
 {
     static const char* const kForms[] = {"raised", "error number", "status 0 without error number", "local copy"};
-    if (form == FaultForm::LocalCopy)
+    if (run.form == FaultForm::LocalCopy)
         return "the local copy's target held open";
-    return Narrow(strMethod) + " #" + std::to_string(lCall) + " (" + kForms[static_cast<int>(form)] + ")";
+    return Narrow(run.strMethod) + " #" + std::to_string(run.lCall) + " (" + kForms[static_cast<int>(run.form)] + ")";
 }
+
+}  // namespace
 
 int RunWithFaultAtEachCall(const Step& setup, const Operation& operation, const Check& check,
                            const std::function<std::wstring()>& localCopyTarget)
@@ -209,39 +136,39 @@ int RunWithFaultAtEachCall(const Step& setup, const Operation& operation, const 
     const std::wstring strTarget = localCopyTarget ? localCopyTarget() : std::wstring();
     const LONG lBaseObjects = SettledLiveObjects();
     if (!strTarget.empty())
-    {
-        points.emplace_back();
-        points.back().form = FaultForm::LocalCopy;
-    }
+        points.push_back({L"", 0, FaultForm::LocalCopy, S_OK, {}});
 
     for (FaultRun& run : points)
     {
+        SCOPED_TRACE(Where(run));
         StandIn_ClearFaults();
         ICVDocumentProvider7Ptr pProvider = NewProvider();
         setup(pProvider);
         run.before = CountCatalog();
+        const bool bHeld = run.form == FaultForm::LocalCopy;
+        const bool bExisted = GetFileAttributesW(strTarget.c_str()) != INVALID_FILE_ATTRIBUTES;
+        const HANDLE hHeld = bHeld ? HoldOpen(strTarget) : INVALID_HANDLE_VALUE;
+        EXPECT_TRUE(bHeld ? hHeld != INVALID_HANDLE_VALUE
+                          : StandIn_InjectFaultForm(run.strMethod.c_str(), kStandInForms[static_cast<int>(run.form)],
+                                                    run.lCall, FALSE) == S_OK)
+            << "could not hold " << Narrow(strTarget) << " or inject the fault";
         long lOutstanding = 0;
         {
-            std::unique_ptr<HeldFile> pHeld;
-            if (run.form == FaultForm::LocalCopy)
-            {
-                pHeld.reset(new HeldFile(strTarget));
-                EXPECT_TRUE(pHeld->Held()) << "could not hold " << Narrow(strTarget);
-            }
-            else
-                EXPECT_EQ(S_OK, StandIn_InjectFaultForm(run.strMethod.c_str(), kStandInForms[static_cast<int>(run.form)],
-                                                        run.lCall, FALSE));
             testing_support::AllocationSpy spy;
             run.hr = operation(pProvider);
             // A fault the run did not reach must not strike the checks.
-            if (run.form != FaultForm::LocalCopy)
+            if (!bHeld)
                 StandIn_InjectFaultForm(run.strMethod.c_str(), STANDIN_FAULT_NONE, 0, FALSE);
-            DropThreadErrorInfo();
+            SetErrorInfo(0, nullptr);  // the error information the last failing call left
             pProvider = nullptr;
-            EXPECT_GE(lBaseObjects, SettledLiveObjects()) << "a DMS object outlived the run: " << run.Where();
+            EXPECT_GE(lBaseObjects, SettledLiveObjects()) << "a DMS object outlived the run";
             lOutstanding = spy.Outstanding();
         }
-        EXPECT_EQ(0, lOutstanding) << "strings or blocks left allocated: " << run.Where();
+        if (hHeld != INVALID_HANDLE_VALUE)
+            CloseHandle(hHeld);
+        if (bHeld && !bExisted)
+            DeleteFileW(strTarget.c_str());
+        EXPECT_EQ(0, lOutstanding) << "strings or blocks left allocated";
         EXPECT_TRUE(run.form != FaultForm::LocalCopy || FAILED(run.hr))
             << "success with the copy's target held open: " << Hex(run.hr);
         check(run);
@@ -250,33 +177,14 @@ int RunWithFaultAtEachCall(const Step& setup, const Operation& operation, const 
     return static_cast<int>(points.size());
 }
 
-bool IsDM6()
-{
-    wchar_t sz[32] = {};
-    DWORD cb = sizeof(sz);
-    return RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Hummingbird\\PowerDOCS", L"CurrentVersion", RRF_RT_REG_SZ,
-                        nullptr, sz, &cb) == ERROR_SUCCESS &&
-           sz[0] == L'6';
-}
-
 std::string StoredContent(LONG lDoc, const wchar_t* pszLabel, const wchar_t* pszLibrary)
 {
     wchar_t sz[MAX_PATH] = {};
-    if (IsDM6() && StandIn_CacheFilePath(pszLibrary, lDoc, pszLabel, sz, MAX_PATH) == S_OK &&
-        GetFileAttributesW(sz) != INVALID_FILE_ATTRIBUTES)
-        return ReadFileBytes(sz);
-    if (StandIn_ServerFilePath(pszLibrary, lDoc, pszLabel, sz, MAX_PATH) != S_OK)
+    const bool bCached = IsDM6() && StandIn_CacheFilePath(pszLibrary, lDoc, pszLabel, sz, MAX_PATH) == S_OK &&
+                         GetFileAttributesW(sz) != INVALID_FILE_ATTRIBUTES;
+    if (!bCached && StandIn_ServerFilePath(pszLibrary, lDoc, pszLabel, sz, MAX_PATH) != S_OK)
         return "<none>";
     return ReadFileBytes(sz);
-}
-
-::testing::AssertionResult FileHolds(const std::wstring& strPath, const std::string& expected)
-{
-    const std::string content = ReadFileBytes(strPath);
-    if (content == expected)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << Narrow(strPath) << " holds \"" << content.substr(0, 64) << "\", not \""
-                                         << expected.substr(0, 64) << "\"";
 }
 
 ::testing::AssertionResult StoredIsOldOrNew(LONG lDoc, const wchar_t* pszLabel, const std::string& old,
@@ -295,15 +203,8 @@ std::string StoredContent(LONG lDoc, const wchar_t* pszLabel, const wchar_t* psz
     for (const wchar_t* pszUser : {kUser, kOtherUser})
     {
         StandIn_SetProcessUser(pszUser);
-        ICVDocumentProvider7Ptr pProvider = NewProvider();
-        CVDOCUMENT doc = {};
-        const HRESULT hr = pProvider->GetDocument(_bstr_t(Id(lDoc, pszLabel).c_str()), 0, &doc);
-        const std::wstring strLocal = doc.bstrLocalFile ? doc.bstrLocalFile : L"";
-        for (BSTR b : {doc.bstrDocID, doc.bstrLocalFile, doc.bstrName, doc.bstrExtension, doc.bstrAppID,
-                       doc.bstrTypeID, doc.bstrAuthorID, doc.bstrTypistID})
-            SysFreeString(b);
-        const std::string fetched = ReadFileBytes(strLocal);
-        DeleteFileW(strLocal.c_str());
+        std::string fetched;
+        const HRESULT hr = FetchContent(NewProvider(), DmsStandInScope::Id(lDoc, pszLabel), 0, &fetched);
         StandIn_SetProcessUser(kUser);
         if (hr != S_OK)
             return ::testing::AssertionFailure() << "GetDocument by " << Narrow(pszUser) << " answers " << Hex(hr);
@@ -318,13 +219,10 @@ std::string StoredContent(LONG lDoc, const wchar_t* pszLabel, const wchar_t* psz
 ::testing::AssertionResult NothingHeld(LONG lDoc, bool bHeldBefore, long lRecordFlags)
 {
     long lState = -1;
-    {
-        ICVDocumentProvider7Ptr pProvider = NewProvider();
-        _bstr_t owner;
-        const HRESULT hr = pProvider->GetDocumentLockStatus(_bstr_t(Id(lDoc, L"1").c_str()), &lState, owner.GetAddress());
-        if (hr != S_OK)
-            return ::testing::AssertionFailure() << "GetDocumentLockStatus answers " << Hex(hr);
-    }
+    _bstr_t owner;
+    const HRESULT hr = NewProvider()->GetDocumentLockStatus(DmsStandInScope::Id(lDoc, L"1"), &lState, owner.GetAddress());
+    if (hr != S_OK)
+        return ::testing::AssertionFailure() << "GetDocumentLockStatus answers " << Hex(hr);
     if (bHeldBefore && lState != 1)
         return ::testing::AssertionFailure() << "lock state " << lState << ": the user's check-out went";
     if (bHeldBefore || (lRecordFlags & 1) != 0)
@@ -345,7 +243,7 @@ std::string StoredContent(LONG lDoc, const wchar_t* pszLabel, const wchar_t* psz
     if (SUCCEEDED(run.hr) && run.hr != S_FALSE)
         return ::testing::AssertionFailure() << "success code " << Hex(run.hr) << " for a failure";
     const CatalogCounts now = CountCatalog();
-    if (!(now == run.before))
+    if (now != run.before)
         return ::testing::AssertionFailure() << Hex(run.hr) << " with something half-made: "
                                              << now.nProfiles - run.before.nProfiles << " profiles, "
                                              << now.nVersions - run.before.nVersions << " versions, "

@@ -45,14 +45,12 @@ private:
     static bool Copy(HKEY hFromRoot, const std::wstring& strFrom, HKEY hToRoot, const std::wstring& strTo)
     {
         HKEY hFrom = nullptr, hTo = nullptr;
-        bool bCopied = RegOpenKeyExW(hFromRoot, strFrom.c_str(), 0, KEY_READ, &hFrom) == ERROR_SUCCESS &&
-                       RegCreateKeyExW(hToRoot, strTo.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hTo,
-                                       nullptr) == ERROR_SUCCESS &&
-                       RegCopyTreeW(hFrom, nullptr, hTo) == ERROR_SUCCESS;
-        if (hFrom)
-            RegCloseKey(hFrom);
-        if (hTo)
-            RegCloseKey(hTo);
+        const bool bCopied = RegOpenKeyExW(hFromRoot, strFrom.c_str(), 0, KEY_READ, &hFrom) == ERROR_SUCCESS &&
+                             RegCreateKeyExW(hToRoot, strTo.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hTo,
+                                             nullptr) == ERROR_SUCCESS &&
+                             RegCopyTreeW(hFrom, nullptr, hTo) == ERROR_SUCCESS;
+        RegCloseKey(hFrom);  // a null handle is refused harmlessly
+        RegCloseKey(hTo);
         return bCopied;
     }
 
@@ -65,14 +63,8 @@ private:
 inline bool SetValue(HKEY hRoot, const std::wstring& strKey, const std::wstring& strName, DWORD dwType,
                      const void* pData, DWORD cbData)
 {
-    HKEY hKey = nullptr;
-    if (RegCreateKeyExW(hRoot, strKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    const bool bSet = RegSetValueExW(hKey, strName.empty() ? nullptr : strName.c_str(), 0, dwType,
-                                     static_cast<const BYTE*>(pData), cbData) == ERROR_SUCCESS;
-    RegCloseKey(hKey);
-    return bSet;
+    return RegSetKeyValueW(hRoot, strKey.c_str(), strName.empty() ? nullptr : strName.c_str(), dwType, pData,
+                           cbData) == ERROR_SUCCESS;
 }
 
 inline bool SetString(HKEY hRoot, const std::wstring& strKey, const std::wstring& strName,
@@ -92,8 +84,7 @@ inline bool CreateKey(HKEY hRoot, const std::wstring& strKey)
     HKEY hKey = nullptr;
     const bool bCreated = RegCreateKeyExW(hRoot, strKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey,
                                           nullptr) == ERROR_SUCCESS;
-    if (hKey)
-        RegCloseKey(hKey);
+    RegCloseKey(hKey);
     return bCreated;
 }
 

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <shlobj.h>
+
 #include <vector>
 
 namespace testing_support {
@@ -8,7 +10,7 @@ std::wstring ProgramFolder()
 {
     wchar_t sz[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, sz, MAX_PATH);
-    std::wstring s(sz);
+    const std::wstring s(sz);
     return s.substr(0, s.find_last_of(L"\\/"));
 }
 
@@ -32,41 +34,20 @@ ScopedRegValue::~ScopedRegValue()
         RegSetKeyValueW(m_hRoot, m_strKey.c_str(), m_strName.c_str(), m_dwType, m_data.data(),
                         static_cast<DWORD>(m_data.size()));
     else
-        Delete();
-}
-
-void ScopedRegValue::SetString(const std::wstring& strValue)
-{
-    RegSetKeyValueW(m_hRoot, m_strKey.c_str(), m_strName.c_str(), REG_SZ, strValue.c_str(),
-                    static_cast<DWORD>((strValue.size() + 1) * sizeof(wchar_t)));
-}
-
-void ScopedRegValue::SetDword(DWORD dwValue)
-{
-    RegSetKeyValueW(m_hRoot, m_strKey.c_str(), m_strName.c_str(), REG_DWORD, &dwValue, sizeof(dwValue));
-}
-
-void ScopedRegValue::Delete()
-{
-    RegDeleteKeyValueW(m_hRoot, m_strKey.c_str(), m_strName.c_str());
+        RegDeleteKeyValueW(m_hRoot, m_strKey.c_str(), m_strName.c_str());
 }
 
 // IMallocSpy that keeps a running count of live spied blocks.
 class AllocationSpy::Spy final : public IMallocSpy
 {
 public:
-    virtual ~Spy() = default;
     LONG m_lOutstanding = 0;
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
     {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IMallocSpy))
-        {
-            *ppv = static_cast<IMallocSpy*>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
+        const bool bKnown = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IMallocSpy);
+        *ppv = bKnown ? static_cast<IMallocSpy*>(this) : nullptr;
+        return bKnown ? S_OK : E_NOINTERFACE;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
@@ -87,10 +68,8 @@ public:
     STDMETHODIMP_(void) PostFree(BOOL) override {}
     STDMETHODIMP_(SIZE_T) PreRealloc(void* pRequest, SIZE_T cbRequest, void** ppNewRequest, BOOL fSpyed) override
     {
-        // A realloc of an unspied block makes a spied one; a realloc to zero frees.
-        if (pRequest && !fSpyed && cbRequest)
-            InterlockedIncrement(&m_lOutstanding);
-        if (!pRequest && cbRequest)
+        // A realloc of nothing or of an unspied block makes a spied one; a realloc to zero frees.
+        if (cbRequest && (!pRequest || !fSpyed))
             InterlockedIncrement(&m_lOutstanding);
         if (pRequest && fSpyed && !cbRequest)
             InterlockedDecrement(&m_lOutstanding);
@@ -140,6 +119,77 @@ int RunProgram(const std::wstring& strCommandLine, DWORD dwTimeoutMs)
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return static_cast<int>(dwExit);
+}
+
+std::wstring AppDataFolder()
+{
+    wchar_t sz[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, sz);
+    return sz;
+}
+
+int RunThisProgram(const std::wstring& strArguments)
+{
+    wchar_t szExe[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, szExe, MAX_PATH);
+    return RunProgram(L"\"" + std::wstring(szExe) + L"\" " + strArguments);
+}
+
+std::wstring TakeText(BSTR bstr)
+{
+    std::wstring strText = bstr ? std::wstring(bstr, SysStringLen(bstr)) : std::wstring();
+    SysFreeString(bstr);
+    return strText;
+}
+
+std::wstring DocId(LONG lNumber, const wchar_t* pszLabel, const wchar_t* pszLibrary)
+{
+    return L"PowerDocs://" + std::wstring(pszLibrary) + L"/" + std::to_wstring(lNumber) + L"/" + pszLabel;
+}
+
+std::wstring ReadLogText(const std::wstring& strPath)
+{
+    const std::string bytes = ReadFileBytes(strPath);
+    if (bytes == "<missing>")
+        return std::wstring();
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t)) +
+           (bytes.size() % 2 ? L"<odd byte>" : L"");
+}
+
+std::vector<std::vector<std::wstring>> ReadLogRecords(const std::wstring& strPath, size_t cchSkip)
+{
+    const std::wstring strText = ReadLogText(strPath);
+    std::vector<std::vector<std::wstring>> records(1);
+    std::wstring column;
+    for (size_t i = cchSkip; i < strText.size(); ++i)
+    {
+        if (strText[i] != L'\x00A0')
+        {
+            column += strText[i];
+            continue;
+        }
+        records.back().push_back(column.erase(column.find_last_not_of(L' ') + 1));
+        column.clear();
+        if (records.back().size() == 10 && strText.compare(i + 1, 2, L"\r\n") == 0)
+        {
+            records.emplace_back();
+            i += 2;
+        }
+    }
+    if (!column.empty())
+        records.back().push_back(column);
+    if (records.back().empty())
+        records.pop_back();
+    return records;
+}
+
+ScopedFileLog::ScopedFileLog(const std::wstring& strPath)
+{
+    m_enabled.SetDword(1);
+    m_file.SetDword(1);
+    m_debug.SetDword(0);
+    m_severity.SetDword(2);
+    m_path.SetString(strPath);
 }
 
 std::string ReadFileBytes(const std::wstring& strPath)

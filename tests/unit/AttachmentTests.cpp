@@ -1,106 +1,61 @@
-// Attachment labels and the forced replacement of a version's content, driven on the logic
-// object against the DMS stand-in in this process. Its DMS faults are tested through the DLL, by
-// relating a file onto an existing attachment.
+// Attachment labels and the forced replacement of a version's content, on the logic object
+// against the DMS stand-in in this process.
 #include <gtest/gtest.h>
 
 #include "InProcessDms.h"
 
-#include <string>
-
-#include "DmsStandInControl.h"
-#include "TestSupport.h"
 #include "operations/PDDocProviderHelper.h"
+#include "local/TempFiles.h"
 
 namespace {
 
-using testing_support::ReadFileBytes;
-using testing_support::WriteFileBytes;
-
-const wchar_t kOptionsKey[] = L"SOFTWARE\\Corvane\\Options";
-
 TEST(CreateAttachmentLabelFromExtension, ShortLabelsUnlessExtendedLabelsAreOn)
 {
-    testing_support::ScopedRegValue option(HKEY_CURRENT_USER, kOptionsKey, L"UseExtendedAttachmentLabels");
-    option.Delete();
+    testing_support::ScopedRegValue option(HKEY_CURRENT_USER, L"SOFTWARE\\Corvane\\Options",
+                                           L"UseExtendedAttachmentLabels");
+    const std::pair<const wchar_t*, const wchar_t*> labels[] = {
+        {L"docx", L"dcx"}, {L"xlsx", L"xsx"}, {L"potx", L"ptx"}, {L"pdf", L"pdf"}, {L"", L""}};
+    for (DWORD dwExtended : {0, 1})
     {
-        CPDDocProviderHelper helper;
-        EXPECT_EQ(L"dcx", helper.CreateAttachmentLabelFromExtension(L"docx"));
-        EXPECT_EQ(L"xsx", helper.CreateAttachmentLabelFromExtension(L"xlsx"));
-        EXPECT_EQ(L"ptx", helper.CreateAttachmentLabelFromExtension(L"potx"));
-        EXPECT_EQ(L"pdf", helper.CreateAttachmentLabelFromExtension(L"pdf"));
-        EXPECT_EQ(L"", helper.CreateAttachmentLabelFromExtension(L""));
+        option.SetDword(dwExtended);
+        CPDDocProviderHelper helper;  // reads the option when it is made
+        for (const auto& label : labels)
+            EXPECT_EQ(dwExtended ? label.first : label.second, helper.CreateAttachmentLabelFromExtension(label.first))
+                << dwExtended << " " << label.first;
     }
-    option.SetDword(1);
-    CPDDocProviderHelper extended;
-    EXPECT_EQ(L"docx", extended.CreateAttachmentLabelFromExtension(L"docx"));
-    EXPECT_EQ(L"pdf", extended.CreateAttachmentLabelFromExtension(L"pdf"));
+    option.Delete();
+    EXPECT_EQ(L"dcx", CPDDocProviderHelper().CreateAttachmentLabelFromExtension(L"docx"));
 }
 
-class ForceReplaceTest : public InProcessDmsTest
+TEST_F(InProcessDmsTest, ForceReplaceWritesTheContentAndUploadsOnlyOnDm5)
 {
-protected:
-    void SetUp() override
-    {
-        InProcessDmsTest::SetUp();
-        ASSERT_EQ(S_OK, StandIn_AddUser(L"alice"));
-        ASSERT_EQ(S_OK, StandIn_SetProcessUser(L"alice"));
-        ASSERT_EQ(S_OK, StandIn_AddDocument(L"LIB", L"Terms", L"MS WORD", "old terms", 9, &m_lDoc));
-        wchar_t szTemp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, szTemp);
-        m_strFile = std::wstring(szTemp) + L"QuendrelReplace-" + std::to_wstring(GetCurrentProcessId()) + L".doc";
-        m_doc.SetLocalFile(m_strFile);
-    }
-    void TearDown() override
-    {
-        DeleteFileW(m_strFile.c_str());
-        InProcessDmsTest::TearDown();
-    }
-
-    // Runs the replacement of version 1 on a freshly made logic object, as RelateDocument does.
-    HRESULT Replace()
-    {
-        CPDDocProviderHelper helper;
-        IVersionPtr pVersion = helper.GetVersion(L"PowerDocs://LIB/" + std::to_wstring(m_lDoc) + L"/1");
-        if (!pVersion)
-            return E_UNEXPECTED;
-        pVersion->Fetch(0);  // the version's place in the local store, as after a fetch
-        return helper.ForceReplaceFileInProfileWithNewFile(pVersion, m_doc);
-    }
-
-    std::string Stored(bool bDM6)
-    {
-        wchar_t sz[MAX_PATH] = {};
-        const HRESULT hr = bDM6 ? StandIn_CacheFilePath(L"LIB", m_lDoc, L"1", sz, MAX_PATH)
-                                : StandIn_ServerFilePath(L"LIB", m_lDoc, L"1", sz, MAX_PATH);
-        EXPECT_EQ(S_OK, hr);
-        return ReadFileBytes(sz);
-    }
-
-    LONG m_lDoc = 0;
-    std::wstring m_strFile;
-    CVDocNonCom m_doc;
-};
-
-TEST_F(ForceReplaceTest, ReplacesTheContentAndUploadsOnlyOnDm5)
-{
+    ASSERT_EQ(S_OK, StandIn_AddUser(L"alice"));
+    ASSERT_EQ(S_OK, StandIn_SetProcessUser(L"alice"));
+    LONG lDoc = 0;
+    const std::wstring strId = AddDocument(L"Terms", "old terms", L"1", &lDoc);
+    CVDocNonCom doc;
+    doc.SetLocalFile(GetTempFolder() + L"replace.doc");
     for (const wchar_t* version : {L"5.3", L"6.0"})
     {
         const bool bDM6 = version[0] == L'6';
         ASSERT_EQ(S_OK, StandIn_Install(version));
         const std::string content = bDM6 ? "replaced on DM 6" : "replaced on DM 5";
-        ASSERT_TRUE(WriteFileBytes(m_strFile, content));
+        ASSERT_TRUE(testing_support::WriteFileBytes(doc.GetLocalFile(), content));
         StandIn_ClearFaults();
-        EXPECT_EQ(S_OK, Replace()) << version;
-        EXPECT_EQ(content, Stored(bDM6)) << version;
+        // As RelateDocument does: a fresh logic object, the version's place in the local store
+        // known from a fetch.
+        CPDDocProviderHelper helper;
+        IVersionPtr pVersion = helper.GetVersion(strId);
+        ASSERT_TRUE(pVersion);
+        pVersion->Fetch(0);
+        EXPECT_EQ(S_OK, helper.ForceReplaceFileInProfileWithNewFile(pVersion, doc)) << version;
+        wchar_t szStored[MAX_PATH] = {};
+        ASSERT_EQ(S_OK, bDM6 ? StandIn_CacheFilePath(L"LIB", lDoc, L"1", szStored, MAX_PATH)
+                             : StandIn_ServerFilePath(L"LIB", lDoc, L"1", szStored, MAX_PATH));
+        EXPECT_EQ(content, testing_support::ReadFileBytes(szStored)) << version;
         EXPECT_EQ(bDM6 ? 0 : 1, StandIn_CallCount(L"IVersion::UploadFile")) << version;
     }
-    // A copy that cannot be made uploads nothing and answers the Windows error.
-    ASSERT_EQ(S_OK, StandIn_Install(L"5.3"));
-    DeleteFileW(m_strFile.c_str());
-    StandIn_ClearFaults();
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), Replace());
-    EXPECT_EQ(0, StandIn_CallCount(L"IVersion::UploadFile"));
-    EXPECT_EQ("replaced on DM 5", Stored(false));
+    DeleteFileW(doc.GetLocalFile().c_str());
 }
 
 }  // namespace

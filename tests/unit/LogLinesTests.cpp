@@ -1,60 +1,31 @@
-// The log lines of the document-ID areas, as a second process writes them to a log file: source
-// name, function, severity and text.
+// The log lines of the document-ID areas and the logging entry points, as a second process writes them.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
-#include <string>
+#include <stdexcept>
 #include <vector>
 
 #include "RegistrySandbox.h"
 #include "TestSupport.h"
 #include "dms/DmsCall.h"
 #include "local/DocID.h"
+#include "framework/LogFormat.h"
+#include "framework/Logging.h"
 #include "local/DocIDResolver.h"
 #include "local/General.h"
 #include "local/OfflineDocIDResolver.h"
 #include "local/PowerDocsRegReader.h"
 #include "operations/PDDocProviderHelper.h"
+#include "local/TempFiles.h"
 
 using namespace registry_sandbox;
 
 namespace {
 
 const wchar_t kWriterSwitch[] = L"--quendrel-write-id-log-lines";
-const wchar_t kLogSettings[] = L"SOFTWARE\\Corvane\\Framework\\Settings";
 const wchar_t kAttache[] = L"Software\\Hummingbird\\PowerDOCS\\Core\\Plugins\\Attache";
-
-struct LogRecord
-{
-    std::wstring strSeverity, strFile, strFunction, strMessage;
-};
-
-// The records of the log file: ten columns per line, each padded with spaces and followed by
-// U+00A0; the line ends in CR LF.
-std::vector<LogRecord> ReadRecords(const std::wstring& strPath)
-{
-    std::ifstream file(strPath.c_str(), std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    const std::wstring strText(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
-    std::vector<LogRecord> records;
-    std::vector<std::wstring> columns;
-    for (size_t pos = 0, sep; (sep = strText.find(L'\xA0', pos)) != std::wstring::npos; pos = sep + 1)
-    {
-        if (strText.compare(pos, 2, L"\r\n") == 0)
-            pos += 2;
-        columns.push_back(strText.substr(pos, strText.find_last_not_of(L' ', sep - 1) + 1 - pos));
-        if (columns.size() == 10)
-        {
-            records.push_back({columns[1], columns[6], columns[8], columns[9]});
-            columns.clear();
-        }
-    }
-    return records;
-}
 
 // A failed DMS call, caught at an operation's boundary, is logged with the site of the call.
 constexpr int kFailedDmsCallLine = __LINE__ + 5;
@@ -91,6 +62,14 @@ void WriteLines()
 
     CGeneral::GetSpecialFolderPath(0x7FFF);
     FailADmsCall();
+
+    using namespace Corvane::Logging;
+    const LogSite site{L"LogLinesTests", 1};
+    LogInfo(site, L"LogLines::Ids", CStdStr::Format(L"%lu %lu", GetCurrentProcessId(), GetCurrentThreadId()));
+    LogError(site, L"LogLines::Payloads", CStdStr(L"plain error"));
+    LogError(site, L"LogLines::Payloads", E_OUTOFMEMORY);
+    LogError(site, L"LogLines::Payloads", _com_error(E_OUTOFMEMORY));
+    LogError(site, L"LogLines::Payloads", std::runtime_error("out of luck"));
 }
 
 }  // namespace
@@ -104,34 +83,30 @@ TEST(LogLines, DocumentIDAreasWriteTheirLines)
     // The user "anna" holds an offline copy without its online number.
     ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, std::wstring(kAttache) + L"\\LEGAL\\anna\\905"));
 
-    wchar_t szTemp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, szTemp);
-    const std::wstring strLog = std::wstring(szTemp) + L"QuendrelIdLog-" + std::to_wstring(GetCurrentProcessId()) +
-                                L".clf2";
+    const std::wstring strLog = GetTempFolder() + L"IdLog.clf2";
     DeleteFileW(strLog.c_str());
     {
-        testing_support::ScopedRegValue enabled(HKEY_CURRENT_USER, kLogSettings, L"Logging.Enabled");
-        testing_support::ScopedRegValue file(HKEY_CURRENT_USER, kLogSettings, L"Logging.FileLogEnabled");
-        testing_support::ScopedRegValue debug(HKEY_CURRENT_USER, kLogSettings, L"Logging.DebugLogEnabled");
-        testing_support::ScopedRegValue severity(HKEY_CURRENT_USER, kLogSettings, L"Logging.Severity");
-        testing_support::ScopedRegValue path(HKEY_CURRENT_USER, kLogSettings, L"Logging.Path");
-        enabled.SetDword(1);
-        file.SetDword(1);
-        debug.SetDword(0);
-        severity.SetDword(2);
-        path.SetString(strLog);
-
-        wchar_t szExe[MAX_PATH] = {};
-        GetModuleFileNameW(nullptr, szExe, MAX_PATH);
-        ASSERT_EQ(0, testing_support::RunProgram(L"\"" + std::wstring(szExe) +
-                                                 L"\" --gtest_filter=LogLines.DocumentIDAreasWriteTheirLines " +
-                                                 kWriterSwitch));
+        testing_support::ScopedFileLog log(strLog);
+        ASSERT_EQ(0, testing_support::RunThisProgram(L"--gtest_filter=LogLines.* " + std::wstring(kWriterSwitch)));
     }
-    const std::vector<LogRecord> records = ReadRecords(strLog);
+    // Severity, file, function and message of each record; each names the executable as process and
+    // module (this code is linked into it), and the writer's process and thread.
+    std::vector<std::vector<std::wstring>> records;
+    int nIds = 0;
+    for (auto columns : testing_support::ReadLogRecords(strLog, Corvane::Logging::FormatLogHeader().size()))
+    {
+        ASSERT_EQ(10u, columns.size()) << "unterminated record";
+        EXPECT_EQ(0, lstrcmpiW(L"unit_tests.exe", columns[2].c_str()));
+        EXPECT_EQ(0, lstrcmpiW(L"unit_tests.exe", columns[5].c_str()));
+        if (columns[8] == L"LogLines::Ids" && ++nIds)
+            EXPECT_EQ(columns[3] + L" " + columns[4], columns[9]);
+        records.push_back({columns[1], columns[6], columns[8], columns[9]});
+    }
     DeleteFileW(strLog.c_str());
+    EXPECT_EQ(1, nIds);
 
     const std::wstring strHkcuAttache = L"HKCU\\" + std::wstring(kAttache);
-    const LogRecord kExpected[] = {
+    const std::vector<std::wstring> kExpected[] = {
         {L"ERROR", L"PowerDocsRegReader", L"PowerDocsRegReader::GetExeName", L"Failed to find PowerDocs exceutable."},
         {L"ERROR", L"PDDocProviderHelper", L"CPDDocProviderHelper::TranslateOdmaID",
          L"TranslateOdmaID() = Find(\"::odma\\pcdocs\\\") FAILED"},
@@ -153,28 +128,26 @@ TEST(LogLines, DocumentIDAreasWriteTheirLines)
          L"Could not ResolveToOnlineDocID : PowerDocs://NOLIB_anna/1/2for user : anna"},
         {L"ERROR", L"General", L"CGeneral::GetSpecialFolderPath",
          L"GetMyDocumentsPath failed :SHGetSpecialFolderLocation failed"},
+        {L"ERROR", L"LogLinesTests", L"LogLines::Payloads", L"plain error"},
+        {L"ERROR", L"LogLinesTests", L"LogLines::Payloads", L"0x8007000e"},
+        {L"ERROR", L"LogLinesTests", L"LogLines::Payloads",
+         L"Com Exception:\r\nDetails: 0x8007000e - " + ComErrorMessage(E_OUTOFMEMORY)},
+        {L"ERROR", L"LogLinesTests", L"LogLines::Payloads", L"std::exception:\r\nDetails: out of luck"},
     };
     // In order, possibly with other lines between them.
     size_t nNext = 0;
-    for (const LogRecord& expected : kExpected)
+    for (const auto& expected : kExpected)
     {
-        bool bFound = false;
-        for (; nNext < records.size() && !bFound; ++nNext)
-        {
-            const LogRecord& r = records[nNext];
-            bFound = r.strSeverity == expected.strSeverity && r.strFile == expected.strFile &&
-                     r.strFunction == expected.strFunction && r.strMessage == expected.strMessage;
-        }
-        EXPECT_TRUE(bFound) << "missing: " << std::string(expected.strMessage.begin(), expected.strMessage.end());
+        while (nNext < records.size() && records[nNext] != expected)
+            ++nNext;
+        EXPECT_LT(nNext++, records.size()) << "missing: " << std::string(expected[3].begin(), expected[3].end());
     }
     const std::wstring strSite = L"(DMS call at LogLinesTests.cpp:" + std::to_wstring(kFailedDmsCallLine) + L")";
-    EXPECT_TRUE(std::any_of(records.begin(), records.end(), [&](const LogRecord& r) {
-        return r.strFunction == L"LogLines::FailADmsCall" && r.strFile == L"LogLinesTests" &&
-               r.strMessage.find(strSite) != std::wstring::npos;
+    EXPECT_TRUE(std::any_of(records.begin(), records.end(), [&](const std::vector<std::wstring>& r) {
+        return r[2] == L"LogLines::FailADmsCall" && r[1] == L"LogLinesTests" && r[3].find(strSite) != std::wstring::npos;
     })) << "a failed DMS call's line names the call's file and line";
     // The resolver logs nothing else: a matched but incomplete name gives one error, not two.
-    size_t nMatchErrors = 0;
-    for (const LogRecord& r : records)
-        nMatchErrors += r.strMessage == L"Failed to match regular expression correctly";
-    EXPECT_EQ(1u, nMatchErrors);
+    EXPECT_EQ(1, std::count_if(records.begin(), records.end(), [](const std::vector<std::wstring>& r) {
+                  return r[3] == L"Failed to match regular expression correctly";
+              }));
 }

@@ -31,9 +31,7 @@ TEST(TakeGuard, GivesBackNewestFirstOnEveryExitAndKeepsWhatItIsTold)
         guard.Keep(b);
         throw 7;
     }
-    catch (int)
-    {
-    }
+    catch (int) {}
     EXPECT_EQ("ca", order) << "newest first, a throwing step does not stop the rest, b was kept";
 
     order.clear();
