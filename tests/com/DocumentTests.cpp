@@ -125,20 +125,6 @@ TEST_F(DocumentTest, ChecksOutAndInAndMapsTheLockState)
     EXPECT_EQ(1, LockState(m_lDoc));
     EXPECT_EQ(S_OK, m_pProvider->LockDocument(Id(m_lDoc, L"1"), 2));
 
-    // A refused version lock gives back the profile the check-out selected first, through
-    // LockDocument and through GetDocument alike.
-    for (const bool bGet : {false, true})
-    {
-        StandIn_ClearFaults();
-        ASSERT_EQ(S_OK, StandIn_InjectFault(L"IVersion::LockVersionForEdit", S_OK, 12, 1, FALSE));
-        HostDocument refused;
-        EXPECT_EQ(E_PD_INTERNAL_ERROR, bGet ? m_pProvider->GetDocument(Id(m_lDoc, L"1"), 8 | 2, &refused.doc)
-                                            : m_pProvider->LockDocument(Id(m_lDoc, L"1"), 1));
-        EXPECT_FALSE(StandIn_IsSelectedForEdit(L"LIB", m_lDoc)) << bGet;
-        EXPECT_EQ(0, refused.doc.lFlags);
-        EXPECT_EQ(0, LockState(m_lDoc));
-    }
-
     // Another user's lock: state 2 with that user, and every action refused.
     ASSERT_EQ(S_OK, StandIn_SetLock(L"LIB", m_lDoc, L"bob"));
     EXPECT_EQ(2, LockState(m_lDoc, &owner));

@@ -130,16 +130,24 @@ TEST_F(RelatedDocumentTest, ParametersAndKindsAreChecked)
     EXPECT_EQ(E_DOCUMENT_NOT_FOUND, Relate(LocalFile(L"a.txt", "a"), L"", _bstr_t(L"PowerDocs://LIB/999999/1")));
 }
 
-TEST_F(RelatedDocumentTest, RelatingGivesBackOnlyWhatItTook)
+// Relating onto an attachment of the same kind replaces its content (DM 5 uploads it; on DM 6
+// the copy into the local store is the save) and gives back only what the relating took.
+TEST_F(RelatedDocumentTest, RelatingReplacesOnBothClientsAndGivesBackOnlyWhatItTook)
 {
-    for (bool bHeld : {false, true})
-    {
-        StandIn_SetLock(L"LIB", m_lDoc, bHeld ? L"alice" : nullptr);
-        StandIn_ClearFaults();
-        EXPECT_EQ(S_OK, Relate(LocalFile(L"held.txt", bHeld ? "held" : "free"), L"", Id(m_lDoc, L"1")));
-        EXPECT_EQ(bHeld ? 1 : 0, LockState(m_lDoc)) << (bHeld ? "the user's check-out stays" : "nothing stays taken");
-        EXPECT_FALSE(StandIn_IsSelectedForEdit(L"LIB", m_lDoc));
-    }
+    ASSERT_EQ(S_OK, StandIn_AddVersion(L"LIB", m_lDoc, L"TXT", "kept attachment", 15, L""));
+    for (const wchar_t* version : {L"5.3", L"6.0"})
+        for (bool bHeld : {false, true})
+        {
+            ASSERT_EQ(S_OK, StandIn_Install(version));
+            StandIn_SetLock(L"LIB", m_lDoc, bHeld ? L"alice" : nullptr);
+            StandIn_ClearFaults();
+            const std::string content = std::string(bHeld ? "held on DM " : "free on DM ") + char(version[0]);
+            EXPECT_EQ(S_OK, Relate(LocalFile(L"held.txt", content), L"", Id(m_lDoc, L"1"))) << content;
+            EXPECT_EQ(content, fault_harness::StoredContent(m_lDoc, L"TXT"));
+            EXPECT_EQ(version[0] == L'6' ? 0 : 1, StandIn_CallCount(L"IVersion::UploadFile")) << content;
+            EXPECT_EQ(bHeld ? 1 : 0, LockState(m_lDoc)) << (bHeld ? "the user's check-out stays" : "nothing stays taken");
+            EXPECT_FALSE(StandIn_IsSelectedForEdit(L"LIB", m_lDoc));
+        }
 }
 
 TEST_F(RelatedDocumentTest, DeletionDeletesExactlyWhatTheIdNames)

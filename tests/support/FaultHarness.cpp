@@ -14,12 +14,8 @@ namespace fault_harness {
 
 namespace {
 
+using testing_support::Narrow;
 using testing_support::ReadFileBytes;
-
-std::string Narrow(const std::wstring& s)
-{
-    return std::string(s.begin(), s.end());
-}
 
 std::string Hex(HRESULT hr)
 {

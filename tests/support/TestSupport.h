@@ -67,6 +67,9 @@ int RunProgram(const std::wstring& strCommandLine, DWORD dwTimeoutMs = 60000);
 // second process's part); returns its exit code, or -1.
 int RunThisProgram(const std::wstring& strArguments);
 
+// A wide text cut to its low bytes, for messages of tests whose texts are ASCII.
+inline std::string Narrow(const std::wstring& str) { return std::string(str.begin(), str.end()); }
+
 // The text of a BSTR handed over to the caller, who frees it here ("" for null).
 std::wstring TakeText(BSTR bstr);
 

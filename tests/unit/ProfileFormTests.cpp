@@ -58,33 +58,6 @@ TEST_F(ProfileFormTest, DM5FormGetsItsFourFieldsInOrder)
     EXPECT_FALSE(Form(helper, L"cancel", pProject)) << "cancelled: no profile, and nothing raised";
 }
 
-TEST_F(ProfileFormTest, DM6FormFilesTheNewProfileInTheChosenFolder)
-{
-    ASSERT_EQ(S_OK, StandIn_Install(L"6.0"));
-    CSavingHelper helper;
-    IProjectPtr pProject;
-    IProfilePtr pProfile = Form(helper, L"ok Projects\nok", pProject);
-    ASSERT_TRUE(pProfile && pProject);
-    _bstr_t bstrFolder;
-    DmsCheck(pProject->get_Name(bstrFolder.GetAddress()));
-    EXPECT_STREQ(L"Projects", static_cast<const wchar_t*>(bstrFolder));
-    IFolderLinkPtr pLink;
-    DmsCheck(pProfile->get_FolderLink(&pLink));
-    long lLinks = 0;
-    DmsCheck(pLink->get_Count(&lLinks));
-    EXPECT_EQ(1, lLinks);
-    long lNumber = 0;
-    DmsCheck(pProfile->get_DocNumber(&lNumber));
-    EXPECT_NE(0, lNumber) << "stored by the form's final step";
-    EXPECT_EQ(L"MS WORD", Column(pProfile, L"APP_ID"));
-
-    // No folder chosen: a profile without a link; a refused final step: no profile.
-    pProject = nullptr;
-    EXPECT_TRUE(Form(helper, L"ok\nok", pProject));
-    EXPECT_FALSE(pProject);
-    EXPECT_FALSE(Form(helper, L"ok\ncancel", pProject));
-}
-
 TEST_F(ProfileFormTest, AppIDOfAnExtensionComesFromTheLibraryWithTheViewerAndDefaultRules)
 {
     // Listed before the viewer's own entry, and still overruled for the viewer formats.

@@ -339,8 +339,8 @@ TEST_F(SaveAsTest, WhatTheUserHoldsIsNotTakenAgainAndAnAttachmentIsMadeOnce)
     EXPECT_FALSE(Held());
 }
 
-// The DMS's profile form makes a new document (on DM 6 filed in the folder chosen there, the
-// profile saved once more after the link); a cancel on the form at any step, even after the form
+// The DMS's profile form makes a new document (on DM 6 filed in the folder chosen there, if any,
+// the profile saved once more after the link); a cancel on the form at any step, even after the form
 // stored the profile, makes nothing, and neither does a DMS that fails the form's last step.
 TEST_F(SaveAsTest, TheProfileFormMakesANewDocumentOrNothing)
 {
@@ -348,6 +348,7 @@ TEST_F(SaveAsTest, TheProfileFormMakesANewDocumentOrNothing)
     const struct { const wchar_t *pszVersion, *pszScript, *pszFailing; HRESULT hr; LONG lFolderLinks; } forms[] = {
         {L"5.3", L"ok", nullptr, S_OK, 0},
         {L"6.0", L"ok Projects\nok", nullptr, S_OK, 1},
+        {L"6.0", L"ok\nok", nullptr, S_OK, 0},
         {L"5.3", L"cancel", nullptr, S_FALSE, 0},
         {L"6.0", L"cancel", nullptr, S_FALSE, 0},
         {L"6.0", L"ok Projects\ncancel", nullptr, S_FALSE, 0},
