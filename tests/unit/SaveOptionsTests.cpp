@@ -5,7 +5,6 @@
 
 #include "save/FileFormats.h"
 #include "save/SaveAsDlg.h"
-#include "save/SaveAsDlgBase.h"
 
 namespace {
 
@@ -38,18 +37,6 @@ TEST(CFileFormats, MatchesThreeCharacterExtensionsByFormatNumber)
     const CFileFormats cut((list + L"||C|*.txt").c_str());
     EXPECT_EQ(L"rtf", cut.GetExtForIndex(2));
     EXPECT_EQ(L"", cut.GetExtForIndex(3));
-}
-
-TEST(SaveAsDlgBase, EveryChoiceEnablesTheCommentAndOnlyNewDocumentTheLibraries)
-{
-    EXPECT_FALSE(SaveAsDlgBase().GetLibraryListEnabled());
-    for (int nChoice : {SAVE_CHOICE_ATTACHMENT, SAVE_CHOICE_NEW_DOCUMENT, SAVE_CHOICE_NEW_VERSION,
-                        SAVE_CHOICE_NEW_SUBVERSION, SAVE_CHOICE_REPLACE_ORIGINAL})
-    {
-        const SaveAsDlgBase base(nChoice);
-        EXPECT_TRUE(base.GetCommentEnabled());
-        EXPECT_EQ(nChoice == SAVE_CHOICE_NEW_DOCUMENT, base.GetLibraryListEnabled()) << nChoice;
-    }
 }
 
 TEST(CSaveAsDlg, TheMaskDecidesTheChoicesAndTheDefault)
