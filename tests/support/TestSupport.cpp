@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <psapi.h>
 #include <shlobj.h>
 
 #include <vector>
@@ -190,6 +191,38 @@ ScopedFileLog::ScopedFileLog(const std::wstring& strPath)
     m_debug.SetDword(0);
     m_severity.SetDword(2);
     m_path.SetString(strPath);
+}
+
+DWORD KernelHandles()
+{
+    DWORD dw = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &dw) && dw != 0)
+        return dw;
+    DWORD dwFlags = 0;
+    for (ULONG_PTR value = 4; value <= 0x10000; value += 4)
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &dwFlags))
+            ++dw;
+    return dw;
+}
+
+SIZE_T PrivateBytes()
+{
+    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    counters.cb = sizeof(counters);
+    if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                             sizeof(counters)) &&
+        counters.PrivateUsage != 0)
+        return counters.PrivateUsage;
+    SIZE_T total = 0;
+    MEMORY_BASIC_INFORMATION info = {};
+    for (BYTE* p = nullptr; VirtualQuery(p, &info, sizeof(info)) == sizeof(info); p += info.RegionSize)
+    {
+        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE)
+            total += info.RegionSize;
+        if (info.RegionSize == 0)
+            break;
+    }
+    return total;
 }
 
 std::string ReadFileBytes(const std::wstring& strPath)

@@ -57,6 +57,12 @@ private:
     bool m_bRegistered = false;
 };
 
+// What the process holds, for checks that it does not grow: kernel handles and committed private
+// memory. Where the system does not count them (Wine answers 0), the handle values that name a
+// handle are counted and the committed private regions of the address space summed.
+DWORD KernelHandles();
+SIZE_T PrivateBytes();
+
 // A file's whole content ("<missing>" when it cannot be opened), and a file written anew.
 std::string ReadFileBytes(const std::wstring& strPath);
 bool WriteFileBytes(const std::wstring& strPath, const std::string& content);

@@ -190,6 +190,24 @@ TEST_F(ActivationContextLoaderTest, ActivatesTheManifestForItsLifetime)
     EXPECT_EQ(L"", ActiveManifestPath());
 }
 
+// The provider loads and frees the loader library around each use of the Save As Type control:
+// 200 uses leave neither handles nor memory behind once the first ones have settled.
+TEST_F(ActivationContextLoaderTest, LoadingAndFreeingTheLoaderAgainAndAgainLeavesNothingBehind)
+{
+    m_location.SetString(ProgramFolder());
+    DWORD dwHandles = 0;
+    SIZE_T cbPrivate = 0;
+    for (int use = 1; use <= 200; ++use)
+    {
+        CActivationContextLoader().Unload();
+        ASSERT_EQ(nullptr, GetModuleHandleW(LOADER_FILE)) << "still loaded after use " << use;
+        if (use == 20)
+            dwHandles = testing_support::KernelHandles(), cbPrivate = testing_support::PrivateBytes();
+    }
+    EXPECT_LE(testing_support::KernelHandles(), dwHandles + 2);
+    EXPECT_LE(testing_support::PrivateBytes(), cbPrivate + 256 * 1024);
+}
+
 TEST_F(ActivationContextLoaderTest, RaisesWhenTheLoaderIsMissingOrTheManifestCannotBeActivated)
 {
     const std::wstring strEmpty = ScratchFolder(false);
