@@ -225,6 +225,29 @@ SIZE_T PrivateBytes()
     return total;
 }
 
+DWORD TlsIndicesInUse()
+{
+    std::vector<DWORD> free;
+    for (DWORD dwIndex; (dwIndex = TlsAlloc()) != TLS_OUT_OF_INDEXES;)
+        free.push_back(dwIndex);
+    for (DWORD dwIndex : free)
+        TlsFree(dwIndex);
+    return TLS_MINIMUM_AVAILABLE + 1024 - static_cast<DWORD>(free.size());
+}
+
+std::string GrowthSince(const ProcessFootprint& from)
+{
+    const ProcessFootprint now;
+    std::string growth;
+    if (now.dwHandles > from.dwHandles + 2)
+        growth += std::to_string(now.dwHandles - from.dwHandles) + " handles ";
+    if (now.cbPrivate > from.cbPrivate + 256 * 1024)
+        growth += std::to_string((now.cbPrivate - from.cbPrivate) / 1024) + " KB private memory ";
+    if (now.dwTlsIndices > from.dwTlsIndices + 2)
+        growth += std::to_string(now.dwTlsIndices - from.dwTlsIndices) + " TLS indices";
+    return growth;
+}
+
 std::string ReadFileBytes(const std::wstring& strPath)
 {
     HANDLE hFile = CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);

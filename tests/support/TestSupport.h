@@ -62,6 +62,19 @@ private:
 // handle are counted and the committed private regions of the address space summed.
 DWORD KernelHandles();
 SIZE_T PrivateBytes();
+// TLS indices in use in the process (a module that gives none back runs the process out of them).
+DWORD TlsIndicesInUse();
+
+// The above at one moment, for checks that repeating some work leaves nothing behind.
+struct ProcessFootprint
+{
+    DWORD dwHandles = KernelHandles();
+    SIZE_T cbPrivate = PrivateBytes();
+    DWORD dwTlsIndices = TlsIndicesInUse();
+};
+// What grew since `from` beyond 2 handles, 256 KB of private memory or 2 TLS indices, described;
+// empty when nothing did.
+std::string GrowthSince(const ProcessFootprint& from);
 
 // A file's whole content ("<missing>" when it cannot be opened), and a file written anew.
 std::string ReadFileBytes(const std::wstring& strPath);

@@ -191,21 +191,19 @@ TEST_F(ActivationContextLoaderTest, ActivatesTheManifestForItsLifetime)
 }
 
 // The provider loads and frees the loader library around each use of the Save As Type control:
-// 200 uses leave neither handles nor memory behind once the first ones have settled.
+// 200 uses leave no handles, memory or TLS indices behind once the first ones have settled.
 TEST_F(ActivationContextLoaderTest, LoadingAndFreeingTheLoaderAgainAndAgainLeavesNothingBehind)
 {
     m_location.SetString(ProgramFolder());
-    DWORD dwHandles = 0;
-    SIZE_T cbPrivate = 0;
+    testing_support::ProcessFootprint settled;
     for (int use = 1; use <= 200; ++use)
     {
         CActivationContextLoader().Unload();
         ASSERT_EQ(nullptr, GetModuleHandleW(LOADER_FILE)) << "still loaded after use " << use;
         if (use == 20)
-            dwHandles = testing_support::KernelHandles(), cbPrivate = testing_support::PrivateBytes();
+            settled = testing_support::ProcessFootprint();
     }
-    EXPECT_LE(testing_support::KernelHandles(), dwHandles + 2);
-    EXPECT_LE(testing_support::PrivateBytes(), cbPrivate + 256 * 1024);
+    EXPECT_EQ("", testing_support::GrowthSince(settled));
 }
 
 TEST_F(ActivationContextLoaderTest, RaisesWhenTheLoaderIsMissingOrTheManifestCannotBeActivated)
