@@ -7,7 +7,6 @@
 // object left alive. Exit code 1 when it grows.
 #include <windows.h>
 #include <comdef.h>
-#include <psapi.h>
 
 #include <cstdio>
 #include <functional>
@@ -19,6 +18,7 @@
 #include "BenchSupport.h"
 #include "DmsStandInControl.h"
 #include "DmsTypes.h"
+#include "TestSupport.h"
 
 _COM_SMARTPTR_TYPEDEF(ICVDocumentProvider7, __uuidof(ICVDocumentProvider7));
 
@@ -64,44 +64,9 @@ DWORD UserObjects()
     return dw;
 }
 
-// Kernel handles; where the system does not count them, the handle values that name one.
-DWORD Handles()
-{
-    DWORD dw = 0;
-    if (GetProcessHandleCount(GetCurrentProcess(), &dw) && dw != 0)
-        return dw;
-    DWORD dwFlags = 0;
-    for (ULONG_PTR value = 4; value <= 0x10000; value += 4)
-        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &dwFlags))
-            ++dw;
-    return dw;
-}
-
-// Committed private memory; where the system does not report it, the sum of the committed
-// private regions of the address space.
-SIZE_T PrivateBytes()
-{
-    PROCESS_MEMORY_COUNTERS_EX counters = {};
-    counters.cb = sizeof(counters);
-    if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                             sizeof(counters)) &&
-        counters.PrivateUsage != 0)
-        return counters.PrivateUsage;
-    SIZE_T total = 0;
-    MEMORY_BASIC_INFORMATION info = {};
-    for (BYTE* p = nullptr; VirtualQuery(p, &info, sizeof(info)) == sizeof(info); p += info.RegionSize)
-    {
-        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE)
-            total += info.RegionSize;
-        if (info.RegionSize == 0)
-            break;
-    }
-    return total;
-}
-
 Footprint Measure()
 {
-    return {Handles(), GdiObjects(), UserObjects(), PrivateBytes()};
+    return {testing_support::KernelHandles(), GdiObjects(), UserObjects(), testing_support::PrivateBytes()};
 }
 
 void FreeRecord(CVDOCUMENT& doc)
@@ -194,8 +159,7 @@ int wmain(int argc, wchar_t** argv)
     }
     const std::wstring id = std::wstring(L"PowerDocs://") + kLibrary + L"/" + std::to_wstring(lNumber) + L"/1";
     // A host keeps its suite's activation-context loader loaded; the provider loads and frees it
-    // around each use. (The stand-in's runtime leaves two handles behind whenever it is unloaded,
-    // which a soak would otherwise count against the provider.)
+    // around each use.
     const HMODULE hLoader = LoadLibraryW(L"CVActivationContextLoader.dll");
     int failed = 0;
     {

@@ -10,9 +10,10 @@
 #include "provider/ClassRegistration.h"
 #include "framework/ComModule.h"
 #include "framework/ComObject.h"
+#include "framework/RuntimeRelease.h"
 #include "provider/PDDocProvider.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pvReserved)
 {
     if (dwReason == DLL_PROCESS_ATTACH)
     {
@@ -23,6 +24,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
         // No CoFreeUnusedLibraries here: COM may be unloading this very module, and freeing
         // other servers from inside the loader lock brings the process down.
         CAppWrapper::Instance().ReleaseDispatch();
+        // Unloaded while the process goes on: the runtime's own leftovers would pile up over
+        // repeated loads. At process exit there is nothing to give back.
+        if (!pvReserved)
+            ReleaseRuntimeOnUnload(hInstance);
     }
     return TRUE;
 }

@@ -140,4 +140,40 @@ TEST(Module, DescribesIDocProviderFromTheRegisteredTypeLibrary)
     EXPECT_EQ(DISP_E_UNKNOWNNAME, pProvider->GetIDsOfNames(IID_NULL, &name, 1, 0, &dispid));
 }
 
+// A host that frees unused libraries loads the provider anew for each use: 200 rounds of loading
+// it, fetching a document through a provider of its own class object and freeing it again leave
+// no handles, memory or TLS indices behind once the first rounds have settled.
+TEST(Module, LoadingAndFreeingAgainAndAgainLeavesNothingBehind)
+{
+    DmsStandInScope dms;
+    ASSERT_TRUE(dms.Prepare());
+    const _bstr_t id = dms.Id(dms.AddDocument(L"Reloaded", "reloaded"), L"1");
+    CoFreeUnusedLibrariesEx(0, 0);
+    const std::wstring strPath = ProviderModulePath();
+    ASSERT_EQ(nullptr, GetModuleHandleW(strPath.c_str())) << "COM still holds the module";
+    testing_support::ProcessFootprint settled;
+    for (int round = 1; round <= 200; ++round)
+    {
+        const HMODULE hModule = LoadLibraryW(strPath.c_str());
+        ASSERT_NE(nullptr, hModule);
+        {
+            const auto pfn = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+                reinterpret_cast<void*>(GetProcAddress(hModule, "DllGetClassObject")));
+            _com_ptr_t<_com_IIID<IClassFactory, &IID_IClassFactory>> pFactory;
+            ASSERT_EQ(S_OK, pfn(CLSID_DocProvider, IID_IClassFactory, reinterpret_cast<void**>(&pFactory)));
+            ICVDocumentProvider7Ptr pProvider;
+            ASSERT_EQ(S_OK, pFactory->CreateInstance(nullptr, __uuidof(ICVDocumentProvider7),
+                                                     reinterpret_cast<void**>(&pProvider)));
+            std::string content;
+            ASSERT_EQ(S_OK, FetchContent(pProvider, id, 0, &content));
+            ASSERT_EQ("reloaded", content);
+        }
+        FreeLibrary(hModule);
+        ASSERT_EQ(nullptr, GetModuleHandleW(strPath.c_str())) << "still loaded after round " << round;
+        if (round == 20)
+            settled = testing_support::ProcessFootprint();
+    }
+    EXPECT_EQ("", testing_support::GrowthSince(settled));
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <psapi.h>
 #include <shlobj.h>
 
 #include <vector>
@@ -190,6 +191,61 @@ ScopedFileLog::ScopedFileLog(const std::wstring& strPath)
     m_debug.SetDword(0);
     m_severity.SetDword(2);
     m_path.SetString(strPath);
+}
+
+DWORD KernelHandles()
+{
+    DWORD dw = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &dw) && dw != 0)
+        return dw;
+    DWORD dwFlags = 0;
+    for (ULONG_PTR value = 4; value <= 0x10000; value += 4)
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &dwFlags))
+            ++dw;
+    return dw;
+}
+
+SIZE_T PrivateBytes()
+{
+    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    counters.cb = sizeof(counters);
+    if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                             sizeof(counters)) &&
+        counters.PrivateUsage != 0)
+        return counters.PrivateUsage;
+    SIZE_T total = 0;
+    MEMORY_BASIC_INFORMATION info = {};
+    for (BYTE* p = nullptr; VirtualQuery(p, &info, sizeof(info)) == sizeof(info); p += info.RegionSize)
+    {
+        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE)
+            total += info.RegionSize;
+        if (info.RegionSize == 0)
+            break;
+    }
+    return total;
+}
+
+DWORD TlsIndicesInUse()
+{
+    std::vector<DWORD> free;
+    for (DWORD dwIndex; (dwIndex = TlsAlloc()) != TLS_OUT_OF_INDEXES;)
+        free.push_back(dwIndex);
+    for (DWORD dwIndex : free)
+        TlsFree(dwIndex);
+    return TLS_MINIMUM_AVAILABLE + 1024 - static_cast<DWORD>(free.size());
+}
+
+std::string GrowthSince(const ProcessFootprint& from)
+{
+    const ProcessFootprint now;
+    std::string growth;
+    if (now.dwHandles > from.dwHandles + 2)
+        growth += std::to_string(now.dwHandles - from.dwHandles) + " handles ";
+    if (now.cbPrivate > from.cbPrivate + 256 * 1024)
+        growth += std::to_string((now.cbPrivate - from.cbPrivate) / 1024) + " KB private memory ";
+    if (now.dwTlsIndices > from.dwTlsIndices + 2)
+        growth += std::to_string(now.dwTlsIndices - from.dwTlsIndices) + " TLS indices";
+    return growth;
 }
 
 std::string ReadFileBytes(const std::wstring& strPath)

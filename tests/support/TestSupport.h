@@ -57,6 +57,25 @@ private:
     bool m_bRegistered = false;
 };
 
+// What the process holds, for checks that it does not grow: kernel handles and committed private
+// memory. Where the system does not count them (Wine answers 0), the handle values that name a
+// handle are counted and the committed private regions of the address space summed.
+DWORD KernelHandles();
+SIZE_T PrivateBytes();
+// TLS indices in use in the process (a module that gives none back runs the process out of them).
+DWORD TlsIndicesInUse();
+
+// The above at one moment, for checks that repeating some work leaves nothing behind.
+struct ProcessFootprint
+{
+    DWORD dwHandles = KernelHandles();
+    SIZE_T cbPrivate = PrivateBytes();
+    DWORD dwTlsIndices = TlsIndicesInUse();
+};
+// What grew since `from` beyond 2 handles, 256 KB of private memory or 2 TLS indices, described;
+// empty when nothing did.
+std::string GrowthSince(const ProcessFootprint& from);
+
 // A file's whole content ("<missing>" when it cannot be opened), and a file written anew.
 std::string ReadFileBytes(const std::wstring& strPath);
 bool WriteFileBytes(const std::wstring& strPath, const std::string& content);

@@ -173,6 +173,22 @@ TEST_F(ActivationContextLoaderTest, ActivatesTheManifestForItsLifetime)
     EXPECT_EQ(L"", ActiveManifestPath());
 }
 
+// The provider loads and frees the loader library around each use of the Save As Type control:
+// 200 uses leave no handles, memory or TLS indices behind once the first ones have settled.
+TEST_F(ActivationContextLoaderTest, LoadingAndFreeingTheLoaderAgainAndAgainLeavesNothingBehind)
+{
+    m_location.SetString(ProgramFolder());
+    testing_support::ProcessFootprint settled;
+    for (int use = 1; use <= 200; ++use)
+    {
+        CActivationContextLoader().Unload();
+        ASSERT_EQ(nullptr, GetModuleHandleW(LOADER_FILE)) << "still loaded after use " << use;
+        if (use == 20)
+            settled = testing_support::ProcessFootprint();
+    }
+    EXPECT_EQ("", testing_support::GrowthSince(settled));
+}
+
 TEST_F(ActivationContextLoaderTest, RaisesWhenTheLoaderIsMissingOrTheManifestCannotBeActivated)
 {
     const std::wstring strEmpty = ScratchFolder(false);
