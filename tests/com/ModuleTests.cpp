@@ -1,5 +1,5 @@
-// The module as COM sees it: creation by ProgID, interface identity, aggregation, the type library,
-// its class list and the unload test (what registration writes is installer_package's to check).
+// The module as COM sees it: creation by ProgID, interface identity, aggregation, its class list,
+// the unload test and repeated loading (what registration writes is installer_package's to check).
 
 #include "ComTestSupport.h"
 
@@ -121,23 +121,6 @@ TEST(Module, ListsItsOneClassAndCanUnloadOnlyWithoutLiveObjectsOrServerLocks)
         pFactory = nullptr;
         EXPECT_EQ(bLock ? S_FALSE : S_OK, CallDllCanUnloadNow());
     }
-}
-
-TEST(Module, DescribesIDocProviderFromTheRegisteredTypeLibrary)
-{
-    IDocProviderPtr pProvider(L"CmQuendrel.DocProvider");
-    ASSERT_TRUE(pProvider != nullptr);
-    _com_ptr_t<_com_IIID<ITypeInfo, &IID_ITypeInfo>> pInfo;
-    ASSERT_EQ(S_OK, pProvider->GetTypeInfo(0, 0, &pInfo));
-    TYPEATTR* pAttr = nullptr;
-    ASSERT_EQ(S_OK, pInfo->GetTypeAttr(&pAttr));
-    EXPECT_TRUE(IsEqualIID(IID_IDocProvider, pAttr->guid));
-    pInfo->ReleaseTypeAttr(pAttr);
-
-    // IDocProvider has no members of its own: late binding finds nothing to call.
-    LPOLESTR name = const_cast<LPOLESTR>(L"NoSuchMember");
-    DISPID dispid = 0;
-    EXPECT_EQ(DISP_E_UNKNOWNNAME, pProvider->GetIDsOfNames(IID_NULL, &name, 1, 0, &dispid));
 }
 
 // A host that frees unused libraries loads the provider anew for each use: 200 rounds of loading

@@ -83,13 +83,4 @@ TEST_F(GetReturnCodeTest, GivesTheDefaultWithoutADmsErrorAndTheMappedCodeWithOne
     EXPECT_EQ(E_POINTER, m_helper.GetReturnCode(IProfilePtr(), L"x", S_OK));
 }
 
-TEST_F(GetReturnCodeTest, LookupFailuresLeaveTheirReasonAsErrorDescription)
-{
-    EXPECT_TRUE(m_helper.GetVersion(L"no separators") == nullptr);
-    EXPECT_EQ(L"PowerDocs Doc Provider: Unable to parse the document id", ThreadErrorDescription());
-    EXPECT_TRUE(m_helper.GetVersion(L"PowerDocs://LIB/424242/1") == nullptr);
-    EXPECT_EQ(0u, ThreadErrorDescription().find(
-                      L"PowerDocs Doc Provider: Profile for docnum 424242 not found for docID, PowerDocs://LIB/424242/1, HR = "));
-}
-
 }  // namespace
