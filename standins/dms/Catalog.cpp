@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <cwctype>
+#include <memory>
 #include <mutex>
 
 #include "ClientSetup.h"
@@ -12,6 +13,7 @@
 namespace dms_standin {
 
 const wchar_t CCatalog::kRootKey[] = L"SOFTWARE\\Quendrel\\DmsStandIn";
+const wchar_t CCatalog::kLatencyValue[] = L"CallLatencyMicroseconds";
 const wchar_t* const CCatalog::kColumns[7] = {L"DOCNAME",  L"APP_ID",    L"TYPE_ID",  L"AUTHOR_ID",
                                               L"TYPIST_ID", L"CLIENT_ID", L"MATTER_ID"};
 
@@ -57,6 +59,14 @@ std::wstring VersionKey(const std::wstring& strLibrary, LONG lNumber, const std:
 
 const wchar_t kChangeToken[] = L"ChangeToken";
 
+// A profile's versions as the catalog holds them, read once per catalog change: in creation
+// order, with the position of each label (in upper case) for lookups.
+struct VersionList
+{
+    std::vector<VersionRecord> records;
+    std::map<std::wstring, size_t> positions;
+};
+
 struct ReadCache
 {
     std::mutex mutex;
@@ -66,9 +76,11 @@ struct ReadCache
     std::map<std::wstring, std::pair<bool, DWORD>> dwords;
     std::map<std::wstring, std::vector<std::wstring>> subkeys;
     std::map<std::wstring, bool> keys;
+    std::map<std::wstring, std::shared_ptr<const VersionList>> versionLists;  // by profile key
 
     void Reset(DWORD dwNewToken)
     {
+        versionLists.clear();
         strings.clear();
         dwords.clear();
         subkeys.clear();
@@ -430,11 +442,14 @@ CCatalogLock::~CCatalogLock()
 HRESULT CCatalog::Reset()
 {
     CCatalogLock lock;
+    const DWORD dwLatency = ReadDword(Key(L""), kLatencyValue, 0);
     LONG rc = RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRootKey);
     if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
         return HRESULT_FROM_WIN32(rc);
     CatalogChanged();
     WriteDefaults();
+    if (dwLatency != 0)
+        WriteDword(Key(L""), kLatencyValue, dwLatency);
     DeleteTree(CClientSetup::ServerRoot());
     DeleteTree(CClientSetup::DefaultShadowFolder());
     DeleteTree(std::wstring(CClientSetup::kUncCacheRoot) + L"\\DMNFSL1");
@@ -554,11 +569,31 @@ void CCatalog::SetProfileValue(const std::wstring& strLibrary, LONG lNumber, con
     WriteString(ProfileKey(strLibrary, lNumber), strName.c_str(), strValue);
 }
 
-std::vector<VersionRecord> CCatalog::Versions(const std::wstring& strLibrary, LONG lNumber)
+namespace {
+
+std::wstring UpperLabel(std::wstring strLabel)
 {
-    RefreshCache();
-    std::vector<VersionRecord> versions;
-    for (const std::wstring& strSub : SubKeys(ProfileKey(strLibrary, lNumber) + L"\\Versions"))
+    for (wchar_t& c : strLabel)
+        c = static_cast<wchar_t>(towupper(c));
+    return strLabel;
+}
+
+// The profile's versions, read from the registry at the first use after a catalog change and
+// shared from then on. Call after RefreshCache.
+std::shared_ptr<const VersionList> VersionListOf(const std::wstring& strLibrary, LONG lNumber)
+{
+    const std::wstring strProfile = ProfileKey(strLibrary, lNumber);
+    ReadCache& cache = Cache();
+    DWORD dwToken = 0;
+    {
+        std::lock_guard<std::mutex> guard(cache.mutex);
+        auto it = cache.versionLists.find(strProfile);
+        if (it != cache.versionLists.end())
+            return it->second;
+        dwToken = cache.dwToken;
+    }
+    auto pList = std::make_shared<VersionList>();
+    for (const std::wstring& strSub : SubKeys(strProfile + L"\\Versions"))
     {
         const std::wstring strKey = VersionKey(strLibrary, lNumber, strSub);
         VersionRecord v;
@@ -571,11 +606,39 @@ std::vector<VersionRecord> CCatalog::Versions(const std::wstring& strLibrary, LO
         v.dtDate = DateFromText(ReadString(strKey, L"Date"));
         v.bCanNewVersion = ReadDword(strKey, L"CanNewVersion", 1) != 0;
         v.bCanNewSubversion = ReadDword(strKey, L"CanNewSubversion", 1) != 0;
-        versions.push_back(v);
+        // The shown label is kept with a leading '=' so that an empty label is told from none.
+        const std::wstring strShown = ReadString(strKey, L"ShownLabel");
+        v.bShown = !strShown.empty();
+        v.strShown = v.bShown ? strShown.substr(1) : std::wstring();
+        pList->records.push_back(v);
     }
-    std::sort(versions.begin(), versions.end(),
+    std::sort(pList->records.begin(), pList->records.end(),
               [](const VersionRecord& a, const VersionRecord& b) { return a.dwOrder < b.dwOrder; });
-    return versions;
+    for (size_t i = 0; i < pList->records.size(); ++i)
+        pList->positions.emplace(UpperLabel(pList->records[i].strLabel), i);
+    std::lock_guard<std::mutex> guard(cache.mutex);
+    // A list read while the catalog changed is used once and not kept.
+    if (cache.dwToken == dwToken)
+        cache.versionLists[strProfile] = pList;
+    return pList;
+}
+
+// The entry of the repeated version (StandIn_RepeatVersion), if the profile has one.
+const VersionRecord* RepeatedEntry(const VersionList& list, const std::wstring& strLibrary, LONG lNumber)
+{
+    const std::wstring strLabel = ReadString(ProfileKey(strLibrary, lNumber), L"RepeatedVersion");
+    if (strLabel.empty())
+        return nullptr;
+    auto it = list.positions.find(UpperLabel(strLabel));
+    return it == list.positions.end() ? nullptr : &list.records[it->second];
+}
+
+}  // namespace
+
+std::vector<VersionRecord> CCatalog::Versions(const std::wstring& strLibrary, LONG lNumber)
+{
+    RefreshCache();
+    return VersionListOf(strLibrary, lNumber)->records;
 }
 
 bool CCatalog::FindVersion(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel,
@@ -584,14 +647,13 @@ bool CCatalog::FindVersion(const std::wstring& strLibrary, LONG lNumber, const s
     RefreshCache();
     if (strLabel.empty())
         return false;
-    for (const VersionRecord& v : Versions(strLibrary, lNumber))
-        if (EqualsNoCase(v.strLabel, strLabel))
-        {
-            if (pRecord)
-                *pRecord = v;
-            return true;
-        }
-    return false;
+    const std::shared_ptr<const VersionList> pList = VersionListOf(strLibrary, lNumber);
+    auto it = pList->positions.find(UpperLabel(strLabel));
+    if (it == pList->positions.end())
+        return false;
+    if (pRecord)
+        *pRecord = pList->records[it->second];
+    return true;
 }
 
 HRESULT CCatalog::AddVersion(const std::wstring& strLibrary, LONG lNumber, const VersionRecord& record,
@@ -601,7 +663,9 @@ HRESULT CCatalog::AddVersion(const std::wstring& strLibrary, LONG lNumber, const
     if (!ProfileExists(strLibrary, lNumber) || record.strLabel.empty() ||
         record.strLabel.find_first_of(L"\\/") != std::wstring::npos)
         return E_INVALIDARG;
-    if (FindVersion(strLibrary, lNumber, record.strLabel, nullptr))
+    // The key's name is the label; the registry compares names without regard to case, as
+    // a label lookup does.
+    if (KeyExists(VersionKey(strLibrary, lNumber, record.strLabel)))
         return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
 
     const std::wstring strProfile = ProfileKey(strLibrary, lNumber);
@@ -651,22 +715,31 @@ void CCatalog::SetVersionRights(const std::wstring& strLibrary, LONG lNumber, co
 bool CCatalog::ShownLabel(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel,
                           std::wstring* pstrShown)
 {
-    RefreshCache();
-    // The value is kept with a leading '=' so that an empty label is told from none.
-    const std::wstring strValue = ReadString(VersionKey(strLibrary, lNumber, strLabel), L"ShownLabel");
-    if (strValue.empty())
+    VersionRecord record;
+    if (!FindVersion(strLibrary, lNumber, strLabel, &record) || !record.bShown)
         return false;
-    *pstrShown = strValue.substr(1);
+    *pstrShown = record.strShown;
     return true;
 }
 
-std::vector<VersionRecord> CCatalog::VersionEntries(const std::wstring& strLibrary, LONG lNumber)
+size_t CCatalog::VersionEntryCount(const std::wstring& strLibrary, LONG lNumber)
 {
-    std::vector<VersionRecord> entries = Versions(strLibrary, lNumber);
-    VersionRecord repeated;
-    if (FindVersion(strLibrary, lNumber, ProfileValue(strLibrary, lNumber, L"RepeatedVersion"), &repeated))
-        entries.push_back(repeated);
-    return entries;
+    RefreshCache();
+    const std::shared_ptr<const VersionList> pList = VersionListOf(strLibrary, lNumber);
+    return pList->records.size() + (RepeatedEntry(*pList, strLibrary, lNumber) ? 1 : 0);
+}
+
+bool CCatalog::VersionEntry(const std::wstring& strLibrary, LONG lNumber, size_t nIndex, VersionRecord* pRecord)
+{
+    RefreshCache();
+    const std::shared_ptr<const VersionList> pList = VersionListOf(strLibrary, lNumber);
+    const VersionRecord* pEntry = nIndex < pList->records.size() ? &pList->records[nIndex] : nullptr;
+    if (nIndex == pList->records.size())
+        pEntry = RepeatedEntry(*pList, strLibrary, lNumber);
+    if (!pEntry)
+        return false;
+    *pRecord = *pEntry;
+    return true;
 }
 
 void CCatalog::SetRepeatedVersion(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel)
@@ -910,6 +983,11 @@ LONG CCatalog::ConnectionState()
 void CCatalog::SetConnectionState(LONG lState)
 {
     WriteDword(Key(L""), L"ConnectionState", static_cast<DWORD>(lState));
+}
+
+void CCatalog::SetCallLatency(LONG lMicroseconds)
+{
+    WriteDword(Key(L""), kLatencyValue, static_cast<DWORD>(std::max(0L, lMicroseconds)));
 }
 
 void CCatalog::SetFormScript(const std::vector<std::wstring>& lines)
