@@ -96,14 +96,30 @@ ReadCache& Cache()
     return s_cache;
 }
 
+// Reads the token through a handle to the catalog's root kept open for the process: the token
+// is read at every catalog read, and opening the key each time would cost as much again. A
+// handle whose key was deleted (a reset) is opened anew.
 DWORD ReadChangeToken()
 {
-    DWORD dwValue = 0;
-    DWORD cb = sizeof(dwValue);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quendrel\\DmsStandIn", kChangeToken, RRF_RT_REG_DWORD, nullptr,
-                     &dwValue, &cb) != ERROR_SUCCESS)
-        return 0;
-    return dwValue;
+    static std::mutex s_mutex;
+    static HKEY s_hRoot = nullptr;
+    std::lock_guard<std::mutex> guard(s_mutex);
+    for (int nAttempt = 0; nAttempt < 2; ++nAttempt)
+    {
+        if (!s_hRoot && RegOpenKeyExW(HKEY_LOCAL_MACHINE, CCatalog::kRootKey, 0, KEY_QUERY_VALUE, &s_hRoot) !=
+                            ERROR_SUCCESS)
+            return 0;
+        DWORD dwValue = 0;
+        DWORD cb = sizeof(dwValue);
+        DWORD dwType = 0;
+        const LONG rc =
+            RegQueryValueExW(s_hRoot, kChangeToken, nullptr, &dwType, reinterpret_cast<BYTE*>(&dwValue), &cb);
+        if (rc == ERROR_SUCCESS && dwType == REG_DWORD)
+            return dwValue;
+        RegCloseKey(s_hRoot);
+        s_hRoot = nullptr;
+    }
+    return 0;
 }
 
 // Drops the copy when another process (or this one) changed the catalog since it was made.
@@ -116,8 +132,25 @@ void RefreshCache()
         cache.Reset(dwToken);
 }
 
-// Called after every write: gives the catalog a new token, so every copy is refreshed.
-void CatalogChanged()
+bool StartsWith(const std::wstring& strText, const std::wstring& strPrefix)
+{
+    return strText.size() >= strPrefix.size() && _wcsnicmp(strText.c_str(), strPrefix.c_str(), strPrefix.size()) == 0;
+}
+
+// Drops the entries of keys below strKey and, with bAncestors, of the keys above it as well.
+template <class Map>
+void EraseAround(Map& map, const std::wstring& strKey, bool bAncestors)
+{
+    for (auto it = map.begin(); it != map.end();)
+        it = StartsWith(it->first, strKey) || (bAncestors && StartsWith(strKey, it->first)) ? map.erase(it)
+                                                                                            : std::next(it);
+}
+
+// Called after every write below strKey (the whole catalog when empty): gives the catalog a new
+// token, so that every other process drops its copy. This process keeps its own, less what the
+// write touched, unless another process wrote since the copy was made: building a document's
+// version list again after each version added would make filling the catalog quadratic.
+void CatalogChanged(const std::wstring& strKey = std::wstring(), const wchar_t* pszValue = nullptr)
 {
     static LONG s_lCounter = 0;
     const DWORD dwOld = ReadChangeToken();
@@ -128,7 +161,45 @@ void CatalogChanged()
                     sizeof(dwToken));
     ReadCache& cache = Cache();
     std::lock_guard<std::mutex> guard(cache.mutex);
-    cache.Reset(dwToken);
+    if (strKey.empty() || !cache.bValid || cache.dwToken != dwOld)
+    {
+        cache.Reset(dwToken);
+        return;
+    }
+    cache.dwToken = dwToken;
+    if (!pszValue)
+    {
+        // A key made or deleted: everything known below it and of the keys above it.
+        EraseAround(cache.strings, strKey, false);
+        EraseAround(cache.dwords, strKey, false);
+        EraseAround(cache.keys, strKey, true);
+        EraseAround(cache.subkeys, strKey, true);
+        EraseAround(cache.versionLists, strKey, true);
+        return;
+    }
+    // A value written or deleted: that value, and the version lists of the profile it lies in.
+    // Writing makes the keys on its path, which the lists of their parents then name.
+    cache.strings.erase(strKey + L"|" + pszValue);
+    cache.dwords.erase(strKey + L"|" + pszValue);
+    for (auto it = cache.versionLists.begin(); it != cache.versionLists.end();)
+        it = StartsWith(strKey, it->first) ? cache.versionLists.erase(it) : std::next(it);
+    for (size_t pos = strKey.find(L'\\'); pos != std::wstring::npos; pos = strKey.find(L'\\', pos + 1))
+    {
+        const std::wstring strParent = strKey.substr(0, pos);
+        const size_t end = strKey.find(L'\\', pos + 1);
+        const std::wstring strChild = strKey.substr(pos + 1, end == std::wstring::npos ? end : end - pos - 1);
+        cache.keys[strKey.substr(0, end)] = true;
+        auto list = cache.subkeys.find(strParent);
+        if (list == cache.subkeys.end())
+            continue;
+        // In the registry's own order: by name, letter case ignored.
+        std::vector<std::wstring>& names = list->second;
+        auto at = std::lower_bound(names.begin(), names.end(), strChild, [](const std::wstring& a, const std::wstring& b) {
+            return _wcsicmp(a.c_str(), b.c_str()) < 0;
+        });
+        if (at == names.end() || !EqualsNoCase(*at, strChild))
+            names.insert(at, strChild);
+    }
 }
 
 std::pair<bool, std::wstring> RawReadString(const std::wstring& strKey, const wchar_t* pszName)
@@ -185,25 +256,25 @@ void WriteString(const std::wstring& strKey, const wchar_t* pszName, const std::
 {
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName, REG_SZ, strValue.c_str(),
                     static_cast<DWORD>((strValue.size() + 1) * sizeof(wchar_t)));
-    CatalogChanged();
+    CatalogChanged(strKey, pszName ? pszName : L"");
 }
 
 void WriteDword(const std::wstring& strKey, const wchar_t* pszName, DWORD dwValue)
 {
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName, REG_DWORD, &dwValue, sizeof(dwValue));
-    CatalogChanged();
+    CatalogChanged(strKey, pszName ? pszName : L"");
 }
 
 void DeleteKeyTree(const std::wstring& strKey)
 {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, strKey.c_str());
-    CatalogChanged();
+    CatalogChanged(strKey);
 }
 
 void DeleteValue(const std::wstring& strKey, const wchar_t* pszName)
 {
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName);
-    CatalogChanged();
+    CatalogChanged(strKey, pszName ? pszName : L"");
 }
 
 bool KeyExists(const std::wstring& strKey)
@@ -230,7 +301,7 @@ void CreateKey(const std::wstring& strKey)
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, strKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr) ==
         ERROR_SUCCESS)
         RegCloseKey(hKey);
-    CatalogChanged();
+    CatalogChanged(strKey);
 }
 
 std::vector<std::wstring> SubKeys(const std::wstring& strKey)
