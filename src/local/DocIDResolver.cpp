@@ -127,8 +127,9 @@ bool DocIDResolver::IsFileWithinFolder(const CStdStr& strFile, const CStdStr& st
 CStdStr DocIDResolver::EnsureLongFilePath(const CStdStr& strPath)
 {
     // The system expands only paths shorter than MAX_PATH (longer ones need the "\\?\" form and
-    // are refused, or overrun the conversion on some systems): those pass unchanged.
-    if (strPath.size() >= MAX_PATH)
+    // are refused, or overrun the conversion on some systems): those pass unchanged. A path
+    // without a "~" holds no short name and is long already.
+    if (strPath.size() >= MAX_PATH || strPath.find(L'~') == CStdStr::npos)
         return strPath;
     std::vector<wchar_t> buffer(kLongPathBuffer, L'\0');
     const DWORD cch = GetLongPathNameW(strPath.c_str(), buffer.data(), kLongPathBuffer);
