@@ -86,7 +86,7 @@ Sample SaveByHand(LONG lNumber, const std::wstring& file)
 }
 
 // SaveDocument's algorithm by hand (DM 5, a record not checked out), in its order: the lookup
-// and the version's profile, the profile taken for editing, the file copied into the version's
+// and the version's profile (its error number read), the profile taken for editing, the file copied into the version's
 // place in the local store, the version locked, the parent window cleared, the upload, the
 // typist set to the session's user, the version unlocked, the profile given back; each status
 // and error number checked.
@@ -99,6 +99,7 @@ Sample SaveAlgorithmByHand(LONG lNumber, const std::wstring& file)
     IVersionPtr pVersion = LookUpByHand(pApp, kLibrary, lNumber, L"1");
     IProfilePtr pProfile;
     DmsCheck(pVersion->GetProfile(&pProfile));
+    CheckNumberByHand(pVersion);
     short nStatus = 0;
     DmsCheck(pProfile->SelectForEdit(0x13, &nStatus));
     CheckNumberByHand(pProfile);
@@ -115,6 +116,7 @@ Sample SaveAlgorithmByHand(LONG lNumber, const std::wstring& file)
     ILibraryPtr pCurrent;
     DmsCheck(pApp->get_CurrentLibrary(&pCurrent));
     DmsCheck(pVersion->put_Typist(TextByHand(pCurrent, &ILibrary::get_UserID)));
+    CheckNumberByHand(pVersion);
     DmsCheck(pVersion->UnlockVersion(0, &nStatus));
     CheckNumberByHand(pVersion);
     DmsCheck(pProfile->ReleaseDoc());

@@ -300,6 +300,7 @@ void SaveCheckedOutByHand(LONG lNumber, const std::wstring& strLabel, const std:
     IVersionPtr pVersion = LookUpByHand(pApp, kLibrary, lNumber, strLabel.c_str());
     IProfilePtr pProfile;
     DmsCheck(pVersion->GetProfile(&pProfile));
+    CheckNumberByHand(pVersion);
     short nStatus = 0;
     DmsCheck(pProfile->SelectForEdit(3, &nStatus));
     CheckNumberByHand(pProfile);
@@ -317,6 +318,7 @@ void SaveCheckedOutByHand(LONG lNumber, const std::wstring& strLabel, const std:
     ILibraryPtr pCurrent;
     DmsCheck(pApp->get_CurrentLibrary(&pCurrent));
     DmsCheck(pVersion->put_Typist(TextByHand(pCurrent, &ILibrary::get_UserID)));
+    CheckNumberByHand(pVersion);
     DmsCheck(pVersion->UnlockVersion(0, &nStatus));
     CheckNumberByHand(pVersion);
 }
