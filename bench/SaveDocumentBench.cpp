@@ -189,10 +189,12 @@ int wmain(int argc, wchar_t** argv)
                     last[i].calls);
         }
         const bench::Stats a = bench::Summarise(wall[0]), b = bench::Summarise(wall[1]);
-        const double dOwn = bench::Summarise(own[0]).median;
-        wprintf(L"  %6ls provider / by hand: %.2f (minima), %.2f (medians); provider's own time %.2f ms median, "
-                L"%.1f%% of the by-hand wall\n",
-                L"", a.min / b.min, a.median / b.median, dOwn * 1e3, 100.0 * dOwn / b.median);
+        // Both sides' own time holds the copy into the local store; the provider's own time is
+        // what it spends beyond the by-hand save's.
+        const double dOwn = bench::Summarise(own[0]).median - bench::Summarise(own[1]).median;
+        wprintf(L"  %6ls provider / by hand: %.2f (minima), %.2f (medians); provider's own time beyond the by-hand\n"
+                L"  %6ls save's (its copy and COM): %.2f ms median, %.1f%% of the by-hand wall\n",
+                L"", a.min / b.min, a.median / b.median, L"", dOwn * 1e3, 100.0 * dOwn / b.median);
         if (size == (size_t(1) << 20))
             bench::PrintCallTable(L"one SaveDocument (1 MB)", last[1].use, last[0].use);
     }

@@ -338,9 +338,10 @@ void CloseByHand(LONG lNumber, const std::wstring& strLabel, const std::wstring&
     CheckNumberByHand(pProfile);
     DmsCheck(pProfile->ReleaseDoc());
     CheckNumberByHand(pProfile);
+    // The profile's release may have ended the check-out already: the unlock's status is not
+    // checked.
     short nStatus = 0;
     DmsCheck(pVersion->UnlockVersion(0, &nStatus));
-    CheckNumberByHand(pVersion);
 }
 
 // One round of the road by hand; answers the label of the version it made.
