@@ -206,7 +206,7 @@ inline long PrintCallTable(const wchar_t* pszOperation, const CallUse& algorithm
 // The runs of a measurement at the latency in effect: fewer where every call costs a round trip.
 inline int RepeatsAt(int repeats, long lLatencyMicroseconds)
 {
-    return lLatencyMicroseconds > 0 ? std::max(3, repeats / 3) : repeats;
+    return lLatencyMicroseconds > 0 ? std::max(5, repeats / 2) : repeats;
 }
 
 // ---- the algorithms done by hand ----

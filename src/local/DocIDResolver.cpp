@@ -28,6 +28,16 @@ const wchar_t kDM6Pattern[] =
     LR"(^\\\\(?:(?!\\DMNFSL1\\)[\s\S])*\\DMNFSL1\\([^\\]*)\\([^\\]*)\\([^\\]*)\\[\s\S]*$)";
 const wchar_t kDM5Pattern[] = LR"(^((?:(?!-#)[\s\S])*)-#((?:(?!-v)[\s\S])*)-v([^-]*)-[\s\S]*$)";
 
+// What a text must hold for each pattern to match it (letter case ignored, as the patterns
+// ignore it): most texts a fetch resolves hold neither, and a match costs far more than a search.
+const wchar_t kDM6Marker[] = L"\\DMNFSL1\\";
+const wchar_t kDM5Marker[] = L"-#";
+
+bool HoldsNoCase(const CStdStr& strText, const wchar_t* pszMarker)
+{
+    return LowerCase(strText).find(LowerCase(pszMarker)) != CStdStr::npos;
+}
+
 const size_t kMaxPieceLength = 999;
 const DWORD kLongPathBuffer = 2600;
 
@@ -200,6 +210,11 @@ const std::wregex* CompiledPattern(const wchar_t* pszPattern)
 void DocIDResolver::ExtractDocInfo(const CStdStr& strText, const wchar_t* pszPattern)
 {
     const wchar_t kFunction[] = L"DocIDResolver::ExtractDocInfo";
+    if (!HoldsNoCase(strText, pszPattern == kDM6Pattern ? kDM6Marker : kDM5Marker))
+    {
+        LOG_ERROR(kFunction, L"Failed to match regular expression correctly");
+        return;
+    }
     const std::wregex* pRegex = CompiledPattern(pszPattern);
     if (!pRegex)
     {
