@@ -55,6 +55,22 @@ void ReadColumnInto(IColumnsPtr pColumns, const wchar_t* pszColumn, Setter set)
     }
 }
 
+// Runs one step of filling a record: true when it went through, false (logged) on a DMS failure.
+template <class Step>
+bool FillStep(Step step)
+{
+    try
+    {
+        step();
+        return true;
+    }
+    catch (const _com_error& e)
+    {
+        LOG_ERROR(L"CPDDocProviderHelper::PopulateDocumentProperties", FormatHResult(e.Error()));
+        return false;
+    }
+}
+
 }  // namespace
 
 HRESULT CPDDocProviderHelper::OpenDocument(CVDocNonCom& doc)
@@ -234,22 +250,18 @@ HRESULT CPDDocProviderHelper::CheckInDm5(IVersionPtr pVersion, const CStdStr& st
 bool CPDDocProviderHelper::PopulateDocumentProperties(CVDocNonCom& doc, IVersionPtr pVersion, int nOffline,
                                                       CProfileReads* pProfile)
 {
-    try
-    {
+    CProfileFields fields;
+    CStdStr strLabel;
+    const bool bShared = FillStep([&] {
         CProfileReads own;
         CProfileReads& profile = pProfile ? *pProfile : own;
         if (!profile.pProfile)
             profile.pProfile = ProfileOf(pVersion);
         const bool bOffline = nOffline < 0 ? WorkingOffLine() : nOffline != 0;
-        const CProfileFields fields = PopulateProfileFields(doc, profile, bOffline);
-        PopulateVersionFields(doc, pVersion, VersionLabelOf(pVersion), fields);
-        return true;
-    }
-    catch (const _com_error& e)
-    {
-        LOG_ERROR(L"CPDDocProviderHelper::PopulateDocumentProperties", FormatHResult(e.Error()));
-        return false;
-    }
+        fields = PopulateProfileFields(doc, profile, bOffline);
+        strLabel = VersionLabelOf(pVersion);
+    });
+    return bShared && PopulateVersion(doc, pVersion, strLabel, fields);
 }
 
 // The fields every version of a profile shares: its name and columns, its number and library.
@@ -277,16 +289,7 @@ CPDDocProviderHelper::CProfileFields CPDDocProviderHelper::PopulateProfileFields
 bool CPDDocProviderHelper::PopulateVersion(CVDocNonCom& doc, IVersionPtr pVersion, const CStdStr& strLabel,
                                            const CProfileFields& fields)
 {
-    try
-    {
-        PopulateVersionFields(doc, pVersion, strLabel, fields);
-        return true;
-    }
-    catch (const _com_error& e)
-    {
-        LOG_ERROR(L"CPDDocProviderHelper::PopulateDocumentProperties", FormatHResult(e.Error()));
-        return false;
-    }
+    return FillStep([&] { PopulateVersionFields(doc, pVersion, strLabel, fields); });
 }
 
 // The fields of one version: its extension and ID, its date, the size of the record's local file.

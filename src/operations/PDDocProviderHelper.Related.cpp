@@ -52,11 +52,11 @@ HRESULT CPDDocProviderHelper::GetRelatedDocuments(CStdStr strDocID, long* plCoun
         return E_PD_NOT_INSTALLED;
     try
     {
-        CProfileReads profile;
-        IVersionPtr pVersion = GetVersion(strDocID, profile.pProfile);
+        CProfileReads owner;
+        IVersionPtr pVersion = GetVersion(strDocID, owner.pProfile);
         if (!pVersion)
             return E_DOCUMENT_NOT_FOUND;
-        IVersionsPtr pVersions = VersionsOfProfile(profile.pProfile);
+        IVersionsPtr pVersions = VersionsOfProfile(owner.pProfile);
         long lCount = 0;
         DmsCheck(pVersions->get_Count(&lCount));
         const bool bOffline = WorkingOffLine();
@@ -77,7 +77,7 @@ HRESULT CPDDocProviderHelper::GetRelatedDocuments(CStdStr strDocID, long* plCoun
                 continue;
             if (!bShared)
             {
-                fields = PopulateProfileFields(shared, profile, bOffline);
+                fields = PopulateProfileFields(shared, owner, bOffline);
                 bShared = true;
             }
             doc = shared;
