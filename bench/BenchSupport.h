@@ -170,6 +170,171 @@ struct StandInAccounting
     }
 };
 
+// ---- DMS calls by method, the provider's against its algorithm's ----
+
+inline long TotalCalls(const CallUse& use)
+{
+    long n = 0;
+    for (const auto& method : use)
+        n += method.second.calls;
+    return n;
+}
+
+// Lists an operation's DMS calls by method: the algorithm's (made by hand in the same run) and
+// the provider's, marking each method the provider calls more often (+) or less often (-).
+// Answers the provider's calls beyond the algorithm's.
+inline long PrintCallTable(const wchar_t* pszOperation, const CallUse& algorithm, const CallUse& provider)
+{
+    std::map<std::wstring, std::pair<long, long>> rows;
+    for (const auto& m : algorithm)
+        rows[m.first].first = m.second.calls;
+    for (const auto& m : provider)
+        rows[m.first].second = m.second.calls;
+    wprintf(L"\n  DMS calls of %ls by method: the algorithm's (by hand) and the provider's\n", pszOperation);
+    long lBeyond = 0;
+    for (const auto& row : rows)
+    {
+        const long a = row.second.first, p = row.second.second;
+        lBeyond += std::max(0L, p - a);
+        wprintf(L"  %lc %-38ls %6ld %6ld\n", p > a ? L'+' : (p < a ? L'-' : L' '), row.first.c_str(), a, p);
+    }
+    wprintf(L"    %-38ls %6ld %6ld  (%ld beyond the algorithm)\n", L"total", TotalCalls(algorithm),
+            TotalCalls(provider), lBeyond);
+    return lBeyond;
+}
+
+// The runs of a measurement at the latency in effect: fewer where every call costs a round trip.
+inline int RepeatsAt(int repeats, long lLatencyMicroseconds)
+{
+    return lLatencyMicroseconds > 0 ? std::max(5, repeats / 2) : repeats;
+}
+
+// ---- the algorithms done by hand ----
+
+// The DMS error number a call left on its object read as the provider's checks read it, so that
+// the by-hand figures pay for the same calls; a recorded error fails the run.
+inline void CheckNumberByHand(IUnknown* pObject)
+{
+    IDMErrorPtr pError(pObject);
+    long lNumber = 0;
+    DmsCheck(pError->get_ErrorNumber(&lNumber));
+    if (lNumber != 0)
+        DmsCheck(E_FAIL);
+}
+
+// A text property read and checked for an error number.
+template <class Ptr, class Interface>
+_bstr_t TextByHand(const Ptr& pObject, HRESULT (STDMETHODCALLTYPE Interface::*get)(BSTR*))
+{
+    _bstr_t bstr;
+    DmsCheck((pObject->*get)(bstr.GetAddress()));
+    CheckNumberByHand(pObject);
+    return bstr;
+}
+
+inline _variant_t ColumnByHand(IColumnsPtr pColumns, const wchar_t* pszName)
+{
+    IColumnPtr pColumn;
+    DmsCheck(pColumns->get_Item(_variant_t(pszName), &pColumn));
+    _variant_t v;
+    DmsCheck(pColumn->get_Value(&v));
+    return v;
+}
+
+// A document's version as the provider's lookup finds it from a document ID: the application's
+// libraries (checked for an error number), the library by name, the profile by number, the
+// version by label. The profile found on the way is handed out too.
+inline IVersionPtr LookUpByHand(IApplicationPtr pApp, const wchar_t* pszLibrary, LONG lNumber, const wchar_t* pszLabel,
+                                IProfilePtr* ppProfile = nullptr)
+{
+    ILibrariesPtr pLibraries;
+    DmsCheck(pApp->get_Libraries(&pLibraries));
+    CheckNumberByHand(pApp);
+    ILibraryPtr pLibrary;
+    DmsCheck(pLibraries->get_Item(_variant_t(pszLibrary), &pLibrary));
+    IProfilePtr pProfile;
+    DmsCheck(pLibrary->GetProfile(_variant_t(lNumber, VT_I4), &pProfile));
+    IVersionsPtr pVersions;
+    DmsCheck(pProfile->get_Versions(&pVersions));
+    IVersionPtr pVersion;
+    DmsCheck(pVersions->get_Item(_variant_t(pszLabel), &pVersion));
+    if (ppProfile)
+        *ppProfile = pProfile;
+    return pVersion;
+}
+
+inline IApplicationPtr ApplicationByHand()
+{
+    IApplicationPtr pApp;
+    DmsCheck(pApp.CreateInstance(CLSID_Application, nullptr, CLSCTX_INPROC_SERVER));
+    return pApp;
+}
+
+// What filling a document record from a version reads once the profile and its columns are at
+// hand: the name, the label, four more columns, the number, the library's name, the date.
+inline void RecordByHand(IVersionPtr pVersion, IProfilePtr pProfile, IColumnsPtr pColumns)
+{
+    ColumnByHand(pColumns, L"DOCNAME");
+    TextByHand(pVersion, &IVersion::get_Label);
+    for (const wchar_t* pszColumn : {L"APP_ID", L"TYPE_ID", L"AUTHOR_ID", L"TYPIST_ID"})
+        ColumnByHand(pColumns, pszColumn);
+    long lNumber = 0;
+    DmsCheck(pProfile->get_DocNumber(&lNumber));
+    CheckNumberByHand(pProfile);
+    ILibraryPtr pLibrary;
+    DmsCheck(pProfile->get_Library(&pLibrary));
+    TextByHand(pLibrary, &ILibrary::get_Name);
+    DATE dt = 0;
+    DmsCheck(pVersion->get_Date(&dt));
+}
+
+// The lock state column of a profile and the check-out of a version: the profile taken for
+// editing, the version locked, each status checked.
+inline void CheckOutByHand(IVersionPtr pVersion, IProfilePtr pProfile, IColumnsPtr pColumns)
+{
+    ColumnByHand(pColumns, L"%CheckLocked");
+    short nStatus = 0;
+    DmsCheck(pProfile->SelectForEdit(0x23, &nStatus));
+    CheckNumberByHand(pProfile);
+    DmsCheck(pVersion->LockVersionForEdit(3, &nStatus));
+    CheckNumberByHand(pVersion);
+}
+
+// GetDocument's algorithm by hand, in its order: one application object for the offline check
+// and the lookup, the version's profile and working folder, the file name, the fetch and its
+// error number, the cached file copied, the check-out when asked, the record filled. Answers
+// the wall time and the copy's share.
+inline double GetDocumentByHand(const wchar_t* pszLibrary, LONG lNumber, const std::wstring& target, bool bLock,
+                                double* pCopy, bool bKeepCopy = false)
+{
+    const double t0 = Now();
+    IApplicationPtr pApp = ApplicationByHand();
+    long lState = 0;
+    DmsCheck(IApplicationStatePtr(pApp)->get_ConnectionState(&lState));
+    IVersionPtr pVersion = LookUpByHand(pApp, pszLibrary, lNumber, L"1");
+    IProfilePtr pProfile;
+    DmsCheck(pVersion->GetProfile(&pProfile));
+    _bstr_t bstrWorkingFolder;
+    DmsCheck(pProfile->get_WorkingFolder(bstrWorkingFolder.GetAddress()));
+    TextByHand(pVersion, &IVersion::get_FilePath);
+    DmsCheck(pVersion->Fetch(0));
+    CheckNumberByHand(pVersion);
+    const _bstr_t bstrCached = TextByHand(pVersion, &IVersion::get_FilePath);
+    const double tCopy = Now();
+    if (!CopyFileW(bstrCached, target.c_str(), FALSE))
+        DmsCheck(HRESULT_FROM_WIN32(GetLastError()));
+    *pCopy = Now() - tCopy;
+    IColumnsPtr pColumns;
+    DmsCheck(pProfile->get_Columns(&pColumns));
+    if (bLock)
+        CheckOutByHand(pVersion, pProfile, pColumns);
+    RecordByHand(pVersion, pProfile, pColumns);
+    const double wall = Now() - t0;
+    if (!bKeepCopy)
+        DeleteFileW(target.c_str());
+    return wall;
+}
+
 // ---- the fetch done by hand ----
 
 // What one by-hand fetch cost: wall time, of which the copy of the cached file.

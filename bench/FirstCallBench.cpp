@@ -2,7 +2,8 @@
 //   firstcall_bench provider <document ID> <result file>
 //     creates the provider (loading its module) and calls GetDocument twice;
 //   firstcall_bench hand <library> <number> <result file>
-//     creates a DMS session, logs on and fetches the version's file by hand once.
+//     does by hand what the first GetDocument's algorithm does: a DMS session, its logon, the
+//     application object kept for the process, then the fetch's own calls and the copy.
 // It does not link the DMS stand-in: the stand-in loads only when the code measured creates
 // its first DMS object, as it would in a host. Writes "create <s>", "first <wall> <dms> <copy>",
 // "second <wall> <dms> <copy>" and "call <method> <calls> <seconds>" lines to the result file.
@@ -34,6 +35,12 @@ int Fail(const wchar_t* pszWhat, HRESULT hr)
 {
     fwprintf(stderr, L"firstcall_bench: %ls failed: 0x%08lX\n", pszWhat, static_cast<unsigned long>(hr));
     return 1;
+}
+
+void WriteCalls(const StandInAccounting& accounting, FILE* pOut)
+{
+    for (const auto& method : accounting.Calls())
+        fwprintf(pOut, L"call %ls %ld %.9f\n", method.first.c_str(), method.second.calls, method.second.seconds);
 }
 
 int Provider(const wchar_t* pszID, FILE* pOut)
@@ -68,9 +75,7 @@ int Provider(const wchar_t* pszID, FILE* pOut)
         const double dms = accounting.pfnDmsSeconds() - dmsBefore;
         fwprintf(pOut, L"%ls %.9f %.9f %.9f\n", pszRun, wall, dms, copy);
         if (dmsBefore == 0)
-            for (const auto& method : accounting.Calls())
-                fwprintf(pOut, L"call %ls %ld %.9f\n", method.first.c_str(), method.second.calls,
-                         method.second.seconds);
+            WriteCalls(accounting, pOut);
         dmsBefore += dms;
         DeleteFileW(doc.bstrLocalFile);
         FreeDocument(doc);
@@ -86,15 +91,18 @@ int Hand(const wchar_t* pszLibrary, LONG lNumber, FILE* pOut)
         IDMSessionPtr pSession;
         DmsCheck(pSession.CreateInstance(CLSID_Session, nullptr, CLSCTX_INPROC_SERVER));
         DmsCheck(pSession->Logon(0));
+        const IApplicationPtr pKept = ApplicationByHand();
         const double logon = Now() - t0;
         wchar_t szTemp[MAX_PATH] = {};
         GetTempPathW(MAX_PATH, szTemp);
-        const HandFetch fetch = FetchByHand(pszLibrary, lNumber, std::wstring(szTemp) + L"quendrel-bench-first.doc");
+        double copy = 0;
+        const double wall = GetDocumentByHand(pszLibrary, lNumber, std::wstring(szTemp) + L"quendrel-bench-first.doc",
+                                              false, &copy);
         StandInAccounting accounting;
         if (!accounting.Find())
             return Fail(L"finding the DMS stand-in's accounting", E_FAIL);
-        fwprintf(pOut, L"create %.9f\nfirst %.9f %.9f %.9f\n", logon, fetch.wall, accounting.pfnDmsSeconds(),
-                 fetch.copy);
+        fwprintf(pOut, L"create %.9f\nfirst %.9f %.9f %.9f\n", logon, wall, accounting.pfnDmsSeconds(), copy);
+        WriteCalls(accounting, pOut);
         return 0;
     }
     catch (const _com_error& e)

@@ -72,6 +72,11 @@ bool CAppWrapper::EnsureAppIsMarshalled()
             CDispatchPtr pDispatch;
             if (SUCCEEDED(pApp->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&pDispatch))))
                 m_bMarshalled = CoMarshalInterThreadInterfaceInStream(IID_IDispatch, pDispatch, &g_lpUnknownStream) == S_OK;
+            if (m_bMarshalled)
+            {
+                m_pApp = pApp;
+                m_dwAppThread = GetCurrentThreadId();
+            }
         }
     }
     catch (...)
@@ -92,6 +97,8 @@ void CAppWrapper::ReleaseDispatch()
             LOG_ERROR(L"CAppWrapper::ReleaseDispatch", L"g_lpUnknownStream == NULL");
             return;
         }
+        m_pApp = nullptr;
+        m_dwAppThread = 0;
         // Unmarshalling gives back the reference the stream kept; the owner drops it.
         CDispatchPtr pUnmarshalled;
         CoGetInterfaceAndReleaseStream(g_lpUnknownStream, IID_IDispatch, reinterpret_cast<void**>(&pUnmarshalled));
@@ -104,11 +111,23 @@ void CAppWrapper::ReleaseDispatch()
     }
 }
 
+IApplicationPtr CAppWrapper::KeptApplication() const
+{
+    return m_dwAppThread == GetCurrentThreadId() ? m_pApp : nullptr;
+}
+
 bool CAppWrapper::WorkingOffline()
 {
     try
     {
-        IApplicationStatePtr pState = CreateOrRaise<IApplicationStatePtr>(CLSID_Application);
+        CAppWrapper& keeper = Instance();
+        keeper.EnsureAppIsMarshalled();
+        const IApplicationPtr pKept = keeper.KeptApplication();
+        IApplicationStatePtr pState;
+        if (pKept)
+            pState = pKept;
+        else
+            pState = CreateOrRaise<IApplicationStatePtr>(CLSID_Application);
         if (!pState)
             _com_issue_error(E_POINTER);
         long lState = 0;
@@ -124,6 +143,8 @@ bool CAppWrapper::WorkingOffline()
 
 IApplicationPtr OpenDmsApplication()
 {
-    CAppWrapper::Instance().EnsureAppIsMarshalled();
-    return CreateOrRaise<IApplicationPtr>(CLSID_Application);
+    CAppWrapper& keeper = CAppWrapper::Instance();
+    keeper.EnsureAppIsMarshalled();
+    const IApplicationPtr pKept = keeper.KeptApplication();
+    return pKept ? pKept : CreateOrRaise<IApplicationPtr>(CLSID_Application);
 }

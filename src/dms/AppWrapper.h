@@ -1,9 +1,10 @@
 #pragma once
 // The process-wide keeper of the DMS client: logs the client on through its session
 // component and parks one marshalled reference to the DMS application in a process-wide
-// stream, so the client stays alive between operations. Operations still create their own
-// application object each time (OpenDmsApplication). Touched only on the apartment thread
-// of the provider's calls and at module load/unload; nothing here is guarded by a lock.
+// stream, so the client stays alive between operations. Operations on the thread that parked it
+// use that same application object (OpenDmsApplication): each creation would be a round trip
+// to the DMS. Touched only on the apartment thread of the provider's calls and at module
+// load/unload; nothing here is guarded by a lock.
 #include <windows.h>
 
 #include <memory>
@@ -33,16 +34,21 @@ public:
     void ReleaseDispatch();
     // True when the client's connection state is 1 or 2. Never raises.
     static bool WorkingOffline();
+    // The parked application object when called on the thread that parked it, else null (an
+    // apartment-threaded object is used on its own thread only).
+    IApplicationPtr KeptApplication() const;
 
 private:
     std::unique_ptr<BCSessionManager> m_pSessionManager;
     bool m_bMarshalled = false;
+    IApplicationPtr m_pApp;  // the parked object itself, for its own thread
+    DWORD m_dwAppThread = 0;
 };
 
 // The stream that holds the parked application reference; null when empty.
 extern IStream* g_lpUnknownStream;
 
-// The per-operation application object: makes sure the client is kept, then creates a fresh
-// IApplication. A failure other than E_NOINTERFACE is raised; E_NOINTERFACE gives an empty
-// pointer, whose first use raises E_POINTER.
+// The operation's application object: makes sure the client is kept, then answers the kept
+// object, or on another thread a fresh IApplication. A failure other than E_NOINTERFACE is
+// raised; E_NOINTERFACE gives an empty pointer, whose first use raises E_POINTER.
 IApplicationPtr OpenDmsApplication();

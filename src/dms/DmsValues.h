@@ -27,12 +27,12 @@ inline _variant_t ReadColumn(IColumnsPtr pColumns, const wchar_t* pszName)
     return vValue;
 }
 
-// One named column's value of a profile, read with every step checked for an error number as
-// well: for values that must not be guessed.
-inline _variant_t CheckedColumn(IProfilePtr pProfile, const wchar_t* pszName)
+// One named column's value, read with every step checked for an error number as well: for
+// values that must not be guessed.
+inline _variant_t CheckedColumn(IColumnsPtr pColumns, const wchar_t* pszName)
 {
-    IColumnsPtr pColumns;
-    DmsCheckNumber(pProfile, pProfile->get_Columns(&pColumns));
+    if (!pColumns)
+        _com_issue_error(E_POINTER);
     IColumnPtr pColumn;
     DmsCheckNumber(pColumns, pColumns->get_Item(_variant_t(pszName), &pColumn));
     _variant_t vValue;
@@ -49,6 +49,21 @@ inline IColumnsPtr ColumnsOf(IProfilePtr pProfile)
         _com_issue_error(E_POINTER);
     return pColumns;
 }
+
+// A profile and its columns collection, each read from the DMS at most once in an operation and
+// handed along to every step of it that reads them: each read is a round trip to the DMS.
+struct CProfileReads
+{
+    IProfilePtr pProfile;
+    IColumnsPtr pColumns;
+    // The columns collection, read at its first use; raises when it is missing.
+    IColumnsPtr Columns()
+    {
+        if (!pColumns)
+            pColumns = ColumnsOf(pProfile);
+        return pColumns;
+    }
+};
 
 // The profile a version belongs to.
 inline IProfilePtr ProfileOf(IVersionPtr pVersion)
@@ -72,11 +87,13 @@ CStdStr TextOf(const Ptr& pObject, HRESULT (STDMETHODCALLTYPE Interface::*get)(B
     return DmsText(bstr);
 }
 
-// The versions collection of the profile a version belongs to.
-inline IVersionsPtr VersionsOf(IVersionPtr pVersion)
+// The versions collection of a profile.
+inline IVersionsPtr VersionsOfProfile(IProfilePtr pProfile)
 {
+    if (!pProfile)
+        _com_issue_error(E_POINTER);
     IVersionsPtr pVersions;
-    DmsCheck(ProfileOf(pVersion)->get_Versions(&pVersions));
+    DmsCheck(pProfile->get_Versions(&pVersions));
     if (!pVersions)
         _com_issue_error(E_POINTER);
     return pVersions;
@@ -121,12 +138,12 @@ inline CStdStr LibraryNameOf(IProfilePtr pProfile)
     return TextOf(pLibrary, &ILibrary::get_Name);
 }
 
-// Sets the parent window of the application that owns the version's library to 0, so that the
+// Sets the parent window of the application that owns the profile's library to 0, so that the
 // DMS does not show its forms over the host during a fetch or an upload.
-inline void ClearParentWindow(IVersionPtr pVersion)
+inline void ClearParentWindow(IProfilePtr pProfile)
 {
     ILibraryPtr pLibrary;
-    DmsCheck(ProfileOf(pVersion)->get_Library(&pLibrary));
+    DmsCheck(pProfile->get_Library(&pLibrary));
     if (!pLibrary)
         _com_issue_error(E_POINTER);
     IApplicationPtr pApp;

@@ -28,6 +28,16 @@ const wchar_t kDM6Pattern[] =
     LR"(^\\\\(?:(?!\\DMNFSL1\\)[\s\S])*\\DMNFSL1\\([^\\]*)\\([^\\]*)\\([^\\]*)\\[\s\S]*$)";
 const wchar_t kDM5Pattern[] = LR"(^((?:(?!-#)[\s\S])*)-#((?:(?!-v)[\s\S])*)-v([^-]*)-[\s\S]*$)";
 
+// What a text must hold for each pattern to match it (letter case ignored, as the patterns
+// ignore it): most texts a fetch resolves hold neither, and a match costs far more than a search.
+const wchar_t kDM6Marker[] = L"\\DMNFSL1\\";
+const wchar_t kDM5Marker[] = L"-#";
+
+bool HoldsNoCase(const CStdStr& strText, const wchar_t* pszMarker)
+{
+    return LowerCase(strText).find(LowerCase(pszMarker)) != CStdStr::npos;
+}
+
 const size_t kMaxPieceLength = 999;
 const DWORD kLongPathBuffer = 2600;
 
@@ -127,8 +137,9 @@ bool DocIDResolver::IsFileWithinFolder(const CStdStr& strFile, const CStdStr& st
 CStdStr DocIDResolver::EnsureLongFilePath(const CStdStr& strPath)
 {
     // The system expands only paths shorter than MAX_PATH (longer ones need the "\\?\" form and
-    // are refused, or overrun the conversion on some systems): those pass unchanged.
-    if (strPath.size() >= MAX_PATH)
+    // are refused, or overrun the conversion on some systems): those pass unchanged. A path
+    // without a "~" holds no short name and is long already.
+    if (strPath.size() >= MAX_PATH || strPath.find(L'~') == CStdStr::npos)
         return strPath;
     std::vector<wchar_t> buffer(kLongPathBuffer, L'\0');
     const DWORD cch = GetLongPathNameW(strPath.c_str(), buffer.data(), kLongPathBuffer);
@@ -199,6 +210,11 @@ const std::wregex* CompiledPattern(const wchar_t* pszPattern)
 void DocIDResolver::ExtractDocInfo(const CStdStr& strText, const wchar_t* pszPattern)
 {
     const wchar_t kFunction[] = L"DocIDResolver::ExtractDocInfo";
+    if (!HoldsNoCase(strText, pszPattern == kDM6Pattern ? kDM6Marker : kDM5Marker))
+    {
+        LOG_ERROR(kFunction, L"Failed to match regular expression correctly");
+        return;
+    }
     const std::wregex* pRegex = CompiledPattern(pszPattern);
     if (!pRegex)
     {

@@ -3,6 +3,7 @@
 #include "local/ClientKeys.h"
 
 #include <cwchar>
+#include <mutex>
 #include <vector>
 
 #include "framework/Handles.h"
@@ -43,6 +44,65 @@ bool OpenKey(HKEY hRoot, const CStdStr& strSubKey, REGSAM samDesired, CRegKey& k
     return RegOpenKeyExW(hRoot, strSubKey.c_str(), 0, samDesired, key.Receive()) == ERROR_SUCCESS;
 }
 
+// The client's install path (whether it is recorded) and "CurrentVersion", as last read from
+// the client's key, kept until the registry reports a change below the top key of its path (a
+// change that deletes or makes the client's key anew shows only above it). Nearly every call
+// asks which generation is installed, and each read is several round trips to the registry.
+// Without a watch the values are read at every call. Process-wide; guarded, since several
+// apartments may ask at once.
+class CClientGeneration
+{
+public:
+    static CClientGeneration& Instance()
+    {
+        static CClientGeneration s_generation;
+        return s_generation;
+    }
+
+    // False when the key or either value is missing.
+    bool Read(const CStdStr& strRoot, CStdStr& strVersion)
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        if (!m_bKept || m_strRoot != strRoot || WaitForSingleObject(m_changed.Get(), 0) != WAIT_TIMEOUT)
+            Refresh(strRoot);
+        strVersion = m_strVersion;
+        return m_bInstalled;
+    }
+
+private:
+    void Refresh(const CStdStr& strRoot)
+    {
+        m_bKept = false;
+        m_bInstalled = false;
+        m_strVersion.clear();
+        m_watched.Reset();
+        if (!m_changed)
+            m_changed.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        // Watched before it is read: a change made while reading shows at the next call.
+        const CStdStr strTop = strRoot.substr(0, strRoot.find(L'\\'));
+        if (m_changed && OpenKey(HKEY_LOCAL_MACHINE, strTop, KEY_NOTIFY, m_watched))
+        {
+            ResetEvent(m_changed.Get());
+            m_bKept = RegNotifyChangeKeyValue(m_watched.Get(), TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                                              m_changed.Get(), TRUE) == ERROR_SUCCESS;
+        }
+        m_strRoot = strRoot;
+        CRegKey key;
+        CStdStr strInstallPath;
+        m_bInstalled = OpenKey(HKEY_LOCAL_MACHINE, strRoot, KEY_QUERY_VALUE, key) &&
+                       QueryStringValue(key.Get(), CLIENT_INSTALL_PATH, kValueBytes, strInstallPath) &&
+                       QueryStringValue(key.Get(), L"CurrentVersion", kValueBytes, m_strVersion);
+    }
+
+    std::mutex m_mutex;
+    CRegKey m_watched;      // the top key of the client's path
+    CFileHandle m_changed;  // signalled when anything below the watched key changes
+    bool m_bKept = false;
+    bool m_bInstalled = false;
+    CStdStr m_strRoot;
+    CStdStr m_strVersion;
+};
+
 }  // namespace
 
 bool PowerDocsRegReader::IsPowerDocs50Installed() const
@@ -57,13 +117,8 @@ bool PowerDocsRegReader::IsDM6Installed() const
 
 bool PowerDocsRegReader::IsPowerDocsGreaterThan50Installed(wchar_t chMajor, wchar_t chMinor) const
 {
-    CRegKey key;
-    if (!OpenKey(HKEY_LOCAL_MACHINE, GetPowerDocsRegistryRoot(), KEY_QUERY_VALUE, key))
-        return false;
-    CStdStr strInstallPath, strVersion;
-    if (!QueryStringValue(key.Get(), CLIENT_INSTALL_PATH, kValueBytes, strInstallPath))
-        return false;
-    if (!QueryStringValue(key.Get(), L"CurrentVersion", kValueBytes, strVersion))
+    CStdStr strVersion;
+    if (!CClientGeneration::Instance().Read(GetPowerDocsRegistryRoot(), strVersion))
         return false;
 
     // The version is compared code unit by code unit, as in "5.3": first the major digit, then

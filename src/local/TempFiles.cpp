@@ -84,22 +84,49 @@ CStdStr GetTempFolder()
     return s_strTempFolder;
 }
 
+namespace {
+
+// The next name to try for a unique temporary file "~ctfXXXXXXXX" with the extension.
+CStdStr NextTempFileName(const CStdStr& strFolder, const CStdStr& strDotExtension)
+{
+    const unsigned long ulName =
+        (g_ulTempFileCounter + GetTickCount()) ^ (static_cast<unsigned long>(GetCurrentProcessId()) << 16);
+    ++g_ulTempFileCounter;
+    return ReplaceExtension(strFolder + CStdStr::Format(L"~ctf%08lX.tmp", ulName), strDotExtension);
+}
+
+}  // namespace
+
 CStdStr CreateUniqueTempFile(const CStdStr& strExtension)
 {
     const CStdStr strDotExtension = PrefixDot(strExtension);
     for (int nAttempt = 0; nAttempt < kUniqueFileAttempts; ++nAttempt)
     {
-        const unsigned long ulName =
-            (g_ulTempFileCounter + GetTickCount()) ^ (static_cast<unsigned long>(GetCurrentProcessId()) << 16);
-        ++g_ulTempFileCounter;
-        const CStdStr strPath =
-            ReplaceExtension(GetTempFolder() + CStdStr::Format(L"~ctf%08lX.tmp", ulName), strDotExtension);
+        const CStdStr strPath = NextTempFileName(GetTempFolder(), strDotExtension);
 
         CFileHandle file(CreateFileW(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file)
             return strPath;
         // Another process (or an earlier run) holds this name: move the counter far away.
+        g_ulTempFileCounter += static_cast<unsigned long>(rand());
+    }
+    return CStdStr();
+}
+
+CStdStr CopyToUniqueTempFile(const CStdStr& strSource, const CStdStr& strExtension)
+{
+    const CStdStr strDotExtension = PrefixDot(strExtension);
+    const CStdStr strFolder = GetTempFolder();
+    for (int nAttempt = 0; nAttempt < kUniqueFileAttempts; ++nAttempt)
+    {
+        const CStdStr strPath = TruncatePath(NextTempFileName(strFolder, strDotExtension), kMaxPlaceholderPath);
+        // The copy itself claims the name: it never overwrites a file that is there.
+        if (CopyFileW(strSource.c_str(), strPath.c_str(), TRUE))
+            return strPath;
+        const DWORD dwError = GetLastError();
+        if (dwError != ERROR_FILE_EXISTS && dwError != ERROR_ALREADY_EXISTS)
+            return CStdStr();
         g_ulTempFileCounter += static_cast<unsigned long>(rand());
     }
     return CStdStr();

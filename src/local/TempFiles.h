@@ -13,6 +13,10 @@ CStdStr GetTempFolder();
 // ("doc" and ".doc" alike; none when empty). Returns its path, or "" after five failed tries.
 CStdStr CreateUniqueTempFile(const CStdStr& strExtension);
 
+// Copies a file into a new unique file of the temporary folder (named as CreateUniqueTempFile
+// names one, at most 240 characters) and returns its path; "" when the copy failed.
+CStdStr CopyToUniqueTempFile(const CStdStr& strSource, const CStdStr& strExtension);
+
 // Creates a placeholder file holding three lines of text and returns its path ("" on failure).
 // With a name the file is that name (cleaned) in the temporary folder, and the extension is not
 // used; without one it is a unique temporary file with the extension (".tmp" when empty).

@@ -111,7 +111,8 @@ HRESULT CPDDocProviderHelper::SaveDocumentAsAttachment(IProfilePtr pProfile, IVe
         // then, so nothing of the user's is given back on a failure.
         CTakeGuard::Take took = CTakeGuard::kNothing;
         bool bHeld = false;
-        const HRESULT hr = TakeForSave(pProfile, pVersion, guard, took, bHeld);
+        CProfileReads profile{pProfile, nullptr};
+        const HRESULT hr = TakeForSave(profile, pVersion, guard, took, bHeld);
         if (FAILED(hr))
             return hr;
         const CStdStr strAttachmentID = FormatAttachmentDocID(doc.GetDocID(), strLabel);

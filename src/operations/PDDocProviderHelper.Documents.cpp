@@ -28,13 +28,13 @@ const wchar_t kGetDocument[] = L"CPDDocProviderHelper::GetDocument";
 
 // Brings the version's file into the DMS's local cache, retrying once after clearing the
 // parent window. False when the DMS reported an error twice.
-bool FetchIntoCache(IVersionPtr pVersion)
+bool FetchIntoCache(IVersionPtr pVersion, IProfilePtr pProfile)
 {
     DmsCheck(pVersion->Fetch(DMS_FETCH_NORMAL));
     DmsError error = ReadDmsError(pVersion);
     if (error.lNumber == 0)
         return true;
-    ClearParentWindow(pVersion);
+    ClearParentWindow(pProfile);
     DmsCheck(pVersion->Fetch(DMS_FETCH_NORMAL));
     return ReadDmsError(pVersion).lNumber == 0;
 }
@@ -52,6 +52,22 @@ void ReadColumnInto(IColumnsPtr pColumns, const wchar_t* pszColumn, Setter set)
         LOG_ERROR(L"CPDDocProviderHelper::PopulateDocumentProperties",
                  CStdStr::Format(L"Trying to get %ls, hr = 0x%x, %ls", pszColumn, static_cast<unsigned>(e.Error()),
                                  ComErrorMessage(e.Error()).c_str()));
+    }
+}
+
+// Runs one step of filling a record: true when it went through, false (logged) on a DMS failure.
+template <class Step>
+bool FillStep(Step step)
+{
+    try
+    {
+        step();
+        return true;
+    }
+    catch (const _com_error& e)
+    {
+        LOG_ERROR(L"CPDDocProviderHelper::PopulateDocumentProperties", FormatHResult(e.Error()));
+        return false;
     }
 }
 
@@ -82,7 +98,8 @@ HRESULT CPDDocProviderHelper::GetDocument(CStdStr strDocID, long lFlags, CVDocNo
     if (bOffline)
         strDocID = OfflineDocIDResolver().ResolveToOfflineDocID(strDocID);
     doc.SetDocID(::StripID(strDocID));
-    IVersionPtr pVersion = GetVersion(doc.GetDocID());
+    CProfileReads profile;
+    IVersionPtr pVersion = GetVersion(doc.GetDocID(), profile.pProfile);
     if (!pVersion)
     {
         LOG_ERROR(kGetDocument, L"GetDocument() : E_DOCUMENT_NOT_FOUND");
@@ -90,7 +107,9 @@ HRESULT CPDDocProviderHelper::GetDocument(CStdStr strDocID, long lFlags, CVDocNo
     }
     try
     {
-        IProfilePtr pProfile = ProfileOf(pVersion);
+        const IProfilePtr pProfile = profile.pProfile;
+        if (!pProfile)
+            _com_issue_error(E_POINTER);
         _bstr_t bstrWorkingFolder;
         DmsCheck(pProfile->get_WorkingFolder(bstrWorkingFolder.GetAddress()));
         const CStdStr strWorkingFolder = DmsText(bstrWorkingFolder);
@@ -100,7 +119,7 @@ HRESULT CPDDocProviderHelper::GetDocument(CStdStr strDocID, long lFlags, CVDocNo
 
         HRESULT hr = S_OK;
         if (strWorkingFolder.empty())
-            hr = FetchPrivateCopy(pVersion, pProfile, lFlags, doc);
+            hr = FetchPrivateCopy(pVersion, profile, lFlags, doc);
         else if ((lFlags & GET_DOCUMENT_NO_FILE) == 0)
             doc.SetLocalFile(WorkingCopyOf(pVersion, strWorkingFolder + strFileName));
         const CStdStr strLocal = doc.GetLocalFile();
@@ -112,7 +131,7 @@ HRESULT CPDDocProviderHelper::GetDocument(CStdStr strDocID, long lFlags, CVDocNo
                 LOG_ERROR(kGetDocument,
                           CStdStr(L"Could not get local file from CvDocNonCom structure, and change access permissions"));
         }
-        PopulateDocumentProperties(doc, pVersion, bOffline ? 1 : 0);
+        PopulateDocumentProperties(doc, pVersion, bOffline ? 1 : 0, &profile);
         return hr;
     }
     catch (...)
@@ -135,29 +154,29 @@ CStdStr CPDDocProviderHelper::WorkingCopyOf(IVersionPtr pVersion, const CStdStr&
 // Without a working folder: the version is fetched into the DMS's cache and copied into a
 // private file, then checked out when asked. A fetch that failed hands out no file and takes no
 // lock.
-HRESULT CPDDocProviderHelper::FetchPrivateCopy(IVersionPtr pVersion, IProfilePtr pProfile, long lFlags,
+HRESULT CPDDocProviderHelper::FetchPrivateCopy(IVersionPtr pVersion, CProfileReads& profile, long lFlags,
                                                CVDocNonCom& doc)
 {
     if ((lFlags & GET_DOCUMENT_NO_FILE) == 0)
     {
-        if (!FetchIntoCache(pVersion))
+        if (!FetchIntoCache(pVersion, profile.pProfile))
             return S_OK;
         const CStdStr strCached = VersionFilePathOf(pVersion);
         if (!FileExists(strCached))
             return S_OK;
-        const CStdStr strCopy = CreatePlaceholderFile(L"", m_strExtension);
-        if (strCopy.empty() || !CopyFileW(strCached.c_str(), strCopy.c_str(), FALSE))
+        const CStdStr strCopy = CopyToUniqueTempFile(strCached, m_strExtension.empty() ? CStdStr(L"tmp") : m_strExtension);
+        if (strCopy.empty())
             return S_OK;
         doc.SetLocalFile(strCopy);
     }
     if ((lFlags & GET_DOCUMENT_LOCK) == 0)
         return S_OK;
     CStdStr strOwner;
-    switch (GetProfileLockStatus(pProfile, strOwner))
+    switch (GetProfileLockStatus(profile, strOwner))
     {
     case LOCK_STATE_NONE:
     {
-        const HRESULT hr = LockVersion(pVersion);
+        const HRESULT hr = LockVersion(pVersion, profile.pProfile);
         if (SUCCEEDED(hr))
             doc.SetFlags(RECORD_CHECKED_OUT);
         return hr;
@@ -228,59 +247,80 @@ HRESULT CPDDocProviderHelper::CheckInDm5(IVersionPtr pVersion, const CStdStr& st
     return hr;
 }
 
-bool CPDDocProviderHelper::PopulateDocumentProperties(CVDocNonCom& doc, IVersionPtr pVersion, int nOffline)
+bool CPDDocProviderHelper::PopulateDocumentProperties(CVDocNonCom& doc, IVersionPtr pVersion, int nOffline,
+                                                      CProfileReads* pProfile)
 {
-    try
-    {
-        IProfilePtr pProfile = ProfileOf(pVersion);
-        IColumnsPtr pColumns = ColumnsOf(pProfile);
-        doc.SetName(DmsText(static_cast<_bstr_t>(ReadColumn(pColumns, L"DOCNAME"))));
-
-        const CStdStr strLabel = VersionLabelOf(pVersion);
-        const bool bFormatLabel = !strLabel.empty() && !iswdigit(strLabel[0]);
-        doc.SetExtension(bFormatLabel ? strLabel : m_strExtension);
-
+    CProfileFields fields;
+    CStdStr strLabel;
+    const bool bShared = FillStep([&] {
+        CProfileReads own;
+        CProfileReads& profile = pProfile ? *pProfile : own;
+        if (!profile.pProfile)
+            profile.pProfile = ProfileOf(pVersion);
         const bool bOffline = nOffline < 0 ? WorkingOffLine() : nOffline != 0;
-        ReadColumnInto(pColumns, L"APP_ID", [&](const CStdStr& s) { doc.SetAppID(s); });
-        if (!bOffline)
-            ReadColumnInto(pColumns, L"TYPE_ID", [&](const CStdStr& s) { doc.SetTypeID(s); });
-        ReadColumnInto(pColumns, L"AUTHOR_ID", [&](const CStdStr& s) { doc.SetAuthorID(s); });
-        if (!bOffline)
-            ReadColumnInto(pColumns, L"TYPIST_ID", [&](const CStdStr& s) { doc.SetTypistID(s); });
+        fields = PopulateProfileFields(doc, profile, bOffline);
+        strLabel = VersionLabelOf(pVersion);
+    });
+    return bShared && PopulateVersion(doc, pVersion, strLabel, fields);
+}
 
-        long lNumber = 0;
-        DmsCheckNumber(pProfile, pProfile->get_DocNumber(&lNumber));
-        const CStdStr strLibrary = LibraryNameOf(pProfile);
-        // A record is never given an ID that names another version or no document.
-        if (strLibrary.empty() || lNumber <= 0 || strLabel.empty())
-            DmsCheck(E_PD_NO_DOCUMENT_FOR_ID);
-        doc.SetDocID(FormatDocID(DOCID_SCHEME, strLibrary, lNumber, strLabel));
+// The fields every version of a profile shares: its name and columns, its number and library.
+// A column that cannot be read is logged and left out; the rest raises.
+CPDDocProviderHelper::CProfileFields CPDDocProviderHelper::PopulateProfileFields(CVDocNonCom& doc,
+                                                                                CProfileReads& profile, bool bOffline)
+{
+    const IColumnsPtr pColumns = profile.Columns();
+    doc.SetName(DmsText(static_cast<_bstr_t>(ReadColumn(pColumns, L"DOCNAME"))));
+    ReadColumnInto(pColumns, L"APP_ID", [&](const CStdStr& s) { doc.SetAppID(s); });
+    if (!bOffline)
+        ReadColumnInto(pColumns, L"TYPE_ID", [&](const CStdStr& s) { doc.SetTypeID(s); });
+    ReadColumnInto(pColumns, L"AUTHOR_ID", [&](const CStdStr& s) { doc.SetAuthorID(s); });
+    if (!bOffline)
+        ReadColumnInto(pColumns, L"TYPIST_ID", [&](const CStdStr& s) { doc.SetTypistID(s); });
+    CProfileFields fields;
+    DmsCheckNumber(profile.pProfile, profile.pProfile->get_DocNumber(&fields.lNumber));
+    fields.strLibrary = LibraryNameOf(profile.pProfile);
+    // A record is never given an ID that names no document.
+    if (fields.strLibrary.empty() || fields.lNumber <= 0)
+        DmsCheck(E_PD_NO_DOCUMENT_FOR_ID);
+    return fields;
+}
 
-        DATE dtDate = 0;
-        DmsCheck(pVersion->get_Date(&dtDate));
-        doc.SetVersionDate(dtDate);
+bool CPDDocProviderHelper::PopulateVersion(CVDocNonCom& doc, IVersionPtr pVersion, const CStdStr& strLabel,
+                                           const CProfileFields& fields)
+{
+    return FillStep([&] { PopulateVersionFields(doc, pVersion, strLabel, fields); });
+}
 
-        const CStdStr strLocal = doc.GetLocalFile();
-        if (!strLocal.empty())
-        {
-            WIN32_FILE_ATTRIBUTE_DATA data = {};
-            if (GetFileAttributesExW(strLocal.c_str(), GetFileExInfoStandard, &data))
-            {
-                doc.SetFileSizeHigh(static_cast<LONG>(data.nFileSizeHigh));
-                doc.SetFileSizeLow(static_cast<LONG>(data.nFileSizeLow));
-            }
-            else
-            {
-                doc.SetFileSizeHigh(0);
-                doc.SetFileSizeLow(0);
-            }
-        }
-        return true;
-    }
-    catch (const _com_error& e)
+// The fields of one version: its extension and ID, its date, the size of the record's local file.
+void CPDDocProviderHelper::PopulateVersionFields(CVDocNonCom& doc, IVersionPtr pVersion, const CStdStr& strLabel,
+                                                 const CProfileFields& fields)
+{
+    const bool bFormatLabel = !strLabel.empty() && !iswdigit(strLabel[0]);
+    doc.SetExtension(bFormatLabel ? strLabel : m_strExtension);
+    // A record is never given an ID that names another version.
+    if (strLabel.empty())
+        DmsCheck(E_PD_NO_DOCUMENT_FOR_ID);
+    doc.SetDocID(FormatDocID(DOCID_SCHEME, fields.strLibrary, fields.lNumber, strLabel));
+
+    DATE dtDate = 0;
+    DmsCheck(pVersion->get_Date(&dtDate));
+    doc.SetVersionDate(dtDate);
+
+    const CStdStr strLocal = doc.GetLocalFile();
+    if (!strLocal.empty())
     {
-        LOG_ERROR(L"CPDDocProviderHelper::PopulateDocumentProperties", FormatHResult(e.Error()));
-        return false;
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        if (GetFileAttributesExW(strLocal.c_str(), GetFileExInfoStandard, &data))
+        {
+            doc.SetFileSizeHigh(static_cast<LONG>(data.nFileSizeHigh));
+            doc.SetFileSizeLow(static_cast<LONG>(data.nFileSizeLow));
+        }
+        else
+        {
+            doc.SetFileSizeHigh(0);
+            doc.SetFileSizeLow(0);
+        }
     }
 }
 

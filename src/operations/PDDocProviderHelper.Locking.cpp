@@ -65,9 +65,15 @@ CStdStr OwnerFromLockInfo(const VARIANT& vInfo)
 
 long CPDDocProviderHelper::GetPowerDocsProfileStatus(IProfilePtr pProfile)
 {
+    CProfileReads profile{pProfile, nullptr};
+    return GetPowerDocsProfileStatus(profile);
+}
+
+long CPDDocProviderHelper::GetPowerDocsProfileStatus(CProfileReads& profile)
+{
     try
     {
-        _variant_t vValue = ReadColumn(ColumnsOf(pProfile), kCheckLocked);
+        _variant_t vValue = ReadColumn(profile.Columns(), kCheckLocked);
         if (vValue.vt != VT_I4)
             vValue.ChangeType(VT_I4);
         return vValue.lVal;
@@ -108,13 +114,19 @@ CStdStr CPDDocProviderHelper::GetProfileLockOwner(IProfilePtr pProfile)
 
 long CPDDocProviderHelper::GetProfileLockStatus(IProfilePtr pProfile, CStdStr& strOwner)
 {
+    CProfileReads profile{pProfile, nullptr};
+    return GetProfileLockStatus(profile, strOwner);
+}
+
+long CPDDocProviderHelper::GetProfileLockStatus(CProfileReads& profile, CStdStr& strOwner)
+{
     strOwner.clear();
-    switch (GetPowerDocsProfileStatus(pProfile))
+    switch (GetPowerDocsProfileStatus(profile))
     {
     case DMS_CHECK_LOCKED_NONE:
         return LOCK_STATE_NONE;
     case DMS_CHECK_LOCKED_OTHER_USER:
-        strOwner = GetProfileLockOwner(pProfile);
+        strOwner = GetProfileLockOwner(profile.pProfile);
         return LOCK_STATE_OTHER_USER;
     case DMS_CHECK_LOCKED_CURRENT_USER:
         strOwner = GetCurrentUser();
@@ -128,7 +140,15 @@ long CPDDocProviderHelper::GetProfileLockStatus(IProfilePtr pProfile, CStdStr& s
 
 long CPDDocProviderHelper::CheckedLockState(IProfilePtr pProfile)
 {
-    _variant_t vValue = CheckedColumn(pProfile, kCheckLocked);
+    CProfileReads profile{pProfile, nullptr};
+    return CheckedLockState(profile);
+}
+
+long CPDDocProviderHelper::CheckedLockState(CProfileReads& profile)
+{
+    if (!profile.pColumns)
+        DmsCheckNumber(profile.pProfile, profile.pProfile->get_Columns(&profile.pColumns));
+    _variant_t vValue = CheckedColumn(profile.pColumns, kCheckLocked);
     // A state the DMS left empty is no state: guessing "not locked" could give back a check-out.
     if (vValue.vt == VT_EMPTY || vValue.vt == VT_NULL)
         DmsCheck(E_PD_INVALID_STATE);
@@ -150,12 +170,12 @@ bool CPDDocProviderHelper::IsDocumentLocked(IProfilePtr pProfile)
 // Checks the version out: the profile is selected for editing, then the version locked. A
 // check-out is whole or not taken: when the lock is refused, in whichever way, the selection
 // goes back with the profile's release, so callers have nothing to give back.
-HRESULT CPDDocProviderHelper::LockVersion(IVersionPtr pVersion)
+HRESULT CPDDocProviderHelper::LockVersion(IVersionPtr pVersion, IProfilePtr pKnownProfile)
 {
     CTakeGuard guard(kLockVersion);
     try
     {
-        IProfilePtr pProfile = ProfileOf(pVersion);
+        const IProfilePtr pProfile = pKnownProfile ? pKnownProfile : ProfileOf(pVersion);
         SelectForEdit(guard, pProfile, DMS_SELECT_FOR_CHECK_OUT, E_PD_SAVE_FAILED);
         short nStatus = 0;
         DmsCheckStatus(pVersion, pVersion->LockVersionForEdit(DMS_VERSION_CHECK_OUT, &nStatus), nStatus,

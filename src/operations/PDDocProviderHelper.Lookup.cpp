@@ -54,6 +54,12 @@ IVersionPtr VersionOfProfile(IProfilePtr pProfile, const CStdStr& strLabel)
 
 IVersionPtr CPDDocProviderHelper::GetVersion(CStdStr strDocID)
 {
+    IProfilePtr pProfile;
+    return GetVersion(strDocID, pProfile);
+}
+
+IVersionPtr CPDDocProviderHelper::GetVersion(CStdStr strDocID, IProfilePtr& pFoundIn)
+{
     DocIDFields fields;
     if (ParseDocID(strDocID, fields) != DocIDForm::Scheme)
     {
@@ -102,6 +108,7 @@ IVersionPtr CPDDocProviderHelper::GetVersion(CStdStr strDocID)
              CStdStr::Format(L"Version %ls for docnum %ld", strLabel.c_str(), lDocNumber));
     if (!bFound)
         return nullptr;
+    pFoundIn = pProfile;
     return pVersion;
 }
 

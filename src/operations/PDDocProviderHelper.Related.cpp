@@ -52,22 +52,36 @@ HRESULT CPDDocProviderHelper::GetRelatedDocuments(CStdStr strDocID, long* plCoun
         return E_PD_NOT_INSTALLED;
     try
     {
-        IVersionPtr pVersion = GetVersion(strDocID);
+        CProfileReads owner;
+        IVersionPtr pVersion = GetVersion(strDocID, owner.pProfile);
         if (!pVersion)
             return E_DOCUMENT_NOT_FOUND;
-        IVersionsPtr pVersions = VersionsOf(pVersion);
+        IVersionsPtr pVersions = VersionsOfProfile(owner.pProfile);
         long lCount = 0;
         DmsCheck(pVersions->get_Count(&lCount));
-        const int nOffline = WorkingOffLine() ? 1 : 0;
+        const bool bOffline = WorkingOffLine();
         long lAppended = 0;
+        // What the attachments share is the profile's, read once, when the first is found.
+        CVDocNonCom shared;
+        CProfileFields fields;
+        bool bShared = false;
         // Only attachments are related documents: a version with an empty label would give an
         // ID that names the document's current version.
         CVDocNonCom doc;
         for (long i = 1; i <= lCount; ++i)
         {
-            IVersionPtr pItem;
-            DmsCheck(pVersions->get_Item(_variant_t(i, VT_I4), &pItem));
-            if (!IsAttachment(pItem) || !PopulateDocumentProperties(doc, pItem, nOffline))
+            IVersionPtr pEntry;
+            DmsCheck(pVersions->get_Item(_variant_t(i, VT_I4), &pEntry));
+            const CStdStr strLabel = VersionLabelOf(pEntry);
+            if (!IsAttachmentLabel(strLabel))
+                continue;
+            if (!bShared)
+            {
+                fields = PopulateProfileFields(shared, owner, bOffline);
+                bShared = true;
+            }
+            doc = shared;
+            if (!PopulateVersion(doc, pEntry, strLabel, fields))
                 continue;
             docs.push_back(doc);
             ++lAppended;

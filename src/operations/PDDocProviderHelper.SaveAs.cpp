@@ -46,10 +46,11 @@ void CPDDocProviderHelper::AddComment(const CSaveAsDlg& dlg, IVersionPtr pVersio
 // Takes the document for a creating routine of a save unless the user holds it already: DM 6
 // checks the version out, DM 5 selects the profile for editing. Another user's lock answers
 // E_DOCUMENT_LOCKED_BY_OTHER with nothing taken.
-HRESULT CPDDocProviderHelper::TakeForSave(IProfilePtr pProfile, IVersionPtr pVersion, CTakeGuard& guard,
+HRESULT CPDDocProviderHelper::TakeForSave(CProfileReads& profile, IVersionPtr pVersion, CTakeGuard& guard,
                                           CTakeGuard::Take& took, bool& bHeld)
 {
-    const long lState = CheckedLockState(pProfile);
+    const IProfilePtr pProfile = profile.pProfile;
+    const long lState = CheckedLockState(profile);
     if (lState == LOCK_STATE_OTHER_USER)
     {
         LOG_ERROR(kSaveAsVersion, L"The document is checked out by " + GetProfileLockOwner(pProfile));
@@ -61,7 +62,7 @@ HRESULT CPDDocProviderHelper::TakeForSave(IProfilePtr pProfile, IVersionPtr pVer
         return S_OK;
     if (IsDM6Installed())
     {
-        const HRESULT hr = LockVersion(pVersion);
+        const HRESULT hr = LockVersion(pVersion, pProfile);
         if (FAILED(hr))
             return hr;
         took = guard.Took(L"the check-out", [=] { return UnlockVersion(pVersion); });
@@ -90,7 +91,8 @@ long CPDDocProviderHelper::CheckOutForSave(IVersionPtr pTarget, CTakeGuard& guar
 // dialog's comment, checked out for the host's following save. Everything this call took is
 // given back and what it made deleted on every failure, and a DMS error is raised again to the
 // caller after that. No placeholder file is made: nothing reads one.
-HRESULT CPDDocProviderHelper::SaveAsVersion(CVDocNonCom& doc, IProfilePtr, IVersionPtr pVersion, const CSaveAsDlg& dlg)
+HRESULT CPDDocProviderHelper::SaveAsVersion(CVDocNonCom& doc, IProfilePtr pKnownProfile, IVersionPtr pVersion,
+                                            const CSaveAsDlg& dlg)
 {
     if (WorkingOffLine())
         return E_NOT_AVAILABLE_OFFLINE;
@@ -101,10 +103,11 @@ HRESULT CPDDocProviderHelper::SaveAsVersion(CVDocNonCom& doc, IProfilePtr, IVers
     {
         const CStdStr strAuthor = TextOf(pVersion, &IVersion::get_Author);
         const CStdStr strTypist = TextOf(pVersion, &IVersion::get_Typist);
-        IProfilePtr pProfile = ProfileOf(pVersion);
+        // The new version is the same document's: its profile and columns are the ones read here.
+        CProfileReads profile{pKnownProfile ? pKnownProfile : ProfileOf(pVersion), nullptr};
         CTakeGuard::Take took = CTakeGuard::kNothing;
         bool bHeld = false;
-        HRESULT hr = TakeForSave(pProfile, pVersion, guard, took, bHeld);
+        HRESULT hr = TakeForSave(profile, pVersion, guard, took, bHeld);
         if (FAILED(hr))
             return hr;
         const bool bSubversion = dlg.GetUserChoice() == SAVE_CHOICE_NEW_SUBVERSION;
@@ -124,7 +127,8 @@ HRESULT CPDDocProviderHelper::SaveAsVersion(CVDocNonCom& doc, IProfilePtr, IVers
         if (!pNew)
             DmsCheck(E_POINTER);
         guard.Took(L"the new version", [=] { return DmsCheckNumber(pNew, pNew->Delete()); });
-        hr = FillMadeRecord(doc, pNew, CheckOutForSave(pNew, guard, took, bHeld), MadeForSave::Version, bHeld);
+        hr = FillMadeRecord(doc, pNew, CheckOutForSave(pNew, guard, took, bHeld), MadeForSave::Version, bHeld,
+                            &profile);
         if (SUCCEEDED(hr))
             guard.Commit();
         return hr;
@@ -157,16 +161,37 @@ HRESULT CPDDocProviderHelper::CheckVersionRights(IVersionPtr pVersion, bool bSub
 // object would let the host's following save write over the original. What was made is
 // remembered until the host's save writes it (bHeld: the check-out is the user's own).
 HRESULT CPDDocProviderHelper::FillMadeRecord(CVDocNonCom& doc, IVersionPtr pMade, long lFlags, MadeForSave made,
-                                             bool bHeld)
+                                             bool bHeld, CProfileReads* pProfile)
 {
     CPowerDocsDocInfo info;
-    if (!info.Populate(pMade) || !info.IsComplete())
+    CVDocNonCom result = doc;
+    if (pProfile)
+    {
+        // Online (the caller made a version), with the profile at hand: library, number and
+        // label are read once, for the record and for its ID.
+        try
+        {
+            info.m_strVersionLabel = VersionLabelOf(pMade);
+            const CProfileFields fields = PopulateProfileFields(result, *pProfile, false);
+            info.m_strLibraryName = fields.strLibrary;
+            info.m_lDocNumber = fields.lNumber;
+            PopulateVersionFields(result, pMade, info.m_strVersionLabel, fields);
+        }
+        catch (const _com_error& e)
+        {
+            LOG_ERROR(kSaveAsVersion, FormatHResult(e.Error()));
+            info = CPowerDocsDocInfo();
+        }
+    }
+    else if (info.Populate(pMade))
+    {
+        PopulateDocumentProperties(result, pMade);
+    }
+    if (!info.IsComplete())
     {
         LOG_ERROR(kSaveAsVersion, L"The new version could not be read back");
         return E_FAIL;
     }
-    CVDocNonCom result = doc;
-    PopulateDocumentProperties(result, pMade);
     result.SetDocID(info.AsDocID());
     result.SetFlags(lFlags);
     doc = result;

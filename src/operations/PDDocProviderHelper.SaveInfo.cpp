@@ -43,8 +43,8 @@ HRESULT CPDDocProviderHelper::GetSaveInfo(long lParentWnd, CStdStr strFormats, l
             _com_issue_error(E_POINTER);
         DmsCheck(pApp->put_ParentWindow(lParentWnd));
 
-        IVersionPtr pVer = GetVersion(doc.GetDocID());
         IProfilePtr pProf;
+        IVersionPtr pVer = GetVersion(doc.GetDocID(), pProf);
         CSaveAsDlg dlg(m_lHelpContext, m_strHelpSource);
         const HRESULT hrInit = dlg.InitSaveAsDlg(pVer != nullptr, pVer, pProf, lFlags, plFormatIndex, strFormats);
         if (FAILED(hrInit))

@@ -49,23 +49,26 @@ HRESULT CPDDocProviderHelper::GetVersions(CStdStr strDocID, long* plCount,
         return E_PD_NOT_INSTALLED;
     try
     {
-        IVersionPtr pVersion = GetVersion(strDocID);
+        CProfileReads profile;
+        IVersionPtr pVersion = GetVersion(strDocID, profile.pProfile);
         if (!pVersion)
             return E_FAIL;
-        IVersionsPtr pVersions = VersionsOf(pVersion);
+        IVersionsPtr pVersions = VersionsOfProfile(profile.pProfile);
         const long lCount = CheckedVersionCount(pVersions);
 
+        // What the versions share is the profile's, read once; a list without it is no list.
+        CVDocNonCom shared;
+        const CProfileFields fields = PopulateProfileFields(shared, profile, WorkingOffLine());
         // The same version may be reached twice; the first in the DMS's order is kept. A
         // version the DMS gives no label is left out: its ID would name the current version.
         std::set<CStdStr> listed;
-        const bool bOffline = WorkingOffLine();
         for (long i = 1; i <= lCount; ++i)
         {
             IVersionPtr pItem;
             DmsCheck(pVersions->get_Item(_variant_t(i, VT_I4), &pItem));
             const CStdStr strLabel = VersionLabelOf(pItem);
-            CVDocNonCom doc;
-            if (strLabel.empty() || IsAttachmentLabel(strLabel) || !PopulateDocumentProperties(doc, pItem, bOffline ? 1 : 0))
+            CVDocNonCom doc = shared;
+            if (strLabel.empty() || IsAttachmentLabel(strLabel) || !PopulateVersion(doc, pItem, strLabel, fields))
                 continue;
             if (!listed.insert(doc.GetDocID()).second)
                 continue;

@@ -50,11 +50,12 @@ HRESULT CPDDocProviderHelper::WriteDocument(CVDocNonCom& doc)
 {
     try
     {
-        IVersionPtr pVersion = GetVersion(doc.GetDocID());
+        IProfilePtr pProfile;
+        IVersionPtr pVersion = GetVersion(doc.GetDocID(), pProfile);
         if (!pVersion)
             return E_PD_NO_DOCUMENT_FOR_ID;
-        IProfilePtr pProfile = ProfileOf(pVersion);
-        GetReturnCode(pVersion, L"SaveDocument : IProfilePtr pProf = pVer->GetProfile();", S_OK);
+        if (!pProfile)
+            _com_issue_error(E_POINTER);
         const bool bHeld =
             (doc.GetFlags() & RECORD_CHECKED_OUT) != 0 || CheckedLockState(pProfile) == LOCK_STATE_CURRENT_USER;
         return IsDM6Installed() ? SaveIntoDm6(doc, pVersion, bHeld) : SaveIntoDm5(doc, pVersion, pProfile, bHeld);
@@ -117,7 +118,7 @@ HRESULT CPDDocProviderHelper::SaveIntoDm5(CVDocNonCom& doc, IVersionPtr pVersion
         return PutBackKeptFile(strKept, strCache);
     }) : CTakeGuard::kNothing;
 
-    ClearParentWindow(pVersion);
+    ClearParentWindow(pProfile);
     DmsCheckNumber(pVersion, pVersion->UploadFile(DMS_UPLOAD_NORMAL));
     guard.Keep(cache);
     if (!strKept.empty())

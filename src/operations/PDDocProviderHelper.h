@@ -16,6 +16,8 @@
 #include "framework/TakeGuard.h"
 #include "records/CVDocNonCom.h"
 
+struct CProfileReads;
+
 class CSaveAsDlg;
 class ISaveAsDlgWindow;
 
@@ -78,6 +80,9 @@ public:
     // Version lookup: the version a document ID names, or an empty pointer with the reason
     // left as the thread's error description. Raises only when the DMS cannot be opened.
     IVersionPtr GetVersion(CStdStr strDocID);
+    // The same, handing out the profile the version was found in (when it is found), so that
+    // the caller need not ask the version for it again.
+    IVersionPtr GetVersion(CStdStr strDocID, IProfilePtr& pProfile);
     // One named column's value of a profile; the integer 0 when it cannot be read.
     _variant_t GetColumnValue(IProfilePtr pProfile, CStdStr strColumn);
 
@@ -88,14 +93,18 @@ public:
     // Lock state of a profile: 0 not locked, 1 by the current DMS user, 2 by another user,
     // with the owner's name for 1 and 2.
     long GetProfileLockStatus(IProfilePtr pProfile, CStdStr& strOwner);
+    long GetProfileLockStatus(CProfileReads& profile, CStdStr& strOwner);
     // The lock state as GetProfileLockStatus answers it, raising when the DMS cannot tell it:
     // for a caller that must not give back a check-out it did not take.
     long CheckedLockState(IProfilePtr pProfile);
+    long CheckedLockState(CProfileReads& profile);
     bool IsDocumentLocked(IProfilePtr pProfile);
     long GetPowerDocsProfileStatus(IProfilePtr pProfile);
+    long GetPowerDocsProfileStatus(CProfileReads& profile);
     CStdStr GetProfileLockOwner(IProfilePtr pProfile);
     // Check-out and check-in of a version.
-    HRESULT LockVersion(IVersionPtr pVersion);
+    // pProfile: the version's profile when the caller has it, else null.
+    HRESULT LockVersion(IVersionPtr pVersion, IProfilePtr pProfile = nullptr);
     HRESULT UnlockVersion(IVersionPtr pVersion);
     HRESULT UnlockDocument(IVersionPtr pVersion, IProfilePtr pProfile);
     HRESULT xxLockProfile(IProfilePtr pProfile);
@@ -138,8 +147,23 @@ protected:
     bool IsInstalled();
     CStdStr GetCurrentUser();
     // Fills a record from a version. nOffline: 1 or 0 when the caller already knows whether
-    // the DMS works offline, -1 to ask.
-    bool PopulateDocumentProperties(CVDocNonCom& doc, IVersionPtr pVersion, int nOffline = -1);
+    // the DMS works offline, -1 to ask. pProfile: the version's profile and columns as far as
+    // the caller has read them (and receives what this call reads), or null.
+    bool PopulateDocumentProperties(CVDocNonCom& doc, IVersionPtr pVersion, int nOffline = -1,
+                                    CProfileReads* pProfile = nullptr);
+    // The two halves of a record: what every version of a profile shares (read once when a
+    // profile's versions are listed), and what is the version's own. Both raise DMS errors.
+    struct CProfileFields
+    {
+        CStdStr strLibrary;
+        long lNumber = 0;
+    };
+    CProfileFields PopulateProfileFields(CVDocNonCom& doc, CProfileReads& profile, bool bOffline);
+    void PopulateVersionFields(CVDocNonCom& doc, IVersionPtr pVersion, const CStdStr& strLabel,
+                               const CProfileFields& fields);
+    // PopulateVersionFields for one version of a list: false (logged) when the DMS cannot tell.
+    bool PopulateVersion(CVDocNonCom& doc, IVersionPtr pVersion, const CStdStr& strLabel,
+                         const CProfileFields& fields);
     // True when the version is an attachment: its label is not empty and does not begin with a
     // decimal digit. Raises E_POINTER for a missing version.
     bool IsAttachment(IVersionPtr pVersion);
@@ -175,11 +199,13 @@ protected:
         Version,   // a new version, subversion or attachment
         Document,  // a new document
     };
-    HRESULT TakeForSave(IProfilePtr pProfile, IVersionPtr pVersion, CTakeGuard& guard, CTakeGuard::Take& took,
+    HRESULT TakeForSave(CProfileReads& profile, IVersionPtr pVersion, CTakeGuard& guard, CTakeGuard::Take& took,
                         bool& bHeld);
     long CheckOutForSave(IVersionPtr pTarget, CTakeGuard& guard, CTakeGuard::Take took, bool bHeld);
     HRESULT CheckVersionRights(IVersionPtr pVersion, bool bSubversion);
-    HRESULT FillMadeRecord(CVDocNonCom& doc, IVersionPtr pMade, long lFlags, MadeForSave made, bool bHeld);
+    // pProfile: the made version's profile and columns when the caller has them (online).
+    HRESULT FillMadeRecord(CVDocNonCom& doc, IVersionPtr pMade, long lFlags, MadeForSave made, bool bHeld,
+                           CProfileReads* pProfile = nullptr);
     IVersionPtr MakeAttachment(IProfilePtr pProfile, IVersionPtr pVersion, const CStdStr& strLabel,
                                const CSaveAsDlg& dlg, const CVDocNonCom& doc);
     // What a save decision made and the host's save has not yet written: a failed SaveDocument
@@ -195,7 +221,7 @@ protected:
     IProfilePtr Dm5ProfileForm(IDM5LibraryFormsPtr pForms, const CVDocNonCom& doc, CTakeGuard& guard);
     // GetDocument's two ways of handing out a file.
     CStdStr WorkingCopyOf(IVersionPtr pVersion, const CStdStr& strWorkingCopy);
-    HRESULT FetchPrivateCopy(IVersionPtr pVersion, IProfilePtr pProfile, long lFlags, CVDocNonCom& doc);
+    HRESULT FetchPrivateCopy(IVersionPtr pVersion, CProfileReads& profile, long lFlags, CVDocNonCom& doc);
     // CloseDocument's check-in on DM 5 of a record checked out through the provider.
     HRESULT CheckInDm5(IVersionPtr pVersion, const CStdStr& strLocal);
 

@@ -62,7 +62,8 @@ HRESULT CSaveAsDlg::InitSaveAsDlg(bool bVersionFound, IVersionPtr pVer, IProfile
     // A DMS failure here is the caller's to report: it raises, as every DMS read does.
     if (bVersionFound)
     {
-        pProf = ProfileOf(pVer);
+        if (!pProf)
+            pProf = ProfileOf(pVer);
         m_strVersionLabel = VersionLabelOf(pVer);
         _bstr_t bstrComment;
         DmsCheck(pVer->get_Comment(bstrComment.GetAddress()));

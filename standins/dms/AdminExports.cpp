@@ -318,6 +318,22 @@ HRESULT __cdecl StandIn_SetConnectionState(LONG lState)
     });
 }
 
+HRESULT __cdecl StandIn_SetCallLatency(LONG lMicroseconds)
+{
+    if (lMicroseconds < 0)
+        return E_INVALIDARG;
+    return Guarded([&] {
+        CCatalog::SetCallLatency(lMicroseconds);
+        call_latency::Set(lMicroseconds);
+        return S_OK;
+    });
+}
+
+LONG __cdecl StandIn_CallLatency(void)
+{
+    return call_latency::Microseconds();
+}
+
 HRESULT __cdecl StandIn_ScriptForms(const wchar_t* pszLines)
 {
     return Guarded([&] {

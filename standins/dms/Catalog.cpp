@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <cwctype>
+#include <memory>
 #include <mutex>
 
 #include "ClientSetup.h"
@@ -12,6 +13,7 @@
 namespace dms_standin {
 
 const wchar_t CCatalog::kRootKey[] = L"SOFTWARE\\Quendrel\\DmsStandIn";
+const wchar_t CCatalog::kLatencyValue[] = L"CallLatencyMicroseconds";
 const wchar_t* const CCatalog::kColumns[7] = {L"DOCNAME",  L"APP_ID",    L"TYPE_ID",  L"AUTHOR_ID",
                                               L"TYPIST_ID", L"CLIENT_ID", L"MATTER_ID"};
 
@@ -57,6 +59,14 @@ std::wstring VersionKey(const std::wstring& strLibrary, LONG lNumber, const std:
 
 const wchar_t kChangeToken[] = L"ChangeToken";
 
+// A profile's versions as the catalog holds them, read once per catalog change: in creation
+// order, with the position of each label (in upper case) for lookups.
+struct VersionList
+{
+    std::vector<VersionRecord> records;
+    std::map<std::wstring, size_t> positions;
+};
+
 struct ReadCache
 {
     std::mutex mutex;
@@ -66,9 +76,11 @@ struct ReadCache
     std::map<std::wstring, std::pair<bool, DWORD>> dwords;
     std::map<std::wstring, std::vector<std::wstring>> subkeys;
     std::map<std::wstring, bool> keys;
+    std::map<std::wstring, std::shared_ptr<const VersionList>> versionLists;  // by profile key
 
     void Reset(DWORD dwNewToken)
     {
+        versionLists.clear();
         strings.clear();
         dwords.clear();
         subkeys.clear();
@@ -84,14 +96,30 @@ ReadCache& Cache()
     return s_cache;
 }
 
+// Reads the token through a handle to the catalog's root kept open for the process: the token
+// is read at every catalog read, and opening the key each time would cost as much again. A
+// handle whose key was deleted (a reset) is opened anew.
 DWORD ReadChangeToken()
 {
-    DWORD dwValue = 0;
-    DWORD cb = sizeof(dwValue);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Quendrel\\DmsStandIn", kChangeToken, RRF_RT_REG_DWORD, nullptr,
-                     &dwValue, &cb) != ERROR_SUCCESS)
-        return 0;
-    return dwValue;
+    static std::mutex s_mutex;
+    static HKEY s_hRoot = nullptr;
+    std::lock_guard<std::mutex> guard(s_mutex);
+    for (int nAttempt = 0; nAttempt < 2; ++nAttempt)
+    {
+        if (!s_hRoot && RegOpenKeyExW(HKEY_LOCAL_MACHINE, CCatalog::kRootKey, 0, KEY_QUERY_VALUE, &s_hRoot) !=
+                            ERROR_SUCCESS)
+            return 0;
+        DWORD dwValue = 0;
+        DWORD cb = sizeof(dwValue);
+        DWORD dwType = 0;
+        const LONG rc =
+            RegQueryValueExW(s_hRoot, kChangeToken, nullptr, &dwType, reinterpret_cast<BYTE*>(&dwValue), &cb);
+        if (rc == ERROR_SUCCESS && dwType == REG_DWORD)
+            return dwValue;
+        RegCloseKey(s_hRoot);
+        s_hRoot = nullptr;
+    }
+    return 0;
 }
 
 // Drops the copy when another process (or this one) changed the catalog since it was made.
@@ -104,8 +132,25 @@ void RefreshCache()
         cache.Reset(dwToken);
 }
 
-// Called after every write: gives the catalog a new token, so every copy is refreshed.
-void CatalogChanged()
+bool StartsWith(const std::wstring& strText, const std::wstring& strPrefix)
+{
+    return strText.size() >= strPrefix.size() && _wcsnicmp(strText.c_str(), strPrefix.c_str(), strPrefix.size()) == 0;
+}
+
+// Drops the entries of keys below strKey and, with bAncestors, of the keys above it as well.
+template <class Map>
+void EraseAround(Map& map, const std::wstring& strKey, bool bAncestors)
+{
+    for (auto it = map.begin(); it != map.end();)
+        it = StartsWith(it->first, strKey) || (bAncestors && StartsWith(strKey, it->first)) ? map.erase(it)
+                                                                                            : std::next(it);
+}
+
+// Called after every write below strKey (the whole catalog when empty): gives the catalog a new
+// token, so that every other process drops its copy. This process keeps its own, less what the
+// write touched, unless another process wrote since the copy was made: building a document's
+// version list again after each version added would make filling the catalog quadratic.
+void CatalogChanged(const std::wstring& strKey = std::wstring(), const wchar_t* pszValue = nullptr)
 {
     static LONG s_lCounter = 0;
     const DWORD dwOld = ReadChangeToken();
@@ -116,7 +161,45 @@ void CatalogChanged()
                     sizeof(dwToken));
     ReadCache& cache = Cache();
     std::lock_guard<std::mutex> guard(cache.mutex);
-    cache.Reset(dwToken);
+    if (strKey.empty() || !cache.bValid || cache.dwToken != dwOld)
+    {
+        cache.Reset(dwToken);
+        return;
+    }
+    cache.dwToken = dwToken;
+    if (!pszValue)
+    {
+        // A key made or deleted: everything known below it and of the keys above it.
+        EraseAround(cache.strings, strKey, false);
+        EraseAround(cache.dwords, strKey, false);
+        EraseAround(cache.keys, strKey, true);
+        EraseAround(cache.subkeys, strKey, true);
+        EraseAround(cache.versionLists, strKey, true);
+        return;
+    }
+    // A value written or deleted: that value, and the version lists of the profile it lies in.
+    // Writing makes the keys on its path, which the lists of their parents then name.
+    cache.strings.erase(strKey + L"|" + pszValue);
+    cache.dwords.erase(strKey + L"|" + pszValue);
+    for (auto it = cache.versionLists.begin(); it != cache.versionLists.end();)
+        it = StartsWith(strKey, it->first) ? cache.versionLists.erase(it) : std::next(it);
+    for (size_t pos = strKey.find(L'\\'); pos != std::wstring::npos; pos = strKey.find(L'\\', pos + 1))
+    {
+        const std::wstring strParent = strKey.substr(0, pos);
+        const size_t end = strKey.find(L'\\', pos + 1);
+        const std::wstring strChild = strKey.substr(pos + 1, end == std::wstring::npos ? end : end - pos - 1);
+        cache.keys[strKey.substr(0, end)] = true;
+        auto list = cache.subkeys.find(strParent);
+        if (list == cache.subkeys.end())
+            continue;
+        // In the registry's own order: by name, letter case ignored.
+        std::vector<std::wstring>& names = list->second;
+        auto at = std::lower_bound(names.begin(), names.end(), strChild, [](const std::wstring& a, const std::wstring& b) {
+            return _wcsicmp(a.c_str(), b.c_str()) < 0;
+        });
+        if (at == names.end() || !EqualsNoCase(*at, strChild))
+            names.insert(at, strChild);
+    }
 }
 
 std::pair<bool, std::wstring> RawReadString(const std::wstring& strKey, const wchar_t* pszName)
@@ -173,25 +256,25 @@ void WriteString(const std::wstring& strKey, const wchar_t* pszName, const std::
 {
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName, REG_SZ, strValue.c_str(),
                     static_cast<DWORD>((strValue.size() + 1) * sizeof(wchar_t)));
-    CatalogChanged();
+    CatalogChanged(strKey, pszName ? pszName : L"");
 }
 
 void WriteDword(const std::wstring& strKey, const wchar_t* pszName, DWORD dwValue)
 {
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName, REG_DWORD, &dwValue, sizeof(dwValue));
-    CatalogChanged();
+    CatalogChanged(strKey, pszName ? pszName : L"");
 }
 
 void DeleteKeyTree(const std::wstring& strKey)
 {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, strKey.c_str());
-    CatalogChanged();
+    CatalogChanged(strKey);
 }
 
 void DeleteValue(const std::wstring& strKey, const wchar_t* pszName)
 {
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName);
-    CatalogChanged();
+    CatalogChanged(strKey, pszName ? pszName : L"");
 }
 
 bool KeyExists(const std::wstring& strKey)
@@ -218,7 +301,7 @@ void CreateKey(const std::wstring& strKey)
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, strKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr) ==
         ERROR_SUCCESS)
         RegCloseKey(hKey);
-    CatalogChanged();
+    CatalogChanged(strKey);
 }
 
 std::vector<std::wstring> SubKeys(const std::wstring& strKey)
@@ -430,11 +513,14 @@ CCatalogLock::~CCatalogLock()
 HRESULT CCatalog::Reset()
 {
     CCatalogLock lock;
+    const DWORD dwLatency = ReadDword(Key(L""), kLatencyValue, 0);
     LONG rc = RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRootKey);
     if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
         return HRESULT_FROM_WIN32(rc);
     CatalogChanged();
     WriteDefaults();
+    if (dwLatency != 0)
+        WriteDword(Key(L""), kLatencyValue, dwLatency);
     DeleteTree(CClientSetup::ServerRoot());
     DeleteTree(CClientSetup::DefaultShadowFolder());
     DeleteTree(std::wstring(CClientSetup::kUncCacheRoot) + L"\\DMNFSL1");
@@ -554,11 +640,31 @@ void CCatalog::SetProfileValue(const std::wstring& strLibrary, LONG lNumber, con
     WriteString(ProfileKey(strLibrary, lNumber), strName.c_str(), strValue);
 }
 
-std::vector<VersionRecord> CCatalog::Versions(const std::wstring& strLibrary, LONG lNumber)
+namespace {
+
+std::wstring UpperLabel(std::wstring strLabel)
 {
-    RefreshCache();
-    std::vector<VersionRecord> versions;
-    for (const std::wstring& strSub : SubKeys(ProfileKey(strLibrary, lNumber) + L"\\Versions"))
+    for (wchar_t& c : strLabel)
+        c = static_cast<wchar_t>(towupper(c));
+    return strLabel;
+}
+
+// The profile's versions, read from the registry at the first use after a catalog change and
+// shared from then on. Call after RefreshCache.
+std::shared_ptr<const VersionList> VersionListOf(const std::wstring& strLibrary, LONG lNumber)
+{
+    const std::wstring strProfile = ProfileKey(strLibrary, lNumber);
+    ReadCache& cache = Cache();
+    DWORD dwToken = 0;
+    {
+        std::lock_guard<std::mutex> guard(cache.mutex);
+        auto it = cache.versionLists.find(strProfile);
+        if (it != cache.versionLists.end())
+            return it->second;
+        dwToken = cache.dwToken;
+    }
+    auto pList = std::make_shared<VersionList>();
+    for (const std::wstring& strSub : SubKeys(strProfile + L"\\Versions"))
     {
         const std::wstring strKey = VersionKey(strLibrary, lNumber, strSub);
         VersionRecord v;
@@ -571,11 +677,39 @@ std::vector<VersionRecord> CCatalog::Versions(const std::wstring& strLibrary, LO
         v.dtDate = DateFromText(ReadString(strKey, L"Date"));
         v.bCanNewVersion = ReadDword(strKey, L"CanNewVersion", 1) != 0;
         v.bCanNewSubversion = ReadDword(strKey, L"CanNewSubversion", 1) != 0;
-        versions.push_back(v);
+        // The shown label is kept with a leading '=' so that an empty label is told from none.
+        const std::wstring strShown = ReadString(strKey, L"ShownLabel");
+        v.bShown = !strShown.empty();
+        v.strShown = v.bShown ? strShown.substr(1) : std::wstring();
+        pList->records.push_back(v);
     }
-    std::sort(versions.begin(), versions.end(),
+    std::sort(pList->records.begin(), pList->records.end(),
               [](const VersionRecord& a, const VersionRecord& b) { return a.dwOrder < b.dwOrder; });
-    return versions;
+    for (size_t i = 0; i < pList->records.size(); ++i)
+        pList->positions.emplace(UpperLabel(pList->records[i].strLabel), i);
+    std::lock_guard<std::mutex> guard(cache.mutex);
+    // A list read while the catalog changed is used once and not kept.
+    if (cache.dwToken == dwToken)
+        cache.versionLists[strProfile] = pList;
+    return pList;
+}
+
+// The entry of the repeated version (StandIn_RepeatVersion), if the profile has one.
+const VersionRecord* RepeatedEntry(const VersionList& list, const std::wstring& strLibrary, LONG lNumber)
+{
+    const std::wstring strLabel = ReadString(ProfileKey(strLibrary, lNumber), L"RepeatedVersion");
+    if (strLabel.empty())
+        return nullptr;
+    auto it = list.positions.find(UpperLabel(strLabel));
+    return it == list.positions.end() ? nullptr : &list.records[it->second];
+}
+
+}  // namespace
+
+std::vector<VersionRecord> CCatalog::Versions(const std::wstring& strLibrary, LONG lNumber)
+{
+    RefreshCache();
+    return VersionListOf(strLibrary, lNumber)->records;
 }
 
 bool CCatalog::FindVersion(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel,
@@ -584,14 +718,13 @@ bool CCatalog::FindVersion(const std::wstring& strLibrary, LONG lNumber, const s
     RefreshCache();
     if (strLabel.empty())
         return false;
-    for (const VersionRecord& v : Versions(strLibrary, lNumber))
-        if (EqualsNoCase(v.strLabel, strLabel))
-        {
-            if (pRecord)
-                *pRecord = v;
-            return true;
-        }
-    return false;
+    const std::shared_ptr<const VersionList> pList = VersionListOf(strLibrary, lNumber);
+    auto it = pList->positions.find(UpperLabel(strLabel));
+    if (it == pList->positions.end())
+        return false;
+    if (pRecord)
+        *pRecord = pList->records[it->second];
+    return true;
 }
 
 HRESULT CCatalog::AddVersion(const std::wstring& strLibrary, LONG lNumber, const VersionRecord& record,
@@ -601,7 +734,9 @@ HRESULT CCatalog::AddVersion(const std::wstring& strLibrary, LONG lNumber, const
     if (!ProfileExists(strLibrary, lNumber) || record.strLabel.empty() ||
         record.strLabel.find_first_of(L"\\/") != std::wstring::npos)
         return E_INVALIDARG;
-    if (FindVersion(strLibrary, lNumber, record.strLabel, nullptr))
+    // The key's name is the label; the registry compares names without regard to case, as
+    // a label lookup does.
+    if (KeyExists(VersionKey(strLibrary, lNumber, record.strLabel)))
         return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
 
     const std::wstring strProfile = ProfileKey(strLibrary, lNumber);
@@ -651,22 +786,31 @@ void CCatalog::SetVersionRights(const std::wstring& strLibrary, LONG lNumber, co
 bool CCatalog::ShownLabel(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel,
                           std::wstring* pstrShown)
 {
-    RefreshCache();
-    // The value is kept with a leading '=' so that an empty label is told from none.
-    const std::wstring strValue = ReadString(VersionKey(strLibrary, lNumber, strLabel), L"ShownLabel");
-    if (strValue.empty())
+    VersionRecord record;
+    if (!FindVersion(strLibrary, lNumber, strLabel, &record) || !record.bShown)
         return false;
-    *pstrShown = strValue.substr(1);
+    *pstrShown = record.strShown;
     return true;
 }
 
-std::vector<VersionRecord> CCatalog::VersionEntries(const std::wstring& strLibrary, LONG lNumber)
+size_t CCatalog::VersionEntryCount(const std::wstring& strLibrary, LONG lNumber)
 {
-    std::vector<VersionRecord> entries = Versions(strLibrary, lNumber);
-    VersionRecord repeated;
-    if (FindVersion(strLibrary, lNumber, ProfileValue(strLibrary, lNumber, L"RepeatedVersion"), &repeated))
-        entries.push_back(repeated);
-    return entries;
+    RefreshCache();
+    const std::shared_ptr<const VersionList> pList = VersionListOf(strLibrary, lNumber);
+    return pList->records.size() + (RepeatedEntry(*pList, strLibrary, lNumber) ? 1 : 0);
+}
+
+bool CCatalog::VersionEntry(const std::wstring& strLibrary, LONG lNumber, size_t nIndex, VersionRecord* pRecord)
+{
+    RefreshCache();
+    const std::shared_ptr<const VersionList> pList = VersionListOf(strLibrary, lNumber);
+    const VersionRecord* pEntry = nIndex < pList->records.size() ? &pList->records[nIndex] : nullptr;
+    if (nIndex == pList->records.size())
+        pEntry = RepeatedEntry(*pList, strLibrary, lNumber);
+    if (!pEntry)
+        return false;
+    *pRecord = *pEntry;
+    return true;
 }
 
 void CCatalog::SetRepeatedVersion(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel)
@@ -910,6 +1054,11 @@ LONG CCatalog::ConnectionState()
 void CCatalog::SetConnectionState(LONG lState)
 {
     WriteDword(Key(L""), L"ConnectionState", static_cast<DWORD>(lState));
+}
+
+void CCatalog::SetCallLatency(LONG lMicroseconds)
+{
+    WriteDword(Key(L""), kLatencyValue, static_cast<DWORD>(std::max(0L, lMicroseconds)));
 }
 
 void CCatalog::SetFormScript(const std::vector<std::wstring>& lines)

@@ -26,6 +26,8 @@ struct VersionRecord
     DATE dtDate = 0;
     bool bCanNewVersion = true;
     bool bCanNewSubversion = true;
+    bool bShown = false;  // IVersion::Label reports strShown instead of the label
+    std::wstring strShown;
 };
 
 // One history event of a profile.
@@ -50,6 +52,9 @@ class CCatalog
 {
 public:
     static const wchar_t kRootKey[];
+    // The prefix's time per DMS call in microseconds (a DWORD beside the connection state); it
+    // survives Reset, like the installation.
+    static const wchar_t kLatencyValue[];
     static const wchar_t* const kColumns[7];  // the stored profile columns, in display order
 
     // Empties the catalog (defaults: applications, user, online, no script) and the content folders.
@@ -93,9 +98,12 @@ public:
     // under (an empty one among them); false when none was set.
     static bool ShownLabel(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel,
                            std::wstring* pstrShown);
-    // The entries of a profile's versions collection: its versions in order, then the version
-    // set to be listed twice (SetRepeatedVersion), if any.
-    static std::vector<VersionRecord> VersionEntries(const std::wstring& strLibrary, LONG lNumber);
+    // The entries of a profile's versions collection are its versions in order, then the version
+    // set to be listed twice (SetRepeatedVersion), if any: their number and one of them by its
+    // 0-based position, without copying the list, so that handing out a version costs the same
+    // however many a profile holds.
+    static size_t VersionEntryCount(const std::wstring& strLibrary, LONG lNumber);
+    static bool VersionEntry(const std::wstring& strLibrary, LONG lNumber, size_t nIndex, VersionRecord* pRecord);
     static void SetRepeatedVersion(const std::wstring& strLibrary, LONG lNumber, const std::wstring& strLabel);
     // Gives a version's stored file another extension (the server file moves with it; the
     // cache copy is dropped).
@@ -142,6 +150,7 @@ public:
 
     static LONG ConnectionState();
     static void SetConnectionState(LONG lState);
+    static void SetCallLatency(LONG lMicroseconds);
 
     // The scripted form answers, first in first out.
     static void SetFormScript(const std::vector<std::wstring>& lines);

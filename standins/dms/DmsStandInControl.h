@@ -64,6 +64,14 @@ HRESULT __cdecl StandIn_SetDefaultUser(const wchar_t* pszUser);
 HRESULT __cdecl StandIn_SetProcessUser(const wchar_t* pszUser);
 // Connection state as IApplicationState reports it: 0 online, 1 or 2 offline.
 HRESULT __cdecl StandIn_SetConnectionState(LONG lState);
+// Makes every DMS call (each counted call: methods, creations, error reads) take this many
+// microseconds more, spent inside the call and counted in StandIn_DmsSeconds, as a round trip
+// to a server would. A setting of the prefix that survives StandIn_Reset, read once by each
+// process; it applies to the calling process at once. The environment variable
+// DMS_STANDIN_LATENCY_US overrides it for a process (and the processes it starts).
+HRESULT __cdecl StandIn_SetCallLatency(LONG lMicroseconds);
+// The microseconds each DMS call of this process takes on top of its work.
+LONG __cdecl StandIn_CallLatency(void);
 
 // Replaces the form script with the given lines (separated by line breaks), answered first in,
 // first out by the DMS's forms:

@@ -1,5 +1,8 @@
 #include "FaultInjector.h"
 
+#include "Catalog.h"
+
+#include <algorithm>
 #include <cwchar>
 #include <cwctype>
 #include <set>
@@ -167,10 +170,72 @@ void CFaultInjector::AddTime(const wchar_t* pszMethod, LONGLONG llStartTicks)
     usage.llTicks += now.QuadPart - llStartTicks;
 }
 
+namespace call_latency {
+
+namespace {
+
+const LONG kUnread = -1;
+LONG g_lMicroseconds = kUnread;  // this process's latency, read on first use
+
+LONG ReadSetting()
+{
+    wchar_t sz[32] = {};
+    const DWORD n = GetEnvironmentVariableW(L"DMS_STANDIN_LATENCY_US", sz, 32);
+    if (n && n < 32)
+        return std::max(0L, wcstol(sz, nullptr, 10));
+    DWORD dwValue = 0;
+    DWORD cb = sizeof(dwValue);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, CCatalog::kRootKey, CCatalog::kLatencyValue, RRF_RT_REG_DWORD, nullptr,
+                     &dwValue, &cb) != ERROR_SUCCESS)
+        return 0;
+    return static_cast<LONG>(std::min<DWORD>(dwValue, 10000000));
+}
+
+}  // namespace
+
+LONG Microseconds()
+{
+    LONG lValue = InterlockedCompareExchange(&g_lMicroseconds, kUnread, kUnread);
+    if (lValue == kUnread)
+    {
+        lValue = ReadSetting();
+        InterlockedCompareExchange(&g_lMicroseconds, lValue, kUnread);
+    }
+    return lValue;
+}
+
+void Set(LONG lMicroseconds)
+{
+    InterlockedExchange(&g_lMicroseconds, std::max(0L, lMicroseconds));
+}
+
+// Spins until the latency has passed since llStart: a sleep is far too coarse for a
+// millisecond, and the wait must be as long on every call.
+void Wait(LONGLONG llStart)
+{
+    const LONG lMicroseconds = Microseconds();
+    if (lMicroseconds <= 0)
+        return;
+    static const LONGLONG s_llFrequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f.QuadPart;
+    }();
+    const LONGLONG llEnd = llStart + s_llFrequency * lMicroseconds / 1000000;
+    LARGE_INTEGER now;
+    do
+        QueryPerformanceCounter(&now);
+    while (now.QuadPart < llEnd);
+}
+
+}  // namespace call_latency
+
 namespace {
 thread_local int t_nTimedDepth = 0;  // timed stand-in calls open on this thread
 }  // namespace
 
+// The round trip is paid once per call the client makes, inside the call's own time; the
+// stand-in's calls to itself pay nothing more.
 CDmsCallTimer::CDmsCallTimer(const wchar_t* pszMethod) : m_pszMethod(pszMethod)
 {
     if (t_nTimedDepth++ == 0)
@@ -178,6 +243,7 @@ CDmsCallTimer::CDmsCallTimer(const wchar_t* pszMethod) : m_pszMethod(pszMethod)
         LARGE_INTEGER now;
         QueryPerformanceCounter(&now);
         m_llStart = now.QuadPart;
+        call_latency::Wait(m_llStart);
     }
 }
 

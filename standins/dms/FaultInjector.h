@@ -107,6 +107,15 @@ private:
     LONGLONG m_llStart = 0;
 };
 
+// The time every DMS call takes on top of its own work, as a round trip to a server would: the
+// prefix's setting (CCatalog::kLatencyValue), unless the environment variable
+// DMS_STANDIN_LATENCY_US overrides it for the process. Read once per process.
+namespace call_latency {
+LONG Microseconds();
+// Sets this process's latency from now on (the prefix's setting is written by the caller).
+void Set(LONG lMicroseconds);
+}  // namespace call_latency
+
 // Counters of the process that tests read through the admin exports.
 namespace process_state {
 void ObjectCreated();

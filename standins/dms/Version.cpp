@@ -36,20 +36,19 @@ HRESULT OpenVersion(const std::wstring& strLibrary, LONG lNumber, const std::wst
 STDMETHODIMP CVersions::get_Item(VARIANT vKey, IVersion** ppVersion)
 {
     DMS_ENTER_OUT(L"IVersions::Item", ppVersion, nullptr);
-    const std::vector<VersionRecord> versions = CCatalog::VersionEntries(m_strLibrary, m_lNumber);
     LONG lIndex = 0;
     std::wstring strLabel;
+    VersionRecord record;
     if (VariantNumber(vKey, &lIndex))
     {
-        if (lIndex < 1 || static_cast<size_t>(lIndex) > versions.size())
+        if (lIndex < 1 || !CCatalog::VersionEntry(m_strLibrary, m_lNumber, static_cast<size_t>(lIndex - 1), &record))
             return Fail(DISP_E_BADINDEX, 3, L"Version index out of range: " + std::to_wstring(lIndex));
-        return OpenVersion(m_strLibrary, m_lNumber, versions[lIndex - 1].strLabel, ppVersion);
+        return OpenVersion(m_strLibrary, m_lNumber, record.strLabel, ppVersion);
     }
     if (!VariantText(vKey, &strLabel))
         return Fail(DISP_E_TYPEMISMATCH, 3, L"A version is looked up by label or index");
-    for (const VersionRecord& v : versions)
-        if (EqualsNoCase(v.strLabel, strLabel))
-            return OpenVersion(m_strLibrary, m_lNumber, v.strLabel, ppVersion);
+    if (CCatalog::FindVersion(m_strLibrary, m_lNumber, strLabel, &record))
+        return OpenVersion(m_strLibrary, m_lNumber, record.strLabel, ppVersion);
     return Fail(DISP_E_BADINDEX, 3,
                 L"Version " + strLabel + L" not found for document " + std::to_wstring(m_lNumber));
 }
@@ -57,7 +56,7 @@ STDMETHODIMP CVersions::get_Item(VARIANT vKey, IVersion** ppVersion)
 STDMETHODIMP CVersions::get_Count(LONG* plCount)
 {
     DMS_ENTER_OUT(L"IVersions::Count", plCount, 0);
-    *plCount = static_cast<LONG>(CCatalog::VersionEntries(m_strLibrary, m_lNumber).size());
+    *plCount = static_cast<LONG>(CCatalog::VersionEntryCount(m_strLibrary, m_lNumber));
     return S_OK;
 }
 

@@ -10,6 +10,9 @@
 //   dmsadmin user <name>          the catalog's default user (DMS_STANDIN_USER overrides it
 //                                 for one process)
 //   dmsadmin online | offline     connection state 0 | 1
+//   dmsadmin latency <us>         every DMS call takes that many microseconds more (a round
+//                                 trip to a server); DMS_STANDIN_LATENCY_US overrides it for
+//                                 one process
 //   dmsadmin script <line>...     form answers, one argument per line, for example
 //                                 dmsadmin script "select PowerDocs://DEMO/1001" "version 2"
 //   dmsadmin add <library> <name> <app id> <file>   a new document with the file as version 1
@@ -53,7 +56,7 @@ int Usage()
 {
     fwprintf(stderr,
              L"usage: dmsadmin install [5.3|6.0] | uninstall | reset | seed | list | user <name> | online | offline\n"
-             L"       | script <line>... | add <library> <name> <app id> <file>\n"
+             L"       | latency <us> | script <line>... | add <library> <name> <app id> <file>\n"
              L"       | checkout|checkin|lockstate <library> <number>\n");
     return kUsage;
 }
@@ -157,6 +160,14 @@ int Run(int argc, wchar_t** argv)
         return Report(StandIn_SetDefaultUser(argv[2]), L"user");
     if ((strCommand == L"online" || strCommand == L"offline") && argc == 2)
         return Report(StandIn_SetConnectionState(strCommand == L"online" ? 0 : 1), strCommand.c_str());
+    if (strCommand == L"latency" && argc == 3)
+    {
+        wchar_t* pszEnd = nullptr;
+        const long lMicroseconds = wcstol(argv[2], &pszEnd, 10);
+        if (*pszEnd || lMicroseconds < 0)
+            return Usage();
+        return Report(StandIn_SetCallLatency(lMicroseconds), L"latency");
+    }
     if (strCommand == L"script" && argc >= 3)
     {
         std::wstring strLines;
