@@ -3,7 +3,26 @@
 #include <psapi.h>
 #include <shlobj.h>
 
+#include <cstdio>
 #include <vector>
+
+namespace {
+
+// A test program that crashes fails at once, with the exception's code as its exit code: the
+// debugger Wine starts for an unhandled exception can end the process with exit code 0, which
+// ctest reads as a pass.
+LONG WINAPI FailOnCrash(EXCEPTION_POINTERS* pInfo)
+{
+    const DWORD dwCode = pInfo->ExceptionRecord->ExceptionCode;
+    fprintf(stderr, "\nunhandled exception 0x%08lx at %p\n", static_cast<unsigned long>(dwCode),
+            pInfo->ExceptionRecord->ExceptionAddress);
+    fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), dwCode);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+const LPTOP_LEVEL_EXCEPTION_FILTER g_pfnPreviousFilter = SetUnhandledExceptionFilter(FailOnCrash);
+
+}  // namespace
 
 namespace testing_support {
 
