@@ -263,6 +263,29 @@ inline IVersionPtr LookUpByHand(IApplicationPtr pApp, const wchar_t* pszLibrary,
     return pVersion;
 }
 
+// The DM 5 save's writing steps once the content is in the version's place in the local store:
+// the version locked, the parent window cleared, the upload, the typist set to the session's
+// user, the version unlocked; each status and error number checked.
+inline void UploadByHand(IApplicationPtr pApp, IProfilePtr pProfile, IVersionPtr pVersion)
+{
+    short nStatus = 0;
+    DmsCheck(pVersion->LockVersionForEdit(0, &nStatus));
+    CheckNumberByHand(pVersion);
+    ILibraryPtr pLibrary;
+    DmsCheck(pProfile->get_Library(&pLibrary));
+    IApplicationPtr pOwner;
+    DmsCheck(pLibrary->get_Application(&pOwner));
+    DmsCheck(pOwner->put_ParentWindow(0));
+    DmsCheck(pVersion->UploadFile(0));
+    CheckNumberByHand(pVersion);
+    ILibraryPtr pCurrent;
+    DmsCheck(pApp->get_CurrentLibrary(&pCurrent));
+    DmsCheck(pVersion->put_Typist(TextByHand(pCurrent, &ILibrary::get_UserID)));
+    CheckNumberByHand(pVersion);
+    DmsCheck(pVersion->UnlockVersion(0, &nStatus));
+    CheckNumberByHand(pVersion);
+}
+
 inline IApplicationPtr ApplicationByHand()
 {
     IApplicationPtr pApp;

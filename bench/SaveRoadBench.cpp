@@ -271,21 +271,7 @@ void SaveCheckedOutByHand(LONG lNumber, const std::wstring& strLabel, const std:
     CheckNumberByHand(pProfile);
     if (!CopyFileW(file.c_str(), TextByHand(pVersion, &IVersion::get_FilePath), FALSE))
         DmsCheck(HRESULT_FROM_WIN32(GetLastError()));
-    DmsCheck(pVersion->LockVersionForEdit(0, &nStatus));
-    CheckNumberByHand(pVersion);
-    ILibraryPtr pLibrary;
-    DmsCheck(pProfile->get_Library(&pLibrary));
-    IApplicationPtr pOwner;
-    DmsCheck(pLibrary->get_Application(&pOwner));
-    DmsCheck(pOwner->put_ParentWindow(0));
-    DmsCheck(pVersion->UploadFile(0));
-    CheckNumberByHand(pVersion);
-    ILibraryPtr pCurrent;
-    DmsCheck(pApp->get_CurrentLibrary(&pCurrent));
-    DmsCheck(pVersion->put_Typist(TextByHand(pCurrent, &ILibrary::get_UserID)));
-    CheckNumberByHand(pVersion);
-    DmsCheck(pVersion->UnlockVersion(0, &nStatus));
-    CheckNumberByHand(pVersion);
+    UploadByHand(pApp, pProfile, pVersion);
 }
 
 // CloseDocument's algorithm by hand for a record checked out through the provider (DM 5): the
