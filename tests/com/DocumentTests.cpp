@@ -124,6 +124,13 @@ TEST_F(DocumentTest, ChecksOutAndInAndMapsTheLockState)
     EXPECT_EQ(S_OK, m_pProvider->LockDocument(Id(m_lDoc, L"1"), 1));
     EXPECT_EQ(1, LockState(m_lDoc));
     EXPECT_EQ(S_OK, m_pProvider->LockDocument(Id(m_lDoc, L"1"), 2));
+    // A check-out the DMS refuses with status 0, at either step, answers its code and holds nothing.
+    for (const wchar_t* pszStep : {L"IProfile::SelectForEdit", L"IVersion::LockVersionForEdit"})
+    {
+        ASSERT_EQ(S_OK, StandIn_InjectFaultForm(pszStep, STANDIN_FAULT_SILENT, 1, FALSE));
+        EXPECT_EQ(E_PD_SAVE_FAILED, m_pProvider->LockDocument(Id(m_lDoc, L"1"), 1)) << testing_support::Narrow(pszStep);
+        EXPECT_EQ(0, LockState(m_lDoc));
+    }
 
     // Another user's lock: state 2 with that user, and every action refused.
     ASSERT_EQ(S_OK, StandIn_SetLock(L"LIB", m_lDoc, L"bob"));

@@ -193,6 +193,14 @@ TEST_F(VersionTest, ContentThatCannotBeCopiedMakesNoVersion)
     EXPECT_EQ(0, StandIn_CallCount(L"IVersion::UploadFile"));
     EXPECT_FALSE(StandIn_IsSelectedForEdit(L"LIB", m_lDoc));
     EXPECT_EQ(0, LockState(m_lDoc));
+
+    // The content is in the cache but cannot be read: the copy's own error, and no version.
+    StandIn_ClearFaults();
+    ASSERT_TRUE(testing_support::WriteFileBytes(CacheFile(m_lDoc, L"2"), "version two"));
+    const HANDLE hHeld = CreateFileW(CacheFile(m_lDoc, L"2").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION), VersionDocument(Id(m_lDoc, L"2"), L""));
+    CloseHandle(hHeld);
+    EXPECT_EQ(L"1,2", CatalogLabels(m_lDoc));
 }
 
 // A failure at any DMS call: a code, or a listing or latest version that is right.
