@@ -6,9 +6,6 @@
 #include "DmsTypes.h"
 #include "FaultHarness.h"
 
-// A BSTR value no call may write over.
-inline BSTR const kUntouchedBstr = reinterpret_cast<BSTR>(static_cast<INT_PTR>(0x5A5A));
-
 class DocumentTest : public ::testing::Test
 {
 protected:

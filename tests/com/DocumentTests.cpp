@@ -14,16 +14,6 @@ bool InProviderFolder(const std::wstring& strPath)
     return _wcsnicmp(strPath.c_str(), folder.c_str(), folder.size()) == 0;
 }
 
-// The thread's COM error description, as the provider left it.
-std::wstring LastErrorDescription()
-{
-    _com_ptr_t<_com_IIID<IErrorInfo, &IID_IErrorInfo>> pInfo;
-    _bstr_t description;
-    if (GetErrorInfo(0, &pInfo) == S_OK && pInfo)
-        pInfo->GetDescription(description.GetAddress());
-    return description.length() ? static_cast<const wchar_t*>(description) : L"";
-}
-
 TEST_F(DocumentTest, HandsOutAByteIdenticalPrivateCopyForEverySize)
 {
     for (const std::string& content : {std::string(), std::string(1, 'x'), RandomBytes(50u << 20, 7)})
@@ -58,7 +48,7 @@ TEST_F(DocumentTest, FindsVersionsByLabelAndReportsWhatIsMissing)
     {
         HostDocument host;
         EXPECT_EQ(E_DOCUMENT_NOT_FOUND, m_pProvider->GetDocument(_bstr_t(m.first.c_str()), 0, &host.doc)) << m.first;
-        EXPECT_EQ(0u, LastErrorDescription().find(m.second)) << m.first;
+        EXPECT_EQ(0u, testing_support::ThreadErrorDescription().find(L"PowerDocs Doc Provider: " + m.second)) << m.first;
         EXPECT_EQ(nullptr, host.doc.bstrDocID) << "a failed call leaves the record alone";
     }
 }
@@ -252,7 +242,7 @@ TEST_F(DocumentTest, BadInputGetsACodeNeverACrash)
     long lState = -1;
     EXPECT_EQ(E_POINTER, m_pProvider->GetDocumentLockStatus(Id(m_lDoc, L"1"), &lState, nullptr));
     EXPECT_EQ(-1, lState);
-    BSTR bstrOwner = kUntouchedBstr;
+    BSTR kUntouchedBstr = reinterpret_cast<BSTR>(static_cast<INT_PTR>(0x5A5A)), bstrOwner = kUntouchedBstr;
     EXPECT_EQ(E_POINTER, m_pProvider->GetDocumentLockStatus(Id(m_lDoc, L"1"), nullptr, &bstrOwner));
     EXPECT_EQ(kUntouchedBstr, bstrOwner);
     EXPECT_EQ(0, StandIn_TotalCalls()) << "no DMS call for a call that cannot answer";

@@ -63,14 +63,6 @@ TEST_F(SaveDocumentTest, WritesTheVersionOnBothClientGenerations)
         EXPECT_EQ(bDM6 ? 0 : 1, StandIn_CallCount(L"IVersion::UploadFile")) << edit;
         EXPECT_EQ(0, LockState(m_lDoc)) << "the save's own check-out went: " << edit;
     }
-    StandIn_SetLock(L"LIB", m_lDoc, L"alice");
-    // An empty file is saved as such; the user's check-out stays held through the save of a
-    // record without Flags bit 0.
-    Install(L"5.3");
-    ASSERT_TRUE(WriteFileBytes(m_strEdit, ""));
-    ASSERT_EQ(S_OK, Save(false));
-    EXPECT_EQ("", Fetched(Id(m_lDoc, L"1")));
-    EXPECT_EQ(1, LockState(m_lDoc)) << "the user's own check-out was given back";
 }
 
 // A version a save decision made is checked out as its record says, and deleted when the save

@@ -5,6 +5,7 @@
 
 namespace {
 
+using testing_support::DocId;
 using testing_support::TakeText;
 
 // The document fixture (m_lDoc has versions 1 and 2) with a document of a single version more.
@@ -23,10 +24,6 @@ protected:
         DocumentTest::TearDown();
     }
 
-    static std::wstring Id(LONG lNumber, const wchar_t* pszLabel, const wchar_t* pszLibrary = L"LIB")
-    {
-        return testing_support::DocId(lNumber, pszLabel, pszLibrary);
-    }
     static void Script(const std::wstring& lines) { ASSERT_EQ(S_OK, StandIn_ScriptForms(lines.c_str())); }
     static std::wstring FormRecord() { return TakeText(StandIn_FormRecord()); }
 
@@ -55,21 +52,21 @@ TEST_F(SelectionTest, SelectionFormChoosesADocumentAndItsVersion)
     std::wstring out;
     // One version: taken without the chooser; the form is shown over the host's window, which
     // is reset afterwards.
-    Script(L"select " + Id(m_lSingle, L""));
+    Script(L"select " + DocId(m_lSingle, L""));
     EXPECT_EQ(S_OK, Select(0x1234, &out));
-    EXPECT_EQ(Id(m_lSingle, L"1"), out);
+    EXPECT_EQ(DocId(m_lSingle, L"1"), out);
     EXPECT_EQ(L"select 4660\n", FormRecord());
     EXPECT_EQ(0, StandIn_LastParentWindow());
 
     // Two versions: the chooser, under its title, picks one that is not the latest.
     StandIn_ClearFaults();
-    Script(L"select " + Id(m_lDoc, L"") + L"\nversion 1");
+    Script(L"select " + DocId(m_lDoc, L"") + L"\nversion 1");
     EXPECT_EQ(S_OK, Select(7, &out));
-    EXPECT_EQ(Id(m_lDoc, L"1"), out);
+    EXPECT_EQ(DocId(m_lDoc, L"1"), out);
     EXPECT_EQ(L"select 7\nchoose-version Choose version\n", FormRecord());
 
     // Cancelled form, or a chooser that gives no version: S_FALSE and an empty ID.
-    for (const std::wstring& script : {std::wstring(L"cancel"), L"select " + Id(m_lDoc, L"") + L"\ncancel"})
+    for (const std::wstring& script : {std::wstring(L"cancel"), L"select " + DocId(m_lDoc, L"") + L"\ncancel"})
     {
         Script(script);
         EXPECT_EQ(S_FALSE, Select(7, &out));
@@ -90,20 +87,20 @@ TEST_F(SelectionTest, SelectDocumentExChoosesAmongTheGivenDocumentsVersions)
 {
     std::wstring out;
     Script(L"version 1");
-    EXPECT_EQ(S_OK, SelectEx(9, Id(m_lDoc, L"2"), &out));
-    EXPECT_EQ(Id(m_lDoc, L"1"), out);
+    EXPECT_EQ(S_OK, SelectEx(9, DocId(m_lDoc, L"2"), &out));
+    EXPECT_EQ(DocId(m_lDoc, L"1"), out);
     EXPECT_EQ(L"choose-version Choose version\n", FormRecord()) << "no selection form";
     EXPECT_EQ(9, StandIn_LastParentWindow()) << "the parent window is not reset here";
 
     // Nothing to choose among: an unknown ID, a single version, a chooser that gives none.
     const std::pair<std::wstring, std::wstring> fallbacks[] = {
-        {L"PowerDocs://LIB/999999/1", L""}, {Id(m_lSingle, L"1"), L""}, {Id(m_lDoc, L"1"), L"cancel\n"}};
+        {L"PowerDocs://LIB/999999/1", L""}, {DocId(m_lSingle, L"1"), L""}, {DocId(m_lDoc, L"1"), L"cancel\n"}};
     for (const auto& c : fallbacks)
     {
         StandIn_ClearFaults();
-        Script(c.second + L"select " + Id(m_lSingle, L""));
+        Script(c.second + L"select " + DocId(m_lSingle, L""));
         EXPECT_EQ(S_OK, SelectEx(9, c.first, &out)) << c.first;
-        EXPECT_EQ(Id(m_lSingle, L"1"), out) << c.first;
+        EXPECT_EQ(DocId(m_lSingle, L"1"), out) << c.first;
         EXPECT_NE(std::wstring::npos, FormRecord().find(L"select 9\n")) << c.first;
         EXPECT_EQ(0, StandIn_LastParentWindow()) << "the selection form resets it";
     }
@@ -122,12 +119,12 @@ TEST_F(SelectionTest, OfflineIDsAreTranslatedBySelectDocumentOnly)
     record.SetDword(42);
     ASSERT_EQ(S_OK, StandIn_SetConnectionState(1));
     std::wstring out;
-    Script(L"select " + Id(lOffline, L"", L"LIB_alice") + L"\nversion 2");
+    Script(L"select " + DocId(lOffline, L"", L"LIB_alice") + L"\nversion 2");
     EXPECT_EQ(S_OK, Select(1, &out));
-    EXPECT_EQ(L"offline://" + Id(lOffline, L"2", L"LIB_alice"), out);
+    EXPECT_EQ(L"offline://" + DocId(lOffline, L"2", L"LIB_alice"), out);
     Script(L"version 2");
-    EXPECT_EQ(S_OK, SelectEx(1, Id(lOffline, L"1", L"LIB_alice"), &out));
-    EXPECT_EQ(Id(lOffline, L"2", L"LIB_alice"), out);
+    EXPECT_EQ(S_OK, SelectEx(1, DocId(lOffline, L"1", L"LIB_alice"), &out));
+    EXPECT_EQ(DocId(lOffline, L"2", L"LIB_alice"), out);
 }
 
 // A failure at any DMS call: a code, never S_OK with a wrong ID, and no DMS object left alive.
@@ -137,10 +134,10 @@ TEST_F(SelectionTest, SurvivesAFailureAtEveryDmsCall)
     {
         std::wstring chosen;
         fault_harness::RunWithFaultAtEachCall(
-            [&](ICVDocumentProvider7*) { Script(bEx ? L"version 1" : L"select " + Id(m_lDoc, L"") + L"\nversion 1"); },
-            [&](ICVDocumentProvider7* p) { return bEx ? SelectEx(3, Id(m_lDoc, L"2"), &chosen, p) : Select(3, &chosen, p); },
+            [&](ICVDocumentProvider7*) { Script(bEx ? L"version 1" : L"select " + DocId(m_lDoc, L"") + L"\nversion 1"); },
+            [&](ICVDocumentProvider7* p) { return bEx ? SelectEx(3, DocId(m_lDoc, L"2"), &chosen, p) : Select(3, &chosen, p); },
             [&](const fault_harness::FaultRun& run) {
-                EXPECT_TRUE(run.hr != S_OK || chosen == Id(m_lDoc, L"1")) << chosen;
+                EXPECT_TRUE(run.hr != S_OK || chosen == DocId(m_lDoc, L"1")) << chosen;
             });
     }
 }

@@ -4,16 +4,13 @@
 
 namespace {
 
+using testing_support::DocId;
+
 // The document fixture's DMS and provider, with documents named "Budget".
 class VersionTest : public DocumentTest
 {
 protected:
     LONG AddDocument(const std::string& content) { return DocumentTest::AddDocument(L"Budget", content); }
-
-    static std::wstring Id(LONG lNumber, const wchar_t* pszLabel, const wchar_t* pszScheme = L"PowerDocs")
-    {
-        return std::wstring(pszScheme) + L"://LIB/" + std::to_wstring(lNumber) + L"/" + pszLabel;
-    }
 
     // The labels the stand-in's catalog holds for a document, in order.
     static std::wstring CatalogLabels(LONG lNumber)
@@ -64,7 +61,7 @@ protected:
         {
             CVDOCUMENTVERSION& v = pVersions[i];
             const std::wstring label = v.bstrVersion ? v.bstrVersion : L"";
-            const bool bRight = v.cvDocument.bstrDocID && Id(m_lDoc, label.c_str()) == v.cvDocument.bstrDocID &&
+            const bool bRight = v.cvDocument.bstrDocID && DocId(m_lDoc, label.c_str()) == v.cvDocument.bstrDocID &&
                                 (!v.cvDocument.bstrName || !*v.cvDocument.bstrName ||
                                  std::wstring(L"Q3 sales plan") == v.cvDocument.bstrName);
             *pListed += label + (bRight ? L";" : L"?;");
@@ -83,14 +80,14 @@ TEST_F(VersionTest, ListsVersionsInTheDmsOrderWithoutAttachments)
     ASSERT_EQ(S_OK, StandIn_AddVersion(L"LIB", m_lDoc, L"A", "attached", 8, L""));
     ASSERT_EQ(S_OK, StandIn_AddVersion(L"LIB", m_lDoc, L"2A", "sub", 3, L""));
     std::wstring listed;
-    ASSERT_EQ(S_OK, Versions(Id(m_lDoc, L"2"), &listed));
+    ASSERT_EQ(S_OK, Versions(DocId(m_lDoc, L"2"), &listed));
     EXPECT_EQ(L"1;2;2A;", listed) << "A is an attachment";
 
     // A version the DMS lists twice is listed once; one it gives no label is left out, as its ID
     // would name the current version.
     ASSERT_EQ(S_OK, StandIn_RepeatVersion(L"LIB", m_lDoc, L"2"));
     ASSERT_EQ(S_OK, StandIn_SetVersionLabel(L"LIB", m_lDoc, L"2A", L""));
-    ASSERT_EQ(S_OK, Versions(Id(m_lDoc, L"2"), &listed));
+    ASSERT_EQ(S_OK, Versions(DocId(m_lDoc, L"2"), &listed));
     EXPECT_EQ(L"1;2;", listed);
     StandIn_RepeatVersion(L"LIB", m_lDoc, nullptr);
 
@@ -99,10 +96,10 @@ TEST_F(VersionTest, ListsVersionsInTheDmsOrderWithoutAttachments)
     EXPECT_EQ(E_FAIL, Versions(L"PowerDocs://LIB/999999/1", &listed));
     EXPECT_EQ(L"", listed);
     ASSERT_EQ(S_OK, StandIn_InjectFault(L"IVersions::Item", E_FAIL, 0, 2, FALSE));
-    EXPECT_EQ(E_FAIL, Versions(Id(m_lDoc, L"1"), &listed));
+    EXPECT_EQ(E_FAIL, Versions(DocId(m_lDoc, L"1"), &listed));
     EXPECT_EQ(L"", listed);
     long lCount = -1;
-    EXPECT_EQ(E_POINTER, m_pProvider->GetVersions(_bstr_t(Id(m_lDoc, L"1").c_str()), &lCount, nullptr));
+    EXPECT_EQ(E_POINTER, m_pProvider->GetVersions(_bstr_t(DocId(m_lDoc, L"1").c_str()), &lCount, nullptr));
 }
 
 TEST_F(VersionTest, LatestVersionIsTheDmsOnesInItsOwnSpelling)
@@ -110,10 +107,10 @@ TEST_F(VersionTest, LatestVersionIsTheDmsOnesInItsOwnSpelling)
     ASSERT_EQ(S_OK, StandIn_AddVersion(L"LIB", m_lDoc, L"3", "three", 5, L""));
     ASSERT_EQ(S_OK, StandIn_AddVersion(L"LIB", m_lDoc, L"PDF", "attached", 8, L""));
     std::wstring out;
-    EXPECT_EQ(S_OK, LatestVersion(Id(m_lDoc, L"1"), &out));
-    EXPECT_EQ(Id(m_lDoc, L"3", L"PowerDOCS"), out);
-    EXPECT_EQ(S_OK, LatestVersion(Id(m_lDoc, L"PDF"), &out)) << "an attachment has no later version";
-    EXPECT_EQ(Id(m_lDoc, L"PDF"), out);
+    EXPECT_EQ(S_OK, LatestVersion(DocId(m_lDoc, L"1"), &out));
+    EXPECT_EQ(DocId(m_lDoc, L"3", L"LIB", L"PowerDOCS"), out);
+    EXPECT_EQ(S_OK, LatestVersion(DocId(m_lDoc, L"PDF"), &out)) << "an attachment has no later version";
+    EXPECT_EQ(DocId(m_lDoc, L"PDF"), out);
     EXPECT_EQ(E_PD_NO_DOCUMENT_FOR_ID, LatestVersion(L"PowerDocs://LIB/999999/1", &out));
     EXPECT_EQ(L"PowerDocs://LIB/999999/1", out);
 }
@@ -123,23 +120,23 @@ TEST_F(VersionTest, NewVersionHoldsTheCurrentContentByteForByte)
     // An empty current version makes an empty new version.
     const LONG lEmpty = AddDocument("");
     std::wstring newID;
-    ASSERT_EQ(S_OK, VersionDocument(Id(lEmpty, L"1"), L"made from the current content", &newID));
-    EXPECT_EQ(Id(lEmpty, L"2", L"PowerDOCS"), newID);
+    ASSERT_EQ(S_OK, VersionDocument(DocId(lEmpty, L"1"), L"made from the current content", &newID));
+    EXPECT_EQ(DocId(lEmpty, L"2", L"LIB", L"PowerDOCS"), newID);
     EXPECT_EQ("", ServerContent(lEmpty, L"2"));
 
     // The new version inherits the author and typist of the one it came from.
     DmsCheck(DmsVersion(m_lDoc, L"2")->put_Typist(_bstr_t(L"TYPIST2")));
-    ASSERT_EQ(S_OK, VersionDocument(Id(m_lDoc, L"2"), L"third", &newID));
-    EXPECT_EQ(Id(m_lDoc, L"3", L"PowerDOCS"), newID);
+    ASSERT_EQ(S_OK, VersionDocument(DocId(m_lDoc, L"2"), L"third", &newID));
+    EXPECT_EQ(DocId(m_lDoc, L"3", L"LIB", L"PowerDOCS"), newID);
     EXPECT_EQ("version two", ServerContent(m_lDoc, L"3"));
-    IVersionPtr pThree = DmsVersion(m_lDoc, L"3");
-    _bstr_t bstrComment, bstrAuthor, bstrTypist;
-    DmsCheck(pThree->get_Comment(bstrComment.GetAddress()));
-    DmsCheck(pThree->get_Author(bstrAuthor.GetAddress()));
-    DmsCheck(pThree->get_Typist(bstrTypist.GetAddress()));
-    EXPECT_STREQ(L"third", static_cast<const wchar_t*>(bstrComment));
-    EXPECT_STREQ(L"alice", static_cast<const wchar_t*>(bstrAuthor));
-    EXPECT_STREQ(L"TYPIST2", static_cast<const wchar_t*>(bstrTypist));
+    std::wstring strFields;
+    for (auto get : {&IVersion::get_Comment, &IVersion::get_Author, &IVersion::get_Typist})
+    {
+        _bstr_t bstr;
+        DmsCheck((DmsVersion(m_lDoc, L"3")->*get)(bstr.GetAddress()));
+        strFields += std::wstring(bstr) + L"|";
+    }
+    EXPECT_EQ(L"third|alice|TYPIST2|", strFields);
 }
 
 TEST_F(VersionTest, NewVersionRefusesWithoutTouchingTheDms)
@@ -148,37 +145,37 @@ TEST_F(VersionTest, NewVersionRefusesWithoutTouchingTheDms)
     ASSERT_EQ(S_OK, StandIn_SetLock(L"LIB", m_lDoc, L"bob"));
     StandIn_ClearFaults();
     std::wstring newID;
-    EXPECT_EQ(E_DOCUMENT_LOCKED_BY_OTHER, VersionDocument(Id(m_lDoc, L"2"), L"", &newID));
-    EXPECT_EQ(Id(m_lDoc, L"2"), newID) << "the host's ID comes back as it went";
+    EXPECT_EQ(E_DOCUMENT_LOCKED_BY_OTHER, VersionDocument(DocId(m_lDoc, L"2"), L"", &newID));
+    EXPECT_EQ(DocId(m_lDoc, L"2"), newID) << "the host's ID comes back as it went";
     EXPECT_EQ(0, StandIn_CallCount(L"IProfile::SelectForEdit"));
     EXPECT_EQ(0, StandIn_CallCount(L"IVersion::NewVersion"));
     EXPECT_EQ(L"1,2,PDF", CatalogLabels(m_lDoc));
     EXPECT_EQ(2, LockState(m_lDoc));
     ASSERT_EQ(S_OK, StandIn_SetLock(L"LIB", m_lDoc, nullptr));
 
-    EXPECT_EQ(E_PD_CANNOT_SAVE_AS_NEW_VERSION, VersionDocument(Id(m_lDoc, L"PDF"), L""));
+    EXPECT_EQ(E_PD_CANNOT_SAVE_AS_NEW_VERSION, VersionDocument(DocId(m_lDoc, L"PDF"), L""));
     EXPECT_EQ(E_DOCUMENT_NOT_FOUND, VersionDocument(L"PowerDocs://LIB/999999/1", L""));
     EXPECT_EQ(L"1,2,PDF", CatalogLabels(m_lDoc));
 
     // A version the DMS forbids a new version of: its refusal, and nothing left behind.
     ASSERT_EQ(S_OK, StandIn_SetVersionRights(L"LIB", m_lDoc, L"2", FALSE, TRUE));
-    EXPECT_EQ(E_ACCESSDENIED, VersionDocument(Id(m_lDoc, L"2"), L""));
+    EXPECT_EQ(E_ACCESSDENIED, VersionDocument(DocId(m_lDoc, L"2"), L""));
     EXPECT_EQ(L"1,2,PDF", CatalogLabels(m_lDoc));
     EXPECT_FALSE(StandIn_IsSelectedForEdit(L"LIB", m_lDoc));
 }
 
 TEST_F(VersionTest, NewVersionKeepsTheHostsOwnCheckOut)
 {
-    ASSERT_EQ(S_OK, m_pProvider->LockDocument(_bstr_t(Id(m_lDoc, L"2").c_str()), 1));
+    ASSERT_EQ(S_OK, m_pProvider->LockDocument(_bstr_t(DocId(m_lDoc, L"2").c_str()), 1));
     StandIn_ClearFaults();
     std::wstring newID;
-    ASSERT_EQ(S_OK, VersionDocument(Id(m_lDoc, L"2"), L"", &newID));
-    EXPECT_EQ(Id(m_lDoc, L"3", L"PowerDOCS"), newID);
+    ASSERT_EQ(S_OK, VersionDocument(DocId(m_lDoc, L"2"), L"", &newID));
+    EXPECT_EQ(DocId(m_lDoc, L"3", L"LIB", L"PowerDOCS"), newID);
     EXPECT_EQ("version two", ServerContent(m_lDoc, L"3"));
     EXPECT_EQ(0, StandIn_CallCount(L"IProfile::SelectForEdit"));
     EXPECT_EQ(0, StandIn_CallCount(L"IProfile::ReleaseDoc"));
     EXPECT_EQ(1, LockState(m_lDoc)) << "the host's check-out survives";
-    EXPECT_EQ(S_OK, m_pProvider->LockDocument(_bstr_t(Id(m_lDoc, L"2").c_str()), 2));
+    EXPECT_EQ(S_OK, m_pProvider->LockDocument(_bstr_t(DocId(m_lDoc, L"2").c_str()), 2));
 }
 
 TEST_F(VersionTest, ContentThatCannotBeCopiedMakesNoVersion)
@@ -186,9 +183,9 @@ TEST_F(VersionTest, ContentThatCannotBeCopiedMakesNoVersion)
     // The current version is not in the cache and cannot be fetched: nothing to copy.
     ASSERT_EQ(S_OK, StandIn_InjectFault(L"IVersion::Fetch", S_OK, 11, 1, TRUE));
     std::wstring newID;
-    const HRESULT hr = VersionDocument(Id(m_lDoc, L"2"), L"", &newID);
+    const HRESULT hr = VersionDocument(DocId(m_lDoc, L"2"), L"", &newID);
     EXPECT_EQ(E_PD_SERVER_CALL_FAILED, hr) << "the fetch's own error";
-    EXPECT_EQ(Id(m_lDoc, L"2"), newID);
+    EXPECT_EQ(DocId(m_lDoc, L"2"), newID);
     EXPECT_EQ(L"1,2", CatalogLabels(m_lDoc)) << "the empty new version was deleted";
     EXPECT_EQ(0, StandIn_CallCount(L"IVersion::UploadFile"));
     EXPECT_FALSE(StandIn_IsSelectedForEdit(L"LIB", m_lDoc));
@@ -198,7 +195,7 @@ TEST_F(VersionTest, ContentThatCannotBeCopiedMakesNoVersion)
     StandIn_ClearFaults();
     ASSERT_TRUE(testing_support::WriteFileBytes(CacheFile(m_lDoc, L"2"), "version two"));
     const HANDLE hHeld = CreateFileW(CacheFile(m_lDoc, L"2").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION), VersionDocument(Id(m_lDoc, L"2"), L""));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION), VersionDocument(DocId(m_lDoc, L"2"), L""));
     CloseHandle(hHeld);
     EXPECT_EQ(L"1,2", CatalogLabels(m_lDoc));
 }
@@ -208,14 +205,14 @@ TEST_F(VersionTest, ListingAndLatestSurviveAFailureAtEveryDmsCall)
 {
     using namespace fault_harness;
     auto reseed = [&](ICVDocumentProvider7*) { Reseed(); };
-    RunWithFaultAtEachCall(reseed, [&](ICVDocumentProvider7* p) { return Versions(Id(m_lDoc, L"1"), &m_strListed, p); },
+    RunWithFaultAtEachCall(reseed, [&](ICVDocumentProvider7* p) { return Versions(DocId(m_lDoc, L"1"), &m_strListed, p); },
                            [&](const FaultRun& run) {
                                // A version the DMS cannot describe is left out; what is listed is right.
                                const std::wstring l = m_strListed;
                                EXPECT_TRUE(l == L"1;2;" || l == L"1;" || l == L"2;" || (FAILED(run.hr) && l.empty())) << l;
                            });
-    RunWithFaultAtEachCall(reseed, [&](ICVDocumentProvider7* p) { return LatestVersion(Id(m_lDoc, L"1"), &m_strListed, p); },
-                           [&](const FaultRun& run) { EXPECT_TRUE(FAILED(run.hr) || m_strListed == Id(m_lDoc, L"2", L"PowerDOCS")); });
+    RunWithFaultAtEachCall(reseed, [&](ICVDocumentProvider7* p) { return LatestVersion(DocId(m_lDoc, L"1"), &m_strListed, p); },
+                           [&](const FaultRun& run) { EXPECT_TRUE(FAILED(run.hr) || m_strListed == DocId(m_lDoc, L"2", L"LIB", L"PowerDOCS")); });
 }
 
 // VersionDocument: a code, or a whole new version, with nothing left checked out or selected.
@@ -223,10 +220,10 @@ TEST_F(VersionTest, NewVersionSurvivesAFailureAtEveryDmsCall)
 {
     using namespace fault_harness;
     auto reseed = [&](ICVDocumentProvider7*) { Reseed(); };
-    RunWithFaultAtEachCall(reseed, [&](ICVDocumentProvider7* p) { return VersionDocument(Id(m_lDoc, L"2"), L"", &m_strListed, p); },
+    RunWithFaultAtEachCall(reseed, [&](ICVDocumentProvider7* p) { return VersionDocument(DocId(m_lDoc, L"2"), L"", &m_strListed, p); },
                            [&](const FaultRun& run) {
                                EXPECT_TRUE(ResultIsHonest(run, StoredContent(m_lDoc, L"3") == "version two"));
-                               EXPECT_TRUE(run.hr != S_OK || m_strListed == Id(m_lDoc, L"3", L"PowerDOCS"));
+                               EXPECT_TRUE(run.hr != S_OK || m_strListed == DocId(m_lDoc, L"3", L"LIB", L"PowerDOCS"));
                                EXPECT_TRUE(NothingHeld(m_lDoc, false));
                                EXPECT_TRUE(FetchHandsOutStored(m_lDoc, L"2"));
                            },

@@ -162,9 +162,21 @@ std::wstring TakeText(BSTR bstr)
     return strText;
 }
 
-std::wstring DocId(LONG lNumber, const wchar_t* pszLabel, const wchar_t* pszLibrary)
+std::wstring ThreadErrorDescription()
 {
-    return L"PowerDocs://" + std::wstring(pszLibrary) + L"/" + std::to_wstring(lNumber) + L"/" + pszLabel;
+    IErrorInfo* pInfo = nullptr;
+    if (GetErrorInfo(0, &pInfo) != S_OK || !pInfo)
+        return L"<none>";
+    BSTR bstrText = nullptr, bstrSource = nullptr;
+    pInfo->GetDescription(&bstrText);
+    pInfo->GetSource(&bstrSource);
+    pInfo->Release();
+    return TakeText(bstrSource) + L": " + TakeText(bstrText);
+}
+
+std::wstring DocId(LONG lNumber, const wchar_t* pszLabel, const wchar_t* pszLibrary, const wchar_t* pszScheme)
+{
+    return std::wstring(pszScheme) + L"://" + pszLibrary + L"/" + std::to_wstring(lNumber) + L"/" + pszLabel;
 }
 
 std::wstring ReadLogText(const std::wstring& strPath)

@@ -91,9 +91,12 @@ inline std::string Narrow(const std::wstring& str) { return std::string(str.begi
 
 // The text of a BSTR handed over to the caller, who frees it here ("" for null).
 std::wstring TakeText(BSTR bstr);
+// The error information on this thread as "<source>: <description>"; "<none>" without any.
+std::wstring ThreadErrorDescription();
 
-// The document ID "PowerDocs://<library>/<number>/<label>".
-std::wstring DocId(LONG lNumber, const wchar_t* pszLabel, const wchar_t* pszLibrary = L"LIB");
+// The document ID "<scheme>://<library>/<number>/<label>".
+std::wstring DocId(LONG lNumber, const wchar_t* pszLabel, const wchar_t* pszLibrary = L"LIB",
+                   const wchar_t* pszScheme = L"PowerDocs");
 
 // A UTF-16LE log file's records, each record's ten columns without padding. A record ends in
 // U+00A0 CR LF (a message may hold CR LF, never U+00A0); unended trailing text is a last record.

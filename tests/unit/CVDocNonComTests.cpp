@@ -3,7 +3,6 @@
 
 #include <comdef.h>
 
-#include <algorithm>
 #include <cstring>
 
 #include "records/CVDocNonCom.h"
@@ -95,30 +94,6 @@ TEST(CVDocNonCom, NullOrUnreadableInputGivesEmptyFields)
     pszTail[3] = L'd';
     EXPECT_TRUE(StdStrFromBstr(pszTail).empty()) << "no terminator before unreadable memory";
     VirtualFree(pBase, 0, MEM_RELEASE);
-}
-
-TEST(CVDocumentVersionNoCom, FillsLabelAndDocumentAndKeepsPaddingZero)
-{
-    CVDocNonCom doc;
-    doc.SetDocID(L"PowerDocs://LIB/7/2");
-    doc.SetFlags(1);
-    CVDocumentVersionNoCom version;
-    version.SetDocument(doc);
-    version.SetVersionLabel(L"2");
-
-    CVDOCUMENTVERSION out[2];
-    std::memset(out, 0, sizeof(out));
-    ASSERT_EQ(S_OK, version.ToCom(&out[1]));
-    EXPECT_STREQ(L"2", out[1].bstrVersion);
-    EXPECT_EQ(Fields(doc), Fields(CVDocNonCom(&out[1].cvDocument)));
-    // The padding after the label and the neighbouring element stay zero.
-    const BYTE* raw = reinterpret_cast<const BYTE*>(&out[1]);
-    EXPECT_TRUE(std::all_of(raw + sizeof(BSTR), raw + offsetof(CVDOCUMENTVERSION, cvDocument), [](BYTE b) { return !b; }));
-    raw = reinterpret_cast<const BYTE*>(&out[0]);
-    EXPECT_TRUE(std::all_of(raw, raw + sizeof(CVDOCUMENTVERSION), [](BYTE b) { return !b; }));
-    SysFreeString(out[1].bstrVersion);
-    FreeDocument(out[1].cvDocument);
-    EXPECT_EQ(E_POINTER, version.ToCom(nullptr));
 }
 
 }  // namespace

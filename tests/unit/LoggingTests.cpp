@@ -121,14 +121,6 @@ TEST(LogFormat, LinesAndHeaderHaveLeftAlignedColumnsSeparatedByNoBreakSpace)
                    L"PDDocProvider", L"1234", L"CPDDocProvider::Open", L"a\r\nb"}),
               FormatLogLine(MakeRecord(LOG_SEVERITY_INFO, L"a\r\nb")));
 
-    // A value wider than its column is kept whole and pushes the rest to the right.
-    LogRecord wide = MakeRecord(LOG_SEVERITY_ERROR, L"");
-    wide.m_strProcess = L"a-long-process-name.exe";
-    wide.m_nPid = 1234567;
-    EXPECT_EQ(Row({L"2024-03-05T07:08:09.010", L"ERROR", L"a-long-process-name.exe", L"1234567", L"7",
-                   L"CmQuendrel.dll", L"PDDocProvider", L"1234", L"CPDDocProvider::Open", L""}),
-              FormatLogLine(wide));
-
     const std::pair<int, const wchar_t*> severities[] = {{0, L"TRACE"},   {1, L"DEBUG"}, {2, L"INFO"},
                                                          {3, L"UNKNOWN"}, {4, L"ERROR"}, {-1, L"UNKNOWN"}};
     for (const auto& severity : severities)

@@ -137,14 +137,11 @@ TEST_F(PowerDocsRegReaderTest, IntegrationMethodIsTheFirstKeyWithADefaultValue)
 {
     const std::wstring strBase =
         L"SOFTWARE\\Hummingbird\\Hummingbird DM Application Integration\\Installation\\Microsoft\\Word\\";
-    EXPECT_EQ(DMIntegrationNone, m_reader.GetIntegrationMethod());
     ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, strBase + L"Active\\ActiveAutomation"));  // no default value
     EXPECT_EQ(DMIntegrationNone, m_reader.GetIntegrationMethod());
-
-    const std::pair<const wchar_t*, DMIntegrationMethod> kInReverseOrder[] = {{L"Passive\\PassiveAutomation", DMIntegrationPassiveAutomation},
-                           {L"Passive\\PassiveMacro", DMIntegrationPassiveMacro},
-                           {L"Active\\ActiveMacro", DMIntegrationActiveMacro},
-                           {L"Active\\ActiveAutomation", DMIntegrationActiveAutomation}};
+    const std::pair<const wchar_t*, DMIntegrationMethod> kInReverseOrder[] = {
+        {L"Passive\\PassiveAutomation", DMIntegrationPassiveAutomation}, {L"Passive\\PassiveMacro", DMIntegrationPassiveMacro},
+        {L"Active\\ActiveMacro", DMIntegrationActiveMacro}, {L"Active\\ActiveAutomation", DMIntegrationActiveAutomation}};
     for (const auto& entry : kInReverseOrder)
     {
         ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, strBase + entry.first, L"", L""));

@@ -34,18 +34,6 @@ TEST(ComponentErrorText, FallsBackToBuiltInTextsWithoutTheStringTable)
         EXPECT_EQ(row.second, ComponentErrorText(row.first)) << std::hex << row.first;
 }
 
-// "<source>: <description>" of the error information on this thread, "<none>" without one.
-std::wstring ThreadErrorDescription()
-{
-    _com_ptr_t<_com_IIID<IErrorInfo, &IID_IErrorInfo>> pInfo;
-    if (GetErrorInfo(0, &pInfo) != S_OK || !pInfo)
-        return L"<none>";
-    BSTR bstrText = nullptr, bstrSource = nullptr;
-    pInfo->GetDescription(&bstrText);
-    pInfo->GetSource(&bstrSource);
-    return testing_support::TakeText(bstrSource) + L": " + testing_support::TakeText(bstrText);
-}
-
 // A version of the stand-in, whose last error a test sets through an injected fetch error.
 class GetReturnCodeTest : public InProcessDmsTest
 {
@@ -70,13 +58,13 @@ TEST_F(GetReturnCodeTest, GivesTheDefaultWithoutADmsErrorAndTheMappedCodeWithOne
 {
     SetErrorInfo(0, nullptr);
     EXPECT_EQ(S_FALSE, m_helper.GetReturnCode(m_pVersion, L"Upload failed: ", S_FALSE));
-    EXPECT_EQ(L"<none>", ThreadErrorDescription()) << "no error, nothing published";
+    EXPECT_EQ(L"<none>", testing_support::ThreadErrorDescription()) << "no error, nothing published";
 
     StandIn_ClearFaults();  // the version reports DMS error 12 after a failed fetch
     ASSERT_EQ(S_OK, StandIn_InjectFault(L"IVersion::Fetch", S_OK, 12, 1, FALSE));
     m_pVersion->Fetch(0);
     EXPECT_EQ(E_PD_INTERNAL_ERROR, m_helper.GetReturnCode(m_pVersion, L"Upload failed: ", S_OK));
-    const std::wstring published = ThreadErrorDescription();
+    const std::wstring published = testing_support::ThreadErrorDescription();
     EXPECT_EQ(0u, published.find(L"PowerDocs Doc Provider: Upload failed: ")) << "the context leads the DMS's text";
 
     EXPECT_EQ(E_POINTER, m_helper.GetReturnCode(IVersionPtr(), L"x", S_OK));

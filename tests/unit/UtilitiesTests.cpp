@@ -68,7 +68,7 @@ TEST(GetTempFolder, FolderIsNamedAfterTheProcessAndComesBack)
     ASSERT_TRUE(MoveFileW(strAside.c_str(), strFolder.c_str()));
 }
 
-TEST(CreatePlaceholderFile, UnnamedPlaceholdersAreUniqueTempFiles)
+TEST(CreatePlaceholderFile, UnnamedOnesAreUniqueTempFilesNamedOnesCleanedShortenedOrReplaced)
 {
     SYSTEMTIME before = {};
     GetSystemTime(&before);
@@ -87,13 +87,8 @@ TEST(CreatePlaceholderFile, UnnamedPlaceholdersAreUniqueTempFiles)
         DeleteFileW(strPath.c_str());
     }
     EXPECT_EQ(L"", CreateUniqueTempFile(L"a<b")) << "no file name can carry the extension";
-}
 
-TEST(CreatePlaceholderFile, NamedPlaceholdersAreCleanedShortenedOrReplaced)
-{
-    SYSTEMTIME before = {};
-    GetSystemTime(&before);
-    // The name keeps its own extension; the argument is not used.
+    // A named placeholder keeps its own extension; the argument is not used.
     const CStdStr strPath = CreatePlaceholderFile(L"Q3: plan?.doc", L"pdf");
     EXPECT_EQ(GetTempFolder() + L"Q3_ plan_.doc", strPath);
     EXPECT_TRUE(IsPlaceholder(strPath, before));
