@@ -1,7 +1,6 @@
 #include "framework/Logger.h"
 
 #include <process.h>
-#include <shlwapi.h>
 
 #include "framework/DebugViewLogger.h"
 #include "framework/FileLogger.h"
@@ -30,8 +29,8 @@ CStdStr ReadModuleName()
                        reinterpret_cast<LPCWSTR>(&ReadModuleName), &hModule);
     wchar_t szPath[MAX_PATH] = {};
     GetModuleFileNameW(hModule, szPath, MAX_PATH);
-    PathStripPathW(szPath);
-    return szPath;
+    const CStdStr strPath = szPath;
+    return strPath.substr(strPath.find_last_of(L"\\/") + 1);
 }
 
 }  // namespace
