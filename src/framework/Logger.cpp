@@ -41,9 +41,7 @@ const CStdStr& GetLogModuleName()
     return s_strModuleName;
 }
 
-Logger::Logger(const LogSettings& settings) : m_settings(settings), m_strProcessName(ReadProcessName())
-{
-}
+Logger::Logger(const LogSettings& settings) : m_settings(settings) {}
 
 Logger::~Logger() = default;
 
@@ -75,6 +73,12 @@ ILogger* Logger::GetDebugViewLogger()
     return m_pDebugViewLogger.get();
 }
 
+const CStdStr& Logger::GetProcessName()
+{
+    static const CStdStr s_strProcessName = ReadProcessName();
+    return s_strProcessName;
+}
+
 Logger& Logger::Instance()
 {
     // Lives until the module unloads; changes to the registry apply to the next process.
@@ -101,7 +105,7 @@ void Logger::Write(int nSeverity, const LogSite& site, const wchar_t* pszFunctio
         record.m_strMessage = strMessage;
         GetLocalTime(&record.m_time);
         record.m_nPid = _getpid();
-        record.m_strProcess = m_strProcessName;
+        record.m_strProcess = GetProcessName();
         record.m_dwTid = GetCurrentThreadId();
         record.m_strModule = GetLogModuleName();
 
