@@ -31,8 +31,13 @@ void FileLogger::Configure(const LogSettings& settings)
     // Lower case first so that "%APPDATA%" (the default's spelling) matches too.
     strPath.MakeLower();
 
+    // The shell library is loaded only for this, once per file logger: nothing else logging does
+    // needs it.
     wchar_t szAppData[MAX_PATH] = {};
-    HRESULT hr = SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, szAppData);
+    const CLibrary shell(LoadLibraryW(L"shell32.dll"));
+    const auto pfnFolderPath = ExportOf<decltype(&SHGetFolderPathW)>(shell, "SHGetFolderPathW");
+    HRESULT hr = pfnFolderPath ? pfnFolderPath(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, szAppData)
+                               : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
     if (FAILED(hr))
         OutputDebugStringW(CStdStr::Format(L"Warning: could not resolve %%appdata%% location. This is a problem with "
                                            L"earlier versions of Windows. Error Code: 0x%x",

@@ -77,11 +77,13 @@ struct CCoTaskMemTraits
     static void Close(void* p) { CoTaskMemFree(p); }
 };
 
+// The shell allocates item ID lists with the COM task allocator (what ILFree calls), so they are
+// freed without the shell library, which is loaded only where a shell function is called.
 struct CItemIdListTraits
 {
     static LPITEMIDLIST Invalid() { return nullptr; }
     static bool IsValid(LPITEMIDLIST p) { return p != nullptr; }
-    static void Close(LPITEMIDLIST p) { ILFree(p); }
+    static void Close(LPITEMIDLIST p) { CoTaskMemFree(p); }
 };
 
 using CFileHandle = CUniqueHandle<HANDLE, CFileHandleTraits>;
@@ -90,6 +92,15 @@ using CLibrary = CUniqueHandle<HMODULE, CModuleTraits>;
 using CScopedBstr = CUniqueHandle<BSTR, CBstrTraits>;
 using CCoTaskMem = CUniqueHandle<void*, CCoTaskMemTraits>;
 using CItemIdList = CUniqueHandle<LPITEMIDLIST, CItemIdListTraits>;
+
+// An export of a library loaded at its point of use, as a function pointer of type Pfn; null
+// when the library or the export is missing.
+template <class Pfn>
+Pfn ExportOf(const CLibrary& library, const char* pszExport)
+{
+    return library ? reinterpret_cast<Pfn>(reinterpret_cast<void*>(GetProcAddress(library.Get(), pszExport)))
+                   : nullptr;
+}
 
 // A VARIANT that is cleared when it goes out of scope; Receive() hands out the slot for an
 // API to fill, clearing what was there first.

@@ -1,7 +1,6 @@
 #include "framework/Logger.h"
 
 #include <process.h>
-#include <shlwapi.h>
 
 #include "framework/DebugViewLogger.h"
 #include "framework/FileLogger.h"
@@ -30,8 +29,8 @@ CStdStr ReadModuleName()
                        reinterpret_cast<LPCWSTR>(&ReadModuleName), &hModule);
     wchar_t szPath[MAX_PATH] = {};
     GetModuleFileNameW(hModule, szPath, MAX_PATH);
-    PathStripPathW(szPath);
-    return szPath;
+    const CStdStr strPath = szPath;
+    return strPath.substr(strPath.find_last_of(L"\\/") + 1);
 }
 
 }  // namespace
@@ -42,9 +41,7 @@ const CStdStr& GetLogModuleName()
     return s_strModuleName;
 }
 
-Logger::Logger(const LogSettings& settings) : m_settings(settings), m_strProcessName(ReadProcessName())
-{
-}
+Logger::Logger(const LogSettings& settings) : m_settings(settings) {}
 
 Logger::~Logger() = default;
 
@@ -76,6 +73,12 @@ ILogger* Logger::GetDebugViewLogger()
     return m_pDebugViewLogger.get();
 }
 
+const CStdStr& Logger::GetProcessName()
+{
+    static const CStdStr s_strProcessName = ReadProcessName();
+    return s_strProcessName;
+}
+
 Logger& Logger::Instance()
 {
     // Lives until the module unloads; changes to the registry apply to the next process.
@@ -102,7 +105,7 @@ void Logger::Write(int nSeverity, const LogSite& site, const wchar_t* pszFunctio
         record.m_strMessage = strMessage;
         GetLocalTime(&record.m_time);
         record.m_nPid = _getpid();
-        record.m_strProcess = m_strProcessName;
+        record.m_strProcess = GetProcessName();
         record.m_dwTid = GetCurrentThreadId();
         record.m_strModule = GetLogModuleName();
 

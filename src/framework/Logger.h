@@ -36,11 +36,12 @@ public:
     void Write(int nSeverity, const LogSite& site, const wchar_t* pszFunction, const CStdStr& strMessage) noexcept;
 
     const LogSettings& GetSettings() const { return m_settings; }
-    const CStdStr& GetProcessName() const { return m_strProcessName; }
+    // The executable's file name, read when the first record is written: finding its long form
+    // walks the path, which a process that logs nothing need not pay for.
+    static const CStdStr& GetProcessName();
 
 private:
     LogSettings m_settings;
-    CStdStr m_strProcessName;
     std::unique_ptr<ILogger> m_pFileLogger;
     std::unique_ptr<ILogger> m_pDebugViewLogger;
 };

@@ -19,12 +19,16 @@ CStdStr CGeneral::GetSpecialFolderPath(int nFolder)
 {
     try
     {
+        // The shell library is loaded only here: no fetch or save needs it.
+        const CLibrary shell(LoadLibraryW(L"shell32.dll"));
+        const auto pfnLocate = ExportOf<decltype(&SHGetSpecialFolderLocation)>(shell, "SHGetSpecialFolderLocation");
+        const auto pfnPath = ExportOf<decltype(&SHGetPathFromIDListW)>(shell, "SHGetPathFromIDListW");
         CItemIdList pidl;
-        if (FAILED(SHGetSpecialFolderLocation(nullptr, nFolder, pidl.Receive())) || !pidl)
+        if (!pfnLocate || !pfnPath || FAILED(pfnLocate(nullptr, nFolder, pidl.Receive())) || !pidl)
             throw std::runtime_error("SHGetSpecialFolderLocation failed");
 
         wchar_t szPath[MAX_PATH] = {};
-        const BOOL bConverted = SHGetPathFromIDListW(pidl.Get(), szPath);
+        const BOOL bConverted = pfnPath(pidl.Get(), szPath);
         return bConverted ? CStdStr(szPath) : CStdStr();
     }
     catch (const std::exception& e)

@@ -11,6 +11,7 @@
 #include "local/DocID.h"
 #include "dms/PowerDocsDocInfo.h"
 #include "framework/Logging.h"
+#include "framework/OptionApi.h"
 #include "framework/TakeGuard.h"
 #include "dms/DmsCall.h"
 #include "local/FileReplace.h"
@@ -24,10 +25,15 @@ const wchar_t kSaveAsAttachment[] = L"CPDDocProviderHelper::SaveDocumentAsAttach
 
 }  // namespace
 
+bool CPDDocProviderHelper::UseExtendedAttachmentLabels() const
+{
+    return Corvane::OptionApi::GetBool(L"UseExtendedAttachmentLabels");
+}
+
 CStdStr CPDDocProviderHelper::CreateAttachmentLabelFromExtension(const CStdStr& strExtension) const
 {
     // Short labels keep three characters: the first, the third and the fourth (docx: dcx).
-    if (!m_bUseExtendedAttachmentLabels && strExtension.size() > 3)
+    if (strExtension.size() > 3 && !UseExtendedAttachmentLabels())
         return CStdStr(1, strExtension[0]) + strExtension.substr(2, 2);
     return strExtension;
 }

@@ -125,9 +125,12 @@ HRESULT CPDDocProviderHelper::GetDocument(CStdStr strDocID, long lFlags, CVDocNo
         const CStdStr strLocal = doc.GetLocalFile();
         if (!strLocal.empty())
         {
+            // The host edits the file: a read-only one is made writable (setting attributes is a
+            // round trip of its own, made only when there is something to change).
             DWORD dwAttributes = GetFileAttributesW(strLocal.c_str());
             if (dwAttributes == INVALID_FILE_ATTRIBUTES ||
-                !SetFileAttributesW(strLocal.c_str(), dwAttributes & ~FILE_ATTRIBUTE_READONLY))
+                ((dwAttributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+                 !SetFileAttributesW(strLocal.c_str(), dwAttributes & ~FILE_ATTRIBUTE_READONLY)))
                 LOG_ERROR(kGetDocument,
                           CStdStr(L"Could not get local file from CvDocNonCom structure, and change access permissions"));
         }

@@ -33,8 +33,9 @@ CPDDocProviderHelper::CPDDocProviderHelper()
 {
     try
     {
+        // The host's options are read where they are used: reading one here would load the
+        // host's option library into a process that may never need it.
         m_bInstalled = IsInstalled();
-        m_bUseExtendedAttachmentLabels = Corvane::OptionApi::GetBool(L"UseExtendedAttachmentLabels");
     }
     catch (...)
     {

@@ -138,7 +138,8 @@ public:
     CStdStr GetAppIDForExtension(ILibraryPtr pLibrary, const CStdStr& strExtension);
 
     bool ShouldResolveFileNames();
-    bool UseExtendedAttachmentLabels() const { return m_bUseExtendedAttachmentLabels; }
+    // The host's option, read at each use: the host can change it at any time.
+    bool UseExtendedAttachmentLabels() const;
 
     CPDDocProviderHelper(const CPDDocProviderHelper&) = delete;
     CPDDocProviderHelper& operator=(const CPDDocProviderHelper&) = delete;
@@ -227,7 +228,6 @@ protected:
 
     std::unique_ptr<ISaveAsDlgWindow> m_pSaveAsDlgWindow;
     bool m_bInstalled = false;
-    bool m_bUseExtendedAttachmentLabels = false;
     CStdStr m_strCallingApplication;
     CStdStr m_strExtension;  // extension of the file last fetched or to be saved
     CStdStr m_strAppID;      // DMS application ID that the save decision chose

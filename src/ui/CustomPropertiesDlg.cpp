@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "framework/Handles.h"
 #include "ui/UiResources.h"
 
 namespace {
@@ -21,9 +22,16 @@ CStdStr LoadUiString(UINT nID, const wchar_t* pszFallback)
 
 INT_PTR CCustomPropertiesDlg::DoModal(HWND hParent)
 {
-    // The tab control's window class comes from the common controls library.
+    // The tab control's window class comes from the common controls library. Only this dialog
+    // needs it, so it is loaded here for the dialog's life rather than with the module: loading
+    // it registers every common control's class, a cost no fetch or save should pay.
+    const CLibrary commonControls(LoadLibraryW(L"comctl32.dll"));
+    const auto pfnInit =
+        ExportOf<BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*)>(commonControls, "InitCommonControlsEx");
+    if (!pfnInit)
+        return -1;
     INITCOMMONCONTROLSEX init = {sizeof(init), ICC_TAB_CLASSES};
-    InitCommonControlsEx(&init);
+    pfnInit(&init);
     return CModalDialog::DoModal(IDD_CUSTOM_PROPERTIES, hParent);
 }
 

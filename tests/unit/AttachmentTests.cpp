@@ -16,7 +16,7 @@ TEST(CreateAttachmentLabelFromExtension, ShortLabelsUnlessExtendedLabelsAreOn)
     for (DWORD dwExtended : {0, 1})
     {
         option.SetDword(dwExtended);
-        CPDDocProviderHelper helper;  // reads the option when it is made
+        CPDDocProviderHelper helper;  // reads the option when it makes a label
         for (const auto& label : labels)
             EXPECT_EQ(dwExtended ? label.first : label.second, helper.CreateAttachmentLabelFromExtension(label.first))
                 << dwExtended << " " << label.first;

@@ -9,12 +9,14 @@
 
 #include "RegistrySandbox.h"
 #include "TestSupport.h"
+#include "local/FileReplace.h"
 #include "local/General.h"
 #include "local/Help.h"
 #include "local/TempFiles.h"
 
 using testing_support::ReadFileBytes;
 using testing_support::RunThisProgram;
+using testing_support::WriteFileBytes;
 
 namespace {
 
@@ -66,6 +68,24 @@ TEST(GetTempFolder, FolderIsNamedAfterTheProcessAndComesBack)
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(GetTempFolder().c_str()));
     RemoveDirectoryW(strFolder.c_str());
     ASSERT_TRUE(MoveFileW(strAside.c_str(), strFolder.c_str()));
+}
+
+TEST(ReplaceFileKeepingOld, OneFileByAnotherNameIsLeftAloneAndACopyIsReplaced)
+{
+    const CStdStr strFile = GetTempFolder() + L"one.doc", strLink = GetTempFolder() + L"one-link.doc",
+                  strCopy = GetTempFolder() + L"one-copy.doc";
+    ASSERT_TRUE(WriteFileBytes(strFile, "old"));
+    ASSERT_TRUE(CreateHardLinkW(strLink.c_str(), strFile.c_str(), nullptr));
+    CStdStr strKept = L"stale";
+    EXPECT_EQ(S_FALSE, ReplaceFileKeepingOld(strLink, strFile, strKept));
+    EXPECT_EQ(L"", strKept);
+    // A copy keeps the content and the time it was written, yet is another file: it is written.
+    ASSERT_TRUE(CopyFileW(strFile.c_str(), strCopy.c_str(), FALSE));
+    EXPECT_EQ(S_OK, ReplaceFileKeepingOld(strCopy, strFile, strKept));
+    EXPECT_EQ("old", ReadFileBytes(strKept));
+    EXPECT_EQ("old", ReadFileBytes(strFile));
+    for (const CStdStr& strPath : {strFile, strLink, strCopy, strKept})
+        DeleteFileW(strPath.c_str());
 }
 
 TEST(CreatePlaceholderFile, UnnamedOnesAreUniqueTempFilesNamedOnesCleanedShortenedOrReplaced)
