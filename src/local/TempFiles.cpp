@@ -86,50 +86,64 @@ CStdStr GetTempFolder()
 
 namespace {
 
-// The next name to try for a unique temporary file "~ctfXXXXXXXX" with the extension.
+// The next name to try for a unique temporary file "~ctfXXXXXXXX" with the extension, cut to
+// the length a placeholder may have.
 CStdStr NextTempFileName(const CStdStr& strFolder, const CStdStr& strDotExtension)
 {
     const unsigned long ulName =
         (g_ulTempFileCounter + GetTickCount()) ^ (static_cast<unsigned long>(GetCurrentProcessId()) << 16);
     ++g_ulTempFileCounter;
-    return ReplaceExtension(strFolder + CStdStr::Format(L"~ctf%08lX.tmp", ulName), strDotExtension);
+    return TruncatePath(ReplaceExtension(strFolder + CStdStr::Format(L"~ctf%08lX.tmp", ulName), strDotExtension),
+                        kMaxPlaceholderPath);
+}
+
+enum class Claim { Made, NameTaken, Failed };
+
+// Tries new names in the temporary folder until claim makes a file of one, and answers it (empty
+// when claim fails or every try finds the name taken). A name that is taken (by another process
+// or an earlier run) moves the counter far away before the next try.
+template <typename ClaimName>
+CStdStr ClaimUniqueTempFile(const CStdStr& strExtension, ClaimName claim)
+{
+    const CStdStr strDotExtension = PrefixDot(strExtension);
+    const CStdStr strFolder = GetTempFolder();
+    for (int nAttempt = 0; nAttempt < kUniqueFileAttempts; ++nAttempt)
+    {
+        const CStdStr strPath = NextTempFileName(strFolder, strDotExtension);
+        switch (claim(strPath))
+        {
+        case Claim::Made:
+            return strPath;
+        case Claim::Failed:
+            return CStdStr();
+        case Claim::NameTaken:
+            g_ulTempFileCounter += static_cast<unsigned long>(rand());
+            break;
+        }
+    }
+    return CStdStr();
 }
 
 }  // namespace
 
 CStdStr CreateUniqueTempFile(const CStdStr& strExtension)
 {
-    const CStdStr strDotExtension = PrefixDot(strExtension);
-    for (int nAttempt = 0; nAttempt < kUniqueFileAttempts; ++nAttempt)
-    {
-        const CStdStr strPath = NextTempFileName(GetTempFolder(), strDotExtension);
-
+    return ClaimUniqueTempFile(strExtension, [](const CStdStr& strPath) {
         CFileHandle file(CreateFileW(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file)
-            return strPath;
-        // Another process (or an earlier run) holds this name: move the counter far away.
-        g_ulTempFileCounter += static_cast<unsigned long>(rand());
-    }
-    return CStdStr();
+        return file ? Claim::Made : Claim::NameTaken;
+    });
 }
 
 CStdStr CopyToUniqueTempFile(const CStdStr& strSource, const CStdStr& strExtension)
 {
-    const CStdStr strDotExtension = PrefixDot(strExtension);
-    const CStdStr strFolder = GetTempFolder();
-    for (int nAttempt = 0; nAttempt < kUniqueFileAttempts; ++nAttempt)
-    {
-        const CStdStr strPath = TruncatePath(NextTempFileName(strFolder, strDotExtension), kMaxPlaceholderPath);
+    return ClaimUniqueTempFile(strExtension, [&](const CStdStr& strPath) {
         // The copy itself claims the name: it never overwrites a file that is there.
         if (CopyFileW(strSource.c_str(), strPath.c_str(), TRUE))
-            return strPath;
+            return Claim::Made;
         const DWORD dwError = GetLastError();
-        if (dwError != ERROR_FILE_EXISTS && dwError != ERROR_ALREADY_EXISTS)
-            return CStdStr();
-        g_ulTempFileCounter += static_cast<unsigned long>(rand());
-    }
-    return CStdStr();
+        return dwError == ERROR_FILE_EXISTS || dwError == ERROR_ALREADY_EXISTS ? Claim::NameTaken : Claim::Failed;
+    });
 }
 
 CStdStr CreatePlaceholderFile(const CStdStr& strName, const CStdStr& strExtension)
