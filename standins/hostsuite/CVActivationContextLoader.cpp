@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "framework/HostSuiteExports.h"
-#include "framework/RuntimeRelease.h"
 
 namespace {
 
@@ -121,12 +120,3 @@ DWORD __cdecl UnloadActivationContext(ULONG_PTR ulCookie)
 }
 
 }  // namespace HostSuite
-
-// The component loads and frees this library around each use; what the runtime keeps for the
-// module is given back at each unload.
-extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pvReserved)
-{
-    if (dwReason == DLL_PROCESS_DETACH && !pvReserved)
-        ReleaseRuntimeOnUnload(hInstance);
-    return TRUE;
-}

@@ -14,7 +14,6 @@
 #include <corvane/CorvaneHost.h>
 
 #include "framework/ComObject.h"
-#include "framework/RuntimeRelease.h"
 
 // {6C1D57A2-3B8E-4F0C-9E4A-2B7D5E9A1C33}: the class as the manifest names it.
 static const CLSID CLSID_FileTypeCombo = {0x6c1d57a2, 0x3b8e, 0x4f0c, {0x9e, 0x4a, 0x2b, 0x7d, 0x5e, 0x9a, 0x1c, 0x33}};
@@ -325,15 +324,6 @@ private:
 };
 
 }  // namespace
-
-// COM frees this library once its objects are gone; what the runtime keeps for the module is
-// given back at each unload.
-extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pvReserved)
-{
-    if (dwReason == DLL_PROCESS_DETACH && !pvReserved)
-        ReleaseRuntimeOnUnload(hInstance);
-    return TRUE;
-}
 
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv)
 {
