@@ -155,14 +155,12 @@ CStdStr CreatePlaceholderFile(const CStdStr& strName, const CStdStr& strExtensio
     {
         CStdStr strCleanName = strName;
         ReplaceInvalidFileNameChars(strCleanName);
-        strPath = GetTempFolder() + strCleanName;
+        strPath = TruncatePath(GetTempFolder() + strCleanName, kMaxPlaceholderPath);
     }
     else
     {
         strPath = CreateUniqueTempFile(strDotExtension);
     }
-    if (strPath.size() > kMaxPlaceholderPath)
-        strPath = TruncatePath(strPath, kMaxPlaceholderPath);
 
     if (!strPath.empty() && WritePlaceholderLines(strPath))
         return strPath;
